@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace psucal {
+
+// The window-level state that every procedure shares, under the names the bench has always
+// used for it. One instance lives for the whole program and is passed by reference.
+struct BenchState {
+    int RunMode = 3;
+    bool StopFlag = false;
+    bool AbortFlag = true;
+    QString FailText;
+
+    double MaxV = 0.0;
+    double MaxI = 0.0;
+    QString RatingText;
+
+    QString SerialNo;
+    QString SerialNoEdit;
+
+    double RigorUpV = 0.08;
+    double RigorDnV = 0.02;
+    double RigorOffsetV = 0.02;
+    double RigorUpC = 0.008;
+    double RigorDnC = 0.002;
+    double RigorOffsetC = 0.002;
+
+    int CurRow = 0;
+    int CurCell = 0;
+    std::array<QString, 5> RowRead;  // element 0 unused
+    std::array<QString, 5> RowCells; // element 0 unused
+
+    // Settings held by controls that run mode 3 never shows.
+    bool OnlyRead = false;    // CekOnlyRead
+    bool SmallCal = false;    // CekSmallCal
+    int SpotCount = 20;       // CmbSpots entry "20"
+    int PanelMode = 2;
+    double VoltSpotStep = 0.0;
+    double CurrSpotStep = 0.0;
+
+    QDate StartDate;
+
+    // As-found EEPROM image from the last whole-image read (1443 characters), kept so that
+    // it can be backed up before anything is written to the supply.
+    QString AsFoundImage;
+    bool BackupWritten = false;
+
+    // Set points a sweep left outside the acceptance window after its five attempts.
+    QStringList Unconverged;
+};
+
+} // namespace psucal

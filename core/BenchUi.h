@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+namespace psucal {
+
+enum class FontStyle { Regular, Bold, BoldUnderline };
+
+// One piece of text in the wizard's message area, positioned in twips.
+struct TextRun {
+    int x = 0;
+    int y = 0;
+    QString text;
+    FontStyle style = FontStyle::Regular;
+    bool operator==(const TextRun&) const = default;
+};
+
+// What the front end (window, terminal, test) supplies to the core.
+class BenchUiHost {
+public:
+    virtual ~BenchUiHost() = default;
+    // Printed width of text in the message area's font, in twips.
+    virtual int textWidth(const QString& text, FontStyle style) const = 0;
+    virtual void uiChanged() = 0;
+    virtual void messageBox(const QString& text) = 0;
+    // Ends the program at once; does not return.
+    [[noreturn]] virtual void endProgram(int status) = 0;
+};
+
+// The controls the procedures drive, as plain data. Front ends show it; tests read it.
+class BenchUi {
+public:
+    explicit BenchUi(BenchUiHost& host) : host_(host) {}
+
+    BenchUiHost& host() { return host_; }
+
+    // Message area PC (5545 x 1800 twips).
+    static constexpr int PcWidth = 5545;
+    static constexpr int PcHeight = 1800;
+    void pcClear();
+    void pcPrint(int x, int y, const QString& text, FontStyle style);
+    int textWidth(const QString& text, FontStyle style) const { return host_.textWidth(text, style); }
+    const QVector<TextRun>& pcRuns() const { return pc_; }
+    QString pcText() const; // runs joined per line, for logs and tests
+
+    // Wizard button Command1(1); its caption is the wizard's state.
+    void setCaption(const QString& c);
+    const QString& caption() const { return caption_; }
+    void setButtonEnabled(bool on);
+    bool buttonEnabled() const { return buttonEnabled_; }
+    void focusButton();
+    bool buttonFocused() const { return buttonFocused_; }
+    void clearFocus() { buttonFocused_ = false; }
+
+    // StatusBar1 panels 1 and 2.
+    void setStatus(int panel, const QString& text);
+    const QString& status(int panel) const { return status_[panel == 1 ? 0 : 1]; }
+
+    // Mouse pointer: arrow-and-hourglass while busy.
+    void setBusy(bool busy);
+    bool busy() const { return busy_; }
+
+    // ProgressBar1 and its label Label4(4).
+    void setProgressMax(int max);
+    int progressMax() const { return progressMax_; }
+    void setProgressValue(int value);
+    int progressValue() const { return progressValue_; }
+    void setProgressVisible(bool visible);
+    bool progressVisible() const { return progressVisible_; }
+
+    // CmbModel selection: 0 20V/10A, 1 40V/5A, 2 60V/3.3A, -1 none.
+    void setModel(int index);
+    int model() const { return model_; }
+
+    // Serial-number box TxtH(4).
+    void setSerialBox(const QString& text);
+    const QString& serialBox() const { return serialBox_; }
+
+    void messageBox(const QString& text) { host_.messageBox(text); }
+    [[noreturn]] void endProgram(int status) { host_.endProgram(status); }
+
+private:
+    void changed() { host_.uiChanged(); }
+
+    BenchUiHost& host_;
+    QVector<TextRun> pc_;
+    QString caption_ = QStringLiteral("Next   >");
+    bool buttonEnabled_ = true;
+    bool buttonFocused_ = false;
+    QString status_[2];
+    bool busy_ = false;
+    int progressMax_ = 10;
+    int progressValue_ = 0;
+    bool progressVisible_ = true;
+    int model_ = -1;
+    QString serialBox_ = QStringLiteral("88888888");
+};
+
+} // namespace psucal

@@ -1,0 +1,165 @@
+#include "link/SupplyLink.h"
+
+#include "core/BenchState.h"
+#include "core/BenchUi.h"
+#include "core/Clock.h"
+#include "core/Numbers.h"
+#include "link/Nibble.h"
+#include "link/Trace.h"
+#include "link/Transport.h"
+
+namespace psucal {
+
+namespace {
+constexpr int ImageLength = 1443;
+constexpr int ImageMinimum = 1440;
+constexpr int SerialBlockStart = 1404; // row 156, zero-based
+constexpr int BlockLength = 9;
+} // namespace
+
+SupplyLink::SupplyLink(BenchState& state, BenchUi& ui, Clock& clock, Transport& port)
+    : st_(state), ui_(ui), clock_(clock), port_(port)
+{
+    port_.setActivityCallback([this] { clock_.wake(); });
+}
+
+QString SupplyLink::SendCommand(const QString& command, const QString& data, int count, double timeout)
+{
+    // A handler running inside a wait must not put its bytes between another frame and its
+    // reply: the nested exchange is refused and reads as silence.
+    if (busy_)
+        return QString();
+    return exchange(command, data, count, timeout);
+}
+
+void SupplyLink::SendEnds()
+{
+    exchange(QStringLiteral("ENDS"), QString(), 3, 0.2);
+}
+
+QString SupplyLink::exchange(const QString& command, const QString& data, int count, double timeout)
+{
+    const bool outer = !busy_;
+    busy_ = true;
+    struct Release {
+        bool& flag;
+        bool outer;
+        ~Release()
+        {
+            if (outer)
+                flag = false;
+        }
+    } release{busy_, outer};
+
+    if (!port_.isOpen() && !port_.open())
+        return QString();
+    port_.discard();
+    const double start = clock_.now();
+    const QByteArray frame = (command + QStringLiteral("00") + data + u'\r').toLatin1();
+    if (trace_)
+        trace_->sent("supply", frame);
+    if (!port_.write(frame)) {
+        if (trace_)
+            trace_->received("supply", QByteArray());
+        return QString();
+    }
+
+    clock_.waitUntil(start + timeout, [&] {
+        return st_.StopFlag || !port_.isOpen() || port_.bytesAvailable() >= count;
+    });
+    if (st_.StopFlag)
+        endOnStop();
+
+    const QByteArray reply = port_.isOpen() ? port_.readAll() : QByteArray();
+    if (trace_)
+        trace_->received("supply", reply);
+    return QString::fromLatin1(reply);
+}
+
+void SupplyLink::endOnStop()
+{
+    port_.close();
+    if (trace_)
+        trace_->flush();
+    ui_.endProgram(0);
+}
+
+void SupplyLink::Delay(double seconds)
+{
+    clock_.waitUntil(clock_.now() + seconds, [&] { return st_.AbortFlag || st_.StopFlag; });
+    if (st_.StopFlag)
+        endOnStop();
+}
+
+void SupplyLink::ReadSerialNumber()
+{
+    ui_.setBusy(true);
+    if (port_.isOpen())
+        port_.close();
+    const QString reply = SendCommand(QStringLiteral("GEEP"), QString(), ImageLength, 2.0);
+
+    QString serial;
+    if (reply.size() >= ImageMinimum) {
+        for (int block = 0; block < 4; ++block) {
+            const int at = SerialBlockStart + block * BlockLength;
+            for (int cell = 0; cell < 4; ++cell) {
+                const QString pair = reply.mid(at + 2 * cell, 2);
+                if (pair == QLatin1String("00"))
+                    continue;
+                const int code = nibble::DecodeByte(pair).toInt();
+                // A byte that is not two nibbles, or a control character, is line noise and
+                // would only corrupt the serial number shown, stored and printed.
+                if (code >= 32 && code != 127)
+                    serial += QChar(code);
+            }
+        }
+        st_.AsFoundImage = reply.left(ImageLength);
+    }
+    st_.SerialNo = serial;
+    ui_.setSerialBox(serial);
+    st_.SerialNoEdit = serial;
+    ui_.setBusy(false);
+}
+
+bool SupplyLink::ReadEepRow()
+{
+    const QString row = num::Digits(st_.CurRow, 3);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const QString reply = SendCommand(QStringLiteral("GEEP"), row, 8, 0.1);
+        Delay(0.1);
+        // Eight nibble characters are a row; anything else (short, garbled) is read again.
+        if (reply.size() >= 8 && nibble::IsNibbles(reply.left(8), 8)) {
+            for (int i = 1; i <= 4; ++i) {
+                st_.RowRead[i] = reply.mid(2 * i - 2, 2);
+                st_.RowCells[i] = st_.RowRead[i];
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+void SupplyLink::WaitOutputLow(bool isCurrent)
+{
+    const double start = clock_.now();
+    double limit;
+    if (isCurrent) {
+        SendCommand(QStringLiteral("CURR"), QStringLiteral("100"), 2, 0.2);
+        limit = 1.1;
+    } else {
+        SendCommand(QStringLiteral("VOLT"), QStringLiteral("010"), 2, 0.1);
+        limit = 1.2;
+    }
+    while (clock_.now() - start < 6.0) {
+        Delay(0.1);
+        QString reply = SendCommand(QStringLiteral("GETD"), QString(), 12, 0.2);
+        if (reply.isEmpty())
+            reply = SendCommand(QStringLiteral("GETD"), QString(), 12, 0.2);
+        const double value = isCurrent ? num::Leading(reply.mid(4, 4)) / 1000.0 : num::Leading(reply.mid(0, 4)) / 100.0;
+        Delay(0.1);
+        if (value > 0 && value < limit)
+            break;
+    }
+}
+
+} // namespace psucal

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+namespace psucal {
+
+// A byte pipe to one instrument: a real serial port, or a simulated instrument.
+// Every failure shows up as a false result or as no bytes, never as an exception.
+class Transport {
+public:
+    virtual ~Transport() = default;
+
+    virtual void setPortName(const QString& name) = 0;
+    virtual QString portName() const = 0;
+
+    virtual bool open() = 0; // false when the port is missing or in use
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Throws away whatever sits in the receive and transmit buffers.
+    virtual void discard() = 0;
+    virtual bool write(const QByteArray& bytes) = 0; // false on a port error
+    virtual qint64 bytesAvailable() const = 0;
+    virtual QByteArray readAll() = 0;
+
+    // Called whenever bytes arrive or the port fails, so that a waiter can look again.
+    void setActivityCallback(std::function<void()> callback) { activity_ = std::move(callback); }
+
+protected:
+    void notifyActivity()
+    {
+        if (activity_)
+            activity_();
+    }
+
+private:
+    std::function<void()> activity_;
+};
+
+} // namespace psucal
