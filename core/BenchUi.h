@@ -80,7 +80,7 @@ public:
     const QString& serialBox() const { return serialBox_; }
 
     void messageBox(const QString& text) { host_.messageBox(text); }
-    [[noreturn]] void endProgram(int status) { host_.endProgram(status); }
+    [[noreturn]] void endProgram(int status);
 
 private:
     void changed() { host_.uiChanged(); }
