@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace psucal {
+
+class BenchUi;
+class SupplyLink;
+class Transport;
+struct BenchState;
+
+// The compact recalibration wizard of run mode 3, free of widgets: start-up, identification,
+// the pages behind the one button, and shutdown. The window and the batch runner drive it.
+class Wizard {
+public:
+    struct Procedures {
+        std::function<void()> calibrateVoltage;
+        std::function<void()> calibrateCurrent;
+    };
+
+    Wizard(BenchState& state, BenchUi& ui, SupplyLink& supply, Transport& meterPort);
+
+    void setProcedures(Procedures p) { procs_ = std::move(p); }
+
+    // Start-up after the configuration is read: ports opened through their selection
+    // handlers, "SESS", the spot-count selection that identifies the supply, the serial number.
+    void FormLoad(const QString& supplyPort, const QString& meterPort);
+
+    void Command1_Click();
+    void IdentifySupply(int selector);
+    void CmbSpots_Click();
+    void VoltageRecalPage();
+    void CurrentRecalPage();
+
+    void CmbCommPort_Click(const QString& portName);
+    void CmbEqPort_Click(const QString& portName);
+
+    // Window close: "ENDS", StopFlag, end of program. Also valid from inside a wait.
+    [[noreturn]] void FormUnload();
+
+    // Whether the last identification got a reply at all.
+    bool supplyAnswered() const { return answered_; }
+
+private:
+    void drawConnectionFailure();
+    void drawRatingCheck();
+    void drawVoltageDone();
+    void drawCurrentDone();
+    void reportStepOutcome(int y);
+
+    BenchState& st_;
+    BenchUi& ui_;
+    SupplyLink& supply_;
+    Transport& meterPort_;
+    Procedures procs_;
+    bool answered_ = false;
+};
+
+} // namespace psucal
