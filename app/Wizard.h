@@ -1,6 +1,9 @@
 #pragma once
 
+#include "spots/SpotGrid.h"
+
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -42,13 +45,20 @@ public:
 
     // Whether the last identification got a reply at all.
     bool supplyAnswered() const { return answered_; }
+    // Outcome of the last run of each page: the step failed or left points outside the window.
+    bool voltageStepOk() const { return voltageOk_; }
+    bool currentStepOk() const { return currentOk_; }
+    QStringList voltageUnconverged() const { return voltageUnconverged_; }
+    QStringList currentUnconverged() const { return currentUnconverged_; }
+
+    const SpotGrid& gridV() const { return FGridV; }
+    const SpotGrid& gridC() const { return FGridC; }
 
 private:
     void drawConnectionFailure();
     void drawRatingCheck();
-    void drawVoltageDone();
-    void drawCurrentDone();
-    void reportStepOutcome(int y);
+    bool runProcedure(const std::function<void()>& procedure);
+    void printOutcome(int y, const QStringList& unconverged);
 
     BenchState& st_;
     BenchUi& ui_;
@@ -56,6 +66,12 @@ private:
     Transport& meterPort_;
     Procedures procs_;
     bool answered_ = false;
+    bool voltageOk_ = false;
+    bool currentOk_ = false;
+    QStringList voltageUnconverged_;
+    QStringList currentUnconverged_;
+    SpotGrid FGridV;
+    SpotGrid FGridC;
 };
 
 } // namespace psucal

@@ -1,0 +1,39 @@
+# psucal: the two commands a newcomer needs are `make demo` and `make test`.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+CTEST_ENV  := QT_QPA_PLATFORM=offscreen
+
+.PHONY: all deps configure build test test-asan demo bench clean
+
+all: build
+
+deps:
+	scripts/install-deps
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+# The whole suite, then once more under AddressSanitizer + UndefinedBehaviorSanitizer.
+test: build
+	cd $(BUILD) && $(CTEST_ENV) ctest --output-on-failure -j $(JOBS)
+	$(MAKE) test-asan
+
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPSUCAL_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && $(CTEST_ENV) ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+# A window when a display is there, the terminal wizard otherwise; the simulated 40 V unit.
+demo: build
+	$(BUILD)/bin/psucal --simulate $(if $(DISPLAY),,--batch --yes)
+
+bench: build
+	bench/run-all $(BUILD)/bin
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

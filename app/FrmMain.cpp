@@ -1,0 +1,175 @@
+#include "app/FrmMain.h"
+
+#include "app/Bench.h"
+#include "app/PcFont.h"
+#include "app/PcWidget.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+
+#include <unistd.h>
+
+namespace psucal {
+
+namespace {
+constexpr int WindowWidth = 6765;
+constexpr int WindowHeight = 5055;
+constexpr int FrameLeft = 150;
+constexpr int FrameTop = 450;
+} // namespace
+
+FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent)
+{
+    setWindowTitle(QStringLiteral("psucal"));
+    buildRunMode3();
+}
+
+FrmMain::~FrmMain() = default;
+
+QWidget* FrmMain::messageArea() const { return pc_; }
+
+void FrmMain::place(QWidget* w, int left, int top, int width, int height)
+{
+    const int dpi = logicalDpiX();
+    w->setGeometry(TwipsToPx(left, dpi), TwipsToPx(top, dpi), TwipsToPx(width, dpi), TwipsToPx(height, dpi));
+}
+
+void FrmMain::buildRunMode3()
+{
+    const int dpi = logicalDpiX();
+    central_ = new QWidget(this);
+    setCentralWidget(central_);
+
+    portLabel_ = new QLabel(QStringLiteral("<u>S</u>etup  "), central_);
+    place(portLabel_, 150, 110, 700, 255);
+    ports_ = new QComboBox(central_);
+    place(ports_, 850, 60, 2400, 330);
+    ports_->setObjectName(QStringLiteral("CmbCommPort"));
+
+    frame2_ = new QGroupBox(central_);
+    // The frame fills the window less its margins; the status bar sits below it.
+    place(frame2_, FrameLeft, FrameTop, WindowWidth - 2 * FrameLeft - 120, WindowHeight - 1215);
+
+    button_ = new QPushButton(QStringLiteral("Next   >"), frame2_);
+    button_->setObjectName(QStringLiteral("Command1_1"));
+    QFont bf = button_->font();
+    bf.setPointSize(10);
+    button_->setFont(bf);
+    place(button_, 4160, 2560, 1200, 405);
+
+    progressLabel_ = new QLabel(QStringLiteral("Progress"), frame2_);
+    place(progressLabel_, 600, 2940, 1200, 255);
+    progress_ = new QProgressBar(frame2_);
+    progress_->setTextVisible(false);
+    progress_->setMaximum(10);
+    place(progress_, 450, 3260, 5460, 255);
+
+    pc_ = new PcWidget(central_);
+    place(pc_, 555, 855 - 0, 5545, 1800);
+    pc_->raise();
+
+    picture1_ = new QWidget(central_);
+    picture1_->setFocusPolicy(Qt::StrongFocus);
+    place(picture1_, 7140, 90, 15, 15);
+
+    status1_ = new QLabel(this);
+    status2_ = new QLabel(this);
+    statusBar()->addWidget(status1_, 1);
+    statusBar()->addWidget(status2_, 1);
+    statusBar()->setSizeGripEnabled(false);
+
+    setFixedSize(TwipsToPx(WindowWidth, dpi), TwipsToPx(WindowHeight, dpi));
+
+    connect(button_, &QPushButton::clicked, this, [this] {
+        if (bench_)
+            bench_->wizard.Command1_Click();
+    });
+    connect(ports_, &QComboBox::activated, this, [this](int index) {
+        if (bench_ && index >= 0)
+            bench_->wizard.CmbCommPort_Click(ports_->itemText(index));
+    });
+}
+
+void FrmMain::attach(Bench* bench, const QStringList& ports)
+{
+    bench_ = bench;
+    ports_->clear();
+    ports_->addItems(ports);
+    const int at = ports_->findText(bench->supplyPortName());
+    if (at < 0)
+        ports_->addItem(bench->supplyPortName());
+    ports_->setCurrentIndex(at < 0 ? ports_->count() - 1 : at);
+    uiChanged();
+}
+
+int FrmMain::textWidth(const QString& text, FontStyle style) const
+{
+    return PcTextWidth(text, style, logicalDpiX());
+}
+
+void FrmMain::uiChanged()
+{
+    if (!bench_)
+        return;
+    const BenchUi& ui = bench_->ui;
+    pc_->setRuns(ui.pcRuns());
+    button_->setText(ui.caption());
+    button_->setEnabled(ui.buttonEnabled());
+    if (ui.buttonFocused() && !button_->hasFocus()) {
+        button_->setFocus();
+        bench_->ui.clearFocus();
+    }
+    status1_->setText(ui.status(1));
+    status2_->setText(ui.status(2));
+    progress_->setMaximum(ui.progressMax());
+    progress_->setValue(ui.progressValue());
+    progress_->setVisible(ui.progressVisible());
+    progressLabel_->setVisible(ui.progressVisible());
+    if (ui.busy() != busyCursor_) {
+        busyCursor_ = ui.busy();
+        if (busyCursor_)
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    }
+}
+
+void FrmMain::messageBox(const QString& text)
+{
+    QMessageBox::information(this, windowTitle(), text);
+}
+
+void FrmMain::endProgram(int status)
+{
+    if (ender_)
+        ender_(status);
+    if (bench_)
+        bench_->release();
+    ::_exit(status);
+}
+
+void FrmMain::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    if (bench_)
+        bench_->wizard.FormUnload();
+    endProgram(0);
+}
+
+void FrmMain::changeEvent(QEvent* event)
+{
+    // No button keeps the focus when the window comes to the front.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        picture1_->setFocus();
+    QMainWindow::changeEvent(event);
+}
+
+} // namespace psucal

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "core/BenchUi.h"
+
+#include <QMainWindow>
+
+#include <functional>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace psucal {
+
+class Bench;
+class PcWidget;
+
+// The compact recalibration window: message area, wizard button, progress bar, supply-port
+// selector and a two-panel status bar. Everything it shows comes from BenchUi.
+class FrmMain : public QMainWindow, public BenchUiHost {
+    Q_OBJECT
+public:
+    using Ender = std::function<void(int)>;
+    explicit FrmMain(QWidget* parent = nullptr);
+    ~FrmMain() override;
+
+    void attach(Bench* bench, const QStringList& ports);
+    // How the program ends; tests replace the default (release, then leave the process).
+    void setEnder(Ender ender) { ender_ = std::move(ender); }
+
+    int textWidth(const QString& text, FontStyle style) const override;
+    void uiChanged() override;
+    void messageBox(const QString& text) override;
+    [[noreturn]] void endProgram(int status) override;
+
+    QPushButton* wizardButton() const { return button_; }
+    QComboBox* portSelector() const { return ports_; }
+    QProgressBar* progressBar() const { return progress_; }
+    QLabel* statusPanel(int panel) const { return panel == 1 ? status1_ : status2_; }
+    QWidget* messageArea() const;
+    QWidget* focusSink() const { return picture1_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildRunMode3();
+    void place(QWidget* w, int left, int top, int width, int height);
+
+    Bench* bench_ = nullptr;
+    Ender ender_;
+    bool busyCursor_ = false;
+    QWidget* central_ = nullptr;
+    QGroupBox* frame2_ = nullptr;
+    PcWidget* pc_ = nullptr;
+    QPushButton* button_ = nullptr;
+    QLabel* progressLabel_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* portLabel_ = nullptr;
+    QComboBox* ports_ = nullptr;
+    QLabel* status1_ = nullptr;
+    QLabel* status2_ = nullptr;
+    QWidget* picture1_ = nullptr;
+};
+
+} // namespace psucal

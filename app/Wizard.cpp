@@ -1,0 +1,316 @@
+#include "app/Wizard.h"
+
+#include "core/BenchState.h"
+#include "core/BenchUi.h"
+#include "core/Numbers.h"
+#include "link/SupplyLink.h"
+#include "link/Transport.h"
+
+#include <cmath>
+#include <exception>
+
+namespace psucal {
+
+namespace {
+const QString CapRefresh = QStringLiteral("REFRESH");
+const QString CapStart = QStringLiteral("START  >");
+const QString CapWait = QStringLiteral("WAIT...");
+const QString CapNext = QStringLiteral("NEXT  >");
+const QString CapClose = QStringLiteral("CLOSE");
+const QString VoltageInProgress = QStringLiteral("Voltage Recalibration in progress......");
+const QString CurrentInProgress = QStringLiteral("Current Recalibration in progress......");
+
+int RatingIndex(double maxV)
+{
+    switch (static_cast<int>(maxV)) {
+    case 20: return 0;
+    case 40: return 1;
+    case 60: return 2;
+    default: return -1;
+    }
+}
+
+const QString RatingNames[] = {QStringLiteral("20V/10A"), QStringLiteral("40V/5A"), QStringLiteral("60V/3.3A")};
+
+bool AllDigits(const QString& s)
+{
+    for (QChar c : s)
+        if (c < u'0' || c > u'9')
+            return false;
+    return !s.isEmpty();
+}
+
+// "V1.0" -> "1.0 V", "C0.04" -> "0.04 A", as an operator reads a set point.
+QString SetPointLabel(const QString& setPoint)
+{
+    if (setPoint.size() < 2)
+        return setPoint;
+    const QString unit = setPoint[0] == u'C' ? QStringLiteral(" A") : QStringLiteral(" V");
+    return setPoint.mid(1) + unit;
+}
+} // namespace
+
+Wizard::Wizard(BenchState& state, BenchUi& ui, SupplyLink& supply, Transport& meterPort)
+    : st_(state), ui_(ui), supply_(supply), meterPort_(meterPort)
+{
+}
+
+void Wizard::FormLoad(const QString& supplyPort, const QString& meterPort)
+{
+    ui_.setStatus(1, QStringLiteral("Connected power supply rating"));
+    ui_.setStatus(2, QStringLiteral("Calibration Voltage (Output voltage must is off)"));
+    ui_.setProgressMax(10);
+    st_.PanelMode = 2;
+
+    CmbCommPort_Click(supplyPort);
+    CmbEqPort_Click(meterPort);
+
+    supply_.SendCommand(QStringLiteral("SESS"), QString(), 3, 0.2);
+
+    FGridV.writeHeaders(false);
+    FGridC.writeHeaders(true);
+
+    CmbSpots_Click();
+
+    if (st_.MaxV != 30.0)
+        supply_.ReadSerialNumber();
+    ui_.setSerialBox(st_.SerialNo);
+}
+
+void Wizard::CmbSpots_Click()
+{
+    IdentifySupply(2);
+}
+
+void Wizard::CmbCommPort_Click(const QString& portName)
+{
+    Transport& port = supply_.port();
+    if (port.isOpen())
+        port.close();
+    port.setPortName(portName);
+    port.open(); // a port that will not open shows up later as silence
+}
+
+void Wizard::CmbEqPort_Click(const QString& portName)
+{
+    if (meterPort_.isOpen())
+        meterPort_.close();
+    meterPort_.setPortName(portName);
+    meterPort_.open();
+}
+
+void Wizard::IdentifySupply(int /*selector*/)
+{
+    const QString r = supply_.SendCommand(QStringLiteral("GMAX"), QString(), 9, 0.2);
+    answered_ = !r.isEmpty();
+
+    // Digits that are not digits give no rating, the same as a reply without "OK".
+    if (r.mid(7, 2) == QLatin1String("OK") && AllDigits(r.left(6))) {
+        st_.MaxV = num::Leading(r.mid(0, 3)) / 10.0;
+        st_.MaxI = num::Leading(r.mid(3, 3)) / 100.0;
+    } else {
+        st_.MaxV = 30.0;
+        st_.MaxI = 3.0;
+    }
+    if (st_.MaxV > 0) {
+        ui_.setModel(RatingIndex(st_.MaxV));
+        st_.RatingText = num::Shortest(st_.MaxV) + QStringLiteral("V/") + num::Shortest(st_.MaxI) + u'A';
+    }
+
+    if (r.isEmpty()) {
+        drawConnectionFailure();
+        ui_.setCaption(CapRefresh);
+        ui_.setButtonEnabled(true);
+        ui_.setStatus(2, QStringLiteral("No Connection"));
+        return;
+    }
+    drawRatingCheck();
+    ui_.setCaption(CapStart);
+    ui_.setButtonEnabled(true);
+    const int idx = RatingIndex(st_.MaxV);
+    if (idx >= 0)
+        ui_.setStatus(2, RatingNames[idx]);
+}
+
+void Wizard::drawConnectionFailure()
+{
+    ui_.pcClear();
+    ui_.pcPrint(200, 500, QStringLiteral("Check RS-232 Connection."), FontStyle::Regular);
+    const QString first = QStringLiteral("Select the right COM. Port in the ");
+    ui_.pcPrint(200, 800, first, FontStyle::Regular);
+    const int x1 = 200 + ui_.textWidth(first, FontStyle::Regular);
+    ui_.pcPrint(x1, 800, QStringLiteral("S"), FontStyle::BoldUnderline);
+    const int x2 = x1 + ui_.textWidth(QStringLiteral("S"), FontStyle::BoldUnderline);
+    ui_.pcPrint(x2, 800, QStringLiteral("etup"), FontStyle::Bold);
+    // The gap after "etup" is measured with a trailing blank, one blank wider than printed.
+    const int x3 = x2 + ui_.textWidth(QStringLiteral("etup "), FontStyle::Bold);
+    ui_.pcPrint(x3, 800, QStringLiteral(" drop menu."), FontStyle::Regular);
+}
+
+void Wizard::drawRatingCheck()
+{
+    ui_.pcClear();
+    const QString title = QStringLiteral("Voltage Recalibration");
+    const int x = static_cast<int>(std::lround((BenchUi::PcWidth - ui_.textWidth(title, FontStyle::BoldUnderline)) / 2.0));
+    ui_.pcPrint(x, 100, title, FontStyle::BoldUnderline);
+    ui_.pcPrint(200, 640, QStringLiteral("Check Power Supply Ratings are same as shown at the"), FontStyle::Regular);
+    ui_.pcPrint(200, 940, QStringLiteral("bottom bar."), FontStyle::Regular);
+    const QString click = QStringLiteral("Click  ");
+    ui_.pcPrint(200, 1240, click, FontStyle::Regular);
+    ui_.pcPrint(200 + ui_.textWidth(click, FontStyle::Regular), 1240, QStringLiteral("START."), FontStyle::Bold);
+}
+
+void Wizard::Command1_Click()
+{
+    st_.FailText.clear();
+    const QString caption = ui_.caption();
+    if (caption == CapRefresh) {
+        IdentifySupply(0);
+    } else if (caption == CapStart) {
+        VoltageRecalPage();
+    } else if (caption == CapNext) {
+        CurrentRecalPage();
+    } else if (caption == CapClose) {
+        supply_.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+        ui_.endProgram(0);
+    }
+    // "Next   >" and any other caption: nothing to do.
+}
+
+bool Wizard::runProcedure(const std::function<void()>& procedure)
+{
+    // The page goes on to its end whatever the procedure throws; the failure is reported.
+    try {
+        if (procedure)
+            procedure();
+    } catch (const std::exception& e) {
+        if (st_.FailText.isEmpty())
+            st_.FailText = QString::fromLocal8Bit(e.what());
+        st_.AbortFlag = true;
+    }
+    return !st_.AbortFlag;
+}
+
+void Wizard::printOutcome(int y, const QStringList& unconverged)
+{
+    QString line = st_.FailText;
+    if (!unconverged.isEmpty()) {
+        QStringList labels;
+        for (const QString& p : unconverged)
+            labels << SetPointLabel(p);
+        if (!line.isEmpty())
+            line += QStringLiteral("  ");
+        line += QStringLiteral("%1 point(s) outside the window: ").arg(unconverged.size()) + labels.join(QStringLiteral(", "));
+    }
+    // Too long for the message area: cut at a whole set point and say how many are missing.
+    const int room = BenchUi::PcWidth - 200 - 100;
+    if (ui_.textWidth(line, FontStyle::Regular) > room) {
+        QString cut = line;
+        while (!cut.isEmpty() && ui_.textWidth(cut + QStringLiteral(" ..."), FontStyle::Regular) > room) {
+            const qsizetype comma = cut.lastIndexOf(QStringLiteral(", "));
+            cut = comma > 0 ? cut.left(comma) : cut.left(cut.size() - 1);
+        }
+        line = cut + QStringLiteral(" ...");
+    }
+    ui_.pcPrint(200, y, line, FontStyle::Regular);
+}
+
+void Wizard::VoltageRecalPage()
+{
+    ui_.setCaption(CapWait);
+    ui_.setButtonEnabled(false);
+    ui_.pcClear();
+    ui_.pcPrint(200, 600, VoltageInProgress, FontStyle::Regular);
+    st_.AbortFlag = false;
+    st_.Unconverged.clear();
+
+    const bool ran = runProcedure(procs_.calibrateVoltage);
+    voltageUnconverged_ = st_.Unconverged;
+    voltageOk_ = ran && st_.FailText.isEmpty() && voltageUnconverged_.isEmpty();
+
+    ui_.pcClear();
+    if (voltageOk_) {
+        ui_.pcPrint(200, 200, QStringLiteral("Voltage Recalibration Completed"), FontStyle::Regular);
+    } else {
+        ui_.pcPrint(200, 200, QStringLiteral("Voltage Recalibration Failed"), FontStyle::Bold);
+        printOutcome(450, voltageUnconverged_);
+    }
+    const QString shortText = QStringLiteral("Short output terminals  ");
+    ui_.pcPrint(200, 750, shortText, FontStyle::Regular);
+    ui_.pcPrint(200 + ui_.textWidth(shortText, FontStyle::Regular), 750, QStringLiteral("FIRST."), FontStyle::Bold);
+    const QString click = QStringLiteral("Click  ");
+    ui_.pcPrint(200, 1050, click, FontStyle::Regular);
+    const int x = 200 + ui_.textWidth(click, FontStyle::Regular);
+    ui_.pcPrint(x, 1050, QStringLiteral("NEXT "), FontStyle::Bold);
+    ui_.pcPrint(x + ui_.textWidth(QStringLiteral("NEXT "), FontStyle::Bold), 1050,
+                QStringLiteral("to start Current Recalibration."), FontStyle::Regular);
+
+    ui_.setButtonEnabled(true);
+    ui_.setCaption(CapNext);
+    ui_.setProgressValue(0);
+    ui_.setBusy(false);
+}
+
+void Wizard::CurrentRecalPage()
+{
+    ui_.setCaption(CapWait);
+    ui_.setButtonEnabled(false);
+    ui_.pcClear();
+    ui_.pcPrint(200, 600, CurrentInProgress, FontStyle::Regular);
+    st_.AbortFlag = false;
+    st_.Unconverged.clear();
+
+    const bool ran = runProcedure(procs_.calibrateCurrent);
+    currentUnconverged_ = st_.Unconverged;
+    currentOk_ = ran && st_.FailText.isEmpty() && currentUnconverged_.isEmpty();
+
+    if (!ran) {
+        // The open-terminal warning stays as drawn; a bare "in progress" text would claim the
+        // step is still running, so it gives way to the failure.
+        const auto& runs = ui_.pcRuns();
+        if (runs.size() == 1 && runs.front().text == CurrentInProgress) {
+            ui_.pcClear();
+            ui_.pcPrint(200, 200, QStringLiteral("Current Recalibration Failed"), FontStyle::Bold);
+            printOutcome(500, currentUnconverged_);
+            const QString click = QStringLiteral("Click  ");
+            ui_.pcPrint(200, 1050, click, FontStyle::Regular);
+            const int x = 200 + ui_.textWidth(click, FontStyle::Regular);
+            ui_.pcPrint(x, 1050, QStringLiteral("NEXT "), FontStyle::Bold);
+            ui_.pcPrint(x + ui_.textWidth(QStringLiteral("NEXT "), FontStyle::Bold), 1050, QStringLiteral("to repeat."),
+                        FontStyle::Regular);
+        }
+        ui_.setCaption(CapNext);
+        ui_.setButtonEnabled(true);
+        ui_.setProgressValue(0);
+        ui_.setBusy(false);
+        return;
+    }
+
+    ui_.pcClear();
+    if (currentOk_) {
+        ui_.pcPrint(200, 500, QStringLiteral("Recalibration completed."), FontStyle::Regular);
+    } else {
+        ui_.pcPrint(200, 200, QStringLiteral("Current Recalibration Failed"), FontStyle::Bold);
+        printOutcome(500, currentUnconverged_);
+    }
+    const QString click = QStringLiteral("Click  ");
+    ui_.pcPrint(200, 800, click, FontStyle::Regular);
+    const int x = 200 + ui_.textWidth(click, FontStyle::Regular);
+    ui_.pcPrint(x, 800, QStringLiteral("CLOSE "), FontStyle::Bold);
+    ui_.pcPrint(x + ui_.textWidth(QStringLiteral("CLOSE "), FontStyle::Bold), 800, QStringLiteral("to quit"),
+                FontStyle::Regular);
+    ui_.setCaption(CapClose);
+    ui_.setProgressVisible(false);
+    ui_.setButtonEnabled(true);
+    ui_.focusButton();
+    ui_.setProgressValue(0);
+}
+
+void Wizard::FormUnload()
+{
+    supply_.SendEnds();
+    st_.StopFlag = true;
+    ui_.endProgram(0);
+}
+
+} // namespace psucal

@@ -1,0 +1,131 @@
+#include "app/BatchHost.h"
+#include "app/BatchRunner.h"
+#include "app/Bench.h"
+#include "app/CommandLine.h"
+#include "app/FrmMain.h"
+#include "app/PortList.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+using namespace psucal;
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
+}
+
+// Ctrl-C or a kill runs the same close sequence as closing the window: "ENDS", then the end.
+void RouteSignals(QObject* parent, std::function<void()> onSignal)
+{
+    if (::pipe(signalPipe) != 0)
+        return;
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, parent, [onSignal] {
+        char c;
+        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &c, 1);
+        onSignal();
+    });
+}
+
+bool HaveDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+int RunInTerminal(const Options& options, int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    BatchHost host(stdout, stderr);
+    Bench bench(options, host);
+    host.attach(&bench.ui);
+    host.setBeforeExit([&bench] { bench.release(); });
+    QString error;
+    if (!bench.prepare(&error)) {
+        std::fprintf(stderr, "psucal: %s\n", error.toLocal8Bit().constData());
+        return 2;
+    }
+    if (!bench.confWarning().isEmpty())
+        std::fprintf(stderr, "psucal: %s\n", bench.confWarning().toLocal8Bit().constData());
+    RouteSignals(&app, [&] {
+        host.setExitStatus(130);
+        bench.wizard.FormUnload();
+    });
+    const int status = RunBatch(bench, host, options.yes, STDIN_FILENO);
+    bench.release();
+    return status;
+}
+
+int RunWindow(const Options& options, int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("psucal"));
+    FrmMain window;
+    Bench bench(options, window);
+    QString error;
+    if (!bench.prepare(&error)) {
+        QMessageBox::critical(nullptr, QStringLiteral("psucal"), error);
+        return 2;
+    }
+    QStringList given;
+    if (!options.supplyPort.isEmpty())
+        given << options.supplyPort;
+    if (!options.meterPort.isEmpty())
+        given << options.meterPort;
+    if (!bench.supplyPortName().isEmpty())
+        given << bench.supplyPortName();
+    window.attach(&bench, PortList::build(PortList::presentDevices(), given));
+    RouteSignals(&app, [&] { bench.wizard.FormUnload(); });
+    window.show();
+    if (!bench.confWarning().isEmpty())
+        window.messageBox(bench.confWarning());
+    bench.load();
+    window.uiChanged();
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const Options options = parseCommandLine(argc, argv);
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "psucal: %s\n(see psucal --help)\n", options.error.toLocal8Bit().constData());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::puts(versionText().toLocal8Bit().constData());
+        return 0;
+    }
+    if (options.batch)
+        return RunInTerminal(options, argc, argv);
+    if (!HaveDisplay()) {
+        std::fprintf(stderr, "psucal: no display; running in the terminal (as with --batch)\n");
+        return RunInTerminal(options, argc, argv);
+    }
+    return RunWindow(options, argc, argv);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+
+namespace psucal {
+
+class BenchUi;
+class SupplyLink;
+struct BenchState;
+
+// Keeps a copy of the supply's EEPROM as it was found, taken before the program first writes a
+// calibration row, so that a calibration gone wrong can be undone by hand.
+//
+// File: <program folder>/backups/<serial>_<yyyyMMdd-HHmmss>.txt, plain ASCII text, LF line ends.
+//   # psucal as-found EEPROM image, serial 12345678, read 2024-05-17 14:03:59
+//   000 3? 80 01 <4
+//   ...
+//   058 80 80 83 81
+//   ...
+//   159 00 00 00 00
+// The first line is a comment (lines starting with "#" are comments). Then 160 lines, one per
+// EEPROM row 0..159: the row number as three digits, then the row's four cells (cell 1 first),
+// each as the two characters the supply uses on the wire (nibble alphabet "0".."9" ":" ";" "<"
+// "=" ">" "?" for 0..15, high nibble first), separated by single blanks.
+// The serial in the file name keeps only A-Z a-z 0-9 - and _ (any other character becomes "_",
+// an empty serial is written "unknown"). An existing file is never overwritten: a second backup
+// within the same second is named <serial>_<stamp>-2.txt, then -3, and so on.
+class Backup {
+public:
+    Backup(BenchState& state, BenchUi& ui, SupplyLink& link, QString programDir);
+
+    // Called before every row write; does its work once. Without an image (none kept from the
+    // serial-number read, none to be had now) or without a writable folder it says so in one
+    // message box and lets the calibration go on.
+    void BeforeFirstWrite();
+
+    // The path of the file written by this object, empty when none was.
+    const QString& writtenPath() const { return written_; }
+
+    void setNow(std::function<QDateTime()> now) { now_ = std::move(now); }
+
+    // Writes `image` (the 1443-character whole-image reply) below `programDir`; returns the path,
+    // or an empty string with the reason in `error`.
+    static QString Write(const QString& programDir, const QString& serial, const QString& image,
+                         const QDateTime& when, QString* error);
+    static QString SafeSerial(const QString& serial);
+    // True when the image holds all 160 rows as nibble characters.
+    static bool ImageComplete(const QString& image);
+
+private:
+    BenchState& st_;
+    BenchUi& ui_;
+    SupplyLink& link_;
+    QString dir_;
+    std::function<QDateTime()> now_;
+    bool tried_ = false;
+    QString written_;
+};
+
+} // namespace psucal

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+namespace psucal::sim {
+
+// The supply's 160 rows of four bytes, as the unit stores them and as they travel
+// (two nibble characters per byte, high nibble first).
+class Eeprom {
+public:
+    static constexpr int Rows = 160;
+    static constexpr int SerialRow = 156;
+    static constexpr int ImageLength = Rows * 9 + 3;
+
+    // Eight nibble characters; "" for a row that does not exist.
+    QString row(int r) const;
+    // False (and nothing stored) unless r exists and text is exactly eight nibble characters.
+    bool setRow(int r, const QString& text);
+
+    int byte(int r, int cell) const { return bytes_[index(r, cell)]; }
+    void setByte(int r, int cell, int value) { bytes_[index(r, cell)] = static_cast<std::uint8_t>(value); }
+
+    // Sign-and-magnitude correction in units (0x80 and 0x00 are both zero).
+    int signedUnits(int r, int cell) const;
+    void setSignedUnits(int r, int cell, int units);
+
+    // Up to 16 characters, one byte each, zero bytes after the last.
+    void setSerial(const QString& serial);
+    QString serial() const;
+
+    // The whole-image reply: 160 blocks of eight characters and a separator, "OK", an end character.
+    QByteArray image() const;
+    // One line per row, "NNN cccccccc".
+    QByteArray text() const;
+
+private:
+    static int index(int r, int cell) { return r * 4 + cell - 1; }
+    std::array<std::uint8_t, Rows * 4> bytes_{};
+};
+
+} // namespace psucal::sim

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace psucal::sim {
+
+enum class Terminals { Open, Short, Auto };
+
+struct SupplyConfig {
+    int ratingV = 40; // 20, 40, 60; anything else is a unit without a valid rating
+    quint32 seed = 1;
+    QString serial = QStringLiteral("SIM40001");
+    Terminals terminals = Terminals::Auto;
+    // Part of the range is off by more than a cell can correct.
+    bool defect = false;
+    // Fresh board: no base data, no serial, all calibration cells zero.
+    bool blank = false;
+};
+
+} // namespace psucal::sim

@@ -1,0 +1,94 @@
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+using psucal::Options;
+using psucal::parseCommandLine;
+
+namespace {
+
+TEST(CommandLine, NoArgumentsOpenTheWizardWithDefaults)
+{
+    const Options o = parseCommandLine(QStringList{});
+    EXPECT_TRUE(o.error.isEmpty());
+    EXPECT_EQ(o.runMode, 3);
+    EXPECT_FALSE(o.simulate);
+    EXPECT_FALSE(o.batch || o.yes || o.help || o.version);
+    EXPECT_TRUE(o.supplyPort.isEmpty() && o.meterPort.isEmpty() && o.traceFile.isEmpty() && o.dir.isEmpty());
+}
+
+TEST(CommandLine, ValuesComeSeparateOrAfterEquals)
+{
+    const Options o = parseCommandLine({"--supply-port", "/dev/ttyUSB0", "--meter-port=COM2", "--trace", "t.log",
+                                        "--dir=/tmp/bench", "--run-mode", "3", "--batch", "--yes"});
+    EXPECT_TRUE(o.error.isEmpty()) << o.error.toStdString();
+    EXPECT_EQ(o.supplyPort, "/dev/ttyUSB0");
+    EXPECT_EQ(o.meterPort, "COM2");
+    EXPECT_EQ(o.traceFile, "t.log");
+    EXPECT_EQ(o.dir, "/tmp/bench");
+    EXPECT_TRUE(o.batch && o.yes);
+
+    // argv form: the program name is not an argument.
+    const char* argv[] = {"psucal", "--version", "--dir", "x"};
+    const Options v = parseCommandLine(4, argv);
+    EXPECT_TRUE(v.version && v.error.isEmpty());
+    EXPECT_EQ(v.dir, "x");
+}
+
+TEST(CommandLine, SimulateTakesOnlyAModelAsItsOptionalValue)
+{
+    const auto model = [](const QStringList& args) {
+        const Options o = parseCommandLine(args);
+        EXPECT_TRUE(o.simulate) << args.join(' ').toStdString();
+        EXPECT_TRUE(o.error.isEmpty()) << o.error.toStdString();
+        return o.simModel;
+    };
+    EXPECT_EQ(model({"--simulate"}), 40);
+    EXPECT_EQ(model({"--simulate", "60"}), 60);
+    EXPECT_EQ(model({"--simulate=20"}), 20);
+    EXPECT_EQ(model({"--simulate", "--batch"}), 40);
+    EXPECT_TRUE(parseCommandLine({"--simulate", "--batch"}).batch);
+
+    // A following word that is not a model is left alone, and here it is a stray argument.
+    const Options stray = parseCommandLine({"--simulate", "50"});
+    EXPECT_EQ(stray.error, "unexpected argument '50'");
+    EXPECT_FALSE(parseCommandLine({"--simulate=50"}).error.isEmpty());
+    EXPECT_FALSE(parseCommandLine({"--simulate="}).error.isEmpty());
+}
+
+TEST(CommandLine, OnlyRunModeThreeIsAvailable)
+{
+    EXPECT_EQ(parseCommandLine({"--run-mode", "3"}).runMode, 3);
+    for (int n : {0, 1, 2}) {
+        const Options o = parseCommandLine({"--run-mode", QString::number(n)});
+        EXPECT_EQ(o.error, QStringLiteral("run mode %1 is not available in this version").arg(n));
+    }
+    for (const char* bad : {"4", "-1", "x", "3.0"})
+        EXPECT_FALSE(parseCommandLine({"--run-mode", bad}).error.isEmpty()) << bad;
+}
+
+TEST(CommandLine, BadArgumentsAreNamedInTheError)
+{
+    const auto error = [](const QStringList& args) { return parseCommandLine(args).error; };
+    EXPECT_EQ(error({"--frobnicate"}), "unknown option '--frobnicate'");
+    EXPECT_EQ(error({"-x"}), "unknown option '-x'");
+    EXPECT_EQ(error({"stray"}), "unexpected argument 'stray'");
+    EXPECT_EQ(error({"--trace"}), "--trace needs a file name");
+    EXPECT_EQ(error({"--supply-port", "--batch"}), "--supply-port needs a device");
+    EXPECT_EQ(error({"--dir="}), "--dir needs a folder");
+    EXPECT_EQ(error({"--batch=yes"}), "--batch takes no value");
+    // Only "--" marks an option; a lone "-" is a value.
+    EXPECT_EQ(parseCommandLine({"--trace", "-"}).traceFile, "-");
+}
+
+TEST(CommandLine, HelpExplainsEveryOptionFilesAndExitStatuses)
+{
+    EXPECT_TRUE(parseCommandLine({"-h"}).help);
+    const QString help = psucal::helpText();
+    for (const char* word : {"--supply-port", "--meter-port", "--simulate", "--batch", "--yes", "--trace", "--dir",
+                             "--run-mode", "--help", "--version", "Calibration.conf", "backups/", "0  ", "1  ", "2  "})
+        EXPECT_TRUE(help.contains(QLatin1String(word))) << word;
+    EXPECT_TRUE(psucal::versionText().startsWith("psucal "));
+}
+
+} // namespace
