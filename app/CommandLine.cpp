@@ -6,7 +6,10 @@ namespace psucal {
 
 namespace {
 
-bool isSimModel(const QString& s) { return s == u"20" || s == u"40" || s == u"60"; }
+bool isSimModel(const QString& s)
+{
+    return s == u"20" || s == u"40" || s == u"60";
+}
 
 class Parser {
 public:
@@ -123,7 +126,10 @@ private:
 
 } // namespace
 
-Options parseCommandLine(const QStringList& arguments) { return Parser(arguments).run(); }
+Options parseCommandLine(const QStringList& arguments)
+{
+    return Parser(arguments).run();
+}
 
 Options parseCommandLine(int argc, const char* const* argv)
 {
@@ -133,7 +139,10 @@ Options parseCommandLine(int argc, const char* const* argv)
     return parseCommandLine(args);
 }
 
-QString versionText() { return QStringLiteral("psucal " PSUCAL_VERSION); }
+QString versionText()
+{
+    return QStringLiteral("psucal " PSUCAL_VERSION);
+}
 
 QString helpText()
 {

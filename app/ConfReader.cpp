@@ -195,7 +195,8 @@ ConfResult ConfReader::read(const QString& folder, qint64 maxBytes)
             break;
         }
         total += chunk.size();
-        items.feed(utf8.decode(chunk));
+        const QString text = utf8.decode(chunk);
+        items.feed(text);
     }
     items.finish(complete);
 

@@ -79,6 +79,9 @@ int PortList::indexOf(const QStringList& list, const QString& name)
     return -1;
 }
 
-bool PortList::sameDevice(const QString& a, const QString& b) { return deviceOf(a) == deviceOf(b); }
+bool PortList::sameDevice(const QString& a, const QString& b)
+{
+    return deviceOf(a) == deviceOf(b);
+}
 
 } // namespace psucal

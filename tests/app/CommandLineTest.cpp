@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 using psucal::Options;

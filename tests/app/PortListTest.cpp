@@ -1,5 +1,7 @@
 #include "app/PortList.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 using psucal::PortList;
@@ -15,15 +17,16 @@ TEST(PortList, OffersTheFourComPortsEvenOnABareMachine)
 
 TEST(PortList, AddsOnlyUsbAndAcmDevicesInNaturalOrder)
 {
-    const QStringList present{"/dev/ttyS0", "/dev/ttyS5", "/dev/ttyUSB10", "/dev/ttyUSB2", "/dev/ttyACM0", "/dev/pts/3"};
-    EXPECT_EQ(PortList::build(present, {}), kComs + QStringList{"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10"});
+    const QStringList present{"/dev/ttyS0",   "/dev/ttyS5",   "/dev/ttyUSB10",
+                              "/dev/ttyUSB2", "/dev/ttyACM0", "/dev/pts/3"};
+    EXPECT_EQ(PortList::build(present, {}), (kComs + QStringList{"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10"}));
 }
 
 TEST(PortList, CommandLinePortsAppearOnceAndNeverShadowAnEntry)
 {
     const QStringList given{"/dev/ttyS0", "COM3", "ttyUSB2", "/dev/pts/7", "/dev/pts/7", "", " /dev/pts/8 "};
     const QStringList list = PortList::build({"/dev/ttyUSB2"}, given);
-    EXPECT_EQ(list, kComs + QStringList{"/dev/ttyUSB2", "/dev/pts/7", "/dev/pts/8"});
+    EXPECT_EQ(list, (kComs + QStringList{"/dev/ttyUSB2", "/dev/pts/7", "/dev/pts/8"}));
 }
 
 TEST(PortList, IndexOfFindsTheEntryForTheSameDevice)

@@ -1,0 +1,190 @@
+#include "sim/FaultPlan.h"
+
+#include <QStringList>
+
+namespace psucal::sim {
+
+namespace {
+
+struct KindName {
+    const char* name;
+    FaultRule::Kind kind;
+    bool needsValue;
+    bool takesValue;
+};
+
+constexpr KindName Kinds[] = {
+    {"silence", FaultRule::Kind::Silence, false, false},  {"lost", FaultRule::Kind::Lost, false, false},
+    {"late", FaultRule::Kind::Late, true, true},          {"truncate", FaultRule::Kind::Truncate, true, true},
+    {"garbage", FaultRule::Kind::Garbage, false, false},  {"dropchar", FaultRule::Kind::DropChar, false, true},
+    {"nondigits", FaultRule::Kind::NonDigits, false, false}, {"shortrow", FaultRule::Kind::ShortRow, false, true},
+    {"vanish", FaultRule::Kind::Vanish, false, true},
+};
+
+bool Fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+bool ReadNumber(const QString& text, double& out)
+{
+    bool ok = false;
+    out = text.toDouble(&ok); // QString::toDouble is locale-free
+    return ok && out >= 0;
+}
+
+bool ParseKind(const QString& part, FaultRule& rule, QString* error)
+{
+    const QString name = part.section(u'=', 0, 0).trimmed().toLower();
+    const bool hasValue = part.contains(u'=');
+    for (const KindName& k : Kinds) {
+        if (name != QLatin1String(k.name))
+            continue;
+        if (k.needsValue && !hasValue)
+            return Fail(error, QStringLiteral("%1 needs a value").arg(name));
+        if (hasValue && !k.takesValue)
+            return Fail(error, QStringLiteral("%1 takes no value").arg(name));
+        rule.kind = k.kind;
+        rule.value = rule.kind == FaultRule::Kind::ShortRow ? 5 : 0;
+        if (hasValue && !ReadNumber(part.section(u'=', 1), rule.value))
+            return Fail(error, QStringLiteral("bad value in \"%1\"").arg(part));
+        return true;
+    }
+    return Fail(error, QStringLiteral("unknown fault \"%1\"").arg(name));
+}
+
+bool ParseWhen(const QString& part, FaultRule& rule, QString* error)
+{
+    const QString name = part.section(u'=', 0, 0).trimmed().toLower();
+    if (name == u"every" && !part.contains(u'=')) {
+        rule.when = FaultRule::When::Every;
+        return true;
+    }
+    bool ok = false;
+    const int n = part.section(u'=', 1).toInt(&ok);
+    if (!ok || n < 1)
+        return Fail(error, QStringLiteral("bad count in \"%1\"").arg(part));
+    if (name == u"nth")
+        rule.when = FaultRule::When::Nth;
+    else if (name == u"from")
+        rule.when = FaultRule::When::From;
+    else
+        return Fail(error, QStringLiteral("unknown condition \"%1\"").arg(part));
+    rule.n = n;
+    return true;
+}
+
+} // namespace
+
+std::optional<FaultRule> FaultRule::Parse(const QString& text, QString* error)
+{
+    const QStringList parts = text.split(u':');
+    if (parts.size() < 2 || parts.size() > 3) {
+        Fail(error, QStringLiteral("expected WORD:KIND[=VALUE][:WHEN], got \"%1\"").arg(text));
+        return std::nullopt;
+    }
+    FaultRule rule;
+    const QString word = parts[0].trimmed();
+    if (word != u"*") {
+        if (word.size() < 4) {
+            Fail(error, QStringLiteral("bad command word \"%1\"").arg(word));
+            return std::nullopt;
+        }
+        rule.word = word.toLatin1();
+    }
+    if (!ParseKind(parts[1], rule, error) || (parts.size() == 3 && !ParseWhen(parts[2], rule, error)))
+        return std::nullopt;
+    return rule;
+}
+
+bool FaultPlan::add(const QString& text, QString* error)
+{
+    const std::optional<FaultRule> rule = FaultRule::Parse(text, error);
+    if (rule)
+        add(*rule);
+    return rule.has_value();
+}
+
+QList<FaultRule> FaultPlan::fire(const QByteArray& key)
+{
+    QList<FaultRule> fired;
+    for (Entry& e : rules_) {
+        if (!key.startsWith(e.rule.word))
+            continue;
+        ++e.seen;
+        const bool hit = e.rule.when == FaultRule::When::Every ||
+                         (e.rule.when == FaultRule::When::Nth && e.seen == e.rule.n) ||
+                         (e.rule.when == FaultRule::When::From && e.seen >= e.rule.n);
+        if (hit)
+            fired.append(e.rule);
+    }
+    return fired;
+}
+
+bool FaultPlan::Loses(const QList<FaultRule>& fired)
+{
+    for (const FaultRule& r : fired)
+        if (r.kind == FaultRule::Kind::Lost)
+            return true;
+    return false;
+}
+
+void FaultPlan::Apply(const QList<FaultRule>& fired, Answer& answer, bool rowRead)
+{
+    QByteArray& b = answer.bytes;
+    for (const FaultRule& r : fired) {
+        switch (r.kind) {
+        case FaultRule::Kind::Silence:
+        case FaultRule::Kind::Lost:
+            b.clear();
+            break;
+        case FaultRule::Kind::Late:
+            answer.extraDelay += r.value;
+            break;
+        case FaultRule::Kind::Truncate:
+            b.truncate(static_cast<int>(r.value));
+            break;
+        case FaultRule::Kind::Garbage: {
+            static const char noise[] = "#x@z!&Kq%w";
+            for (int i = 0; i < b.size(); ++i)
+                b[i] = noise[i % 10];
+            break;
+        }
+        case FaultRule::Kind::DropChar: {
+            const int at = r.value >= 1 ? static_cast<int>(r.value) - 1 : b.size() / 2;
+            if (at < b.size())
+                b.remove(at, 1);
+            break;
+        }
+        case FaultRule::Kind::NonDigits:
+            for (char& c : b)
+                if (c >= '0' && c <= '9')
+                    c = static_cast<char>('a' + (c - '0'));
+            break;
+        case FaultRule::Kind::ShortRow:
+            if (rowRead)
+                b.truncate(static_cast<int>(r.value));
+            break;
+        case FaultRule::Kind::Vanish:
+            answer.vanish = true;
+            answer.restoreAfter = r.value;
+            b.clear();
+            break;
+        }
+    }
+}
+
+QString FaultPlan::Grammar()
+{
+    return QStringLiteral(
+        "WORD:KIND[=VALUE][:WHEN]\n"
+        "  WORD  command word, optionally with the start of its data (GETD, SEEP156), or * for any\n"
+        "  KIND  silence | lost | late=SECONDS | truncate=N | garbage | dropchar[=POS] | nondigits\n"
+        "        | shortrow[=N] | vanish[=SECONDS]\n"
+        "  WHEN  every (default) | nth=N | from=N\n"
+        "  e.g.  GETD:silence:nth=3  GEEP:shortrow:from=1  *:vanish:nth=120  GMAX:late=0.5\n");
+}
+
+} // namespace psucal::sim

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "sim/Answer.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace psucal::sim {
+
+// One way a frame's answer goes wrong.
+//
+// Text form (the simulator's --fault option):  WORD:KIND[=VALUE][:WHEN]
+//   WORD   a command word, optionally followed by the start of its data ("GETD", "SEEP156",
+//          "VOLT010"), or "*" for every frame
+//   KIND   silence         no reply
+//          lost            the frame never reaches the unit: no effect, no reply
+//          late=SECONDS    the reply starts SECONDS later than usual
+//          truncate=N      only the first N characters are sent
+//          garbage         as many characters as usual, none of them a digit or a nibble
+//          dropchar[=POS]  the character at POS (1-based; default the middle one) goes missing
+//          nondigits       every digit of the reply is replaced by a letter
+//          shortrow[=N]    a row read ("GEEP" with a row number) sends only N characters (default 5)
+//          vanish[=SECONDS] the port disappears (writes fail, it cannot be opened) for
+//                          SECONDS, or for good when no value is given
+//   WHEN   every (default), nth=N (only the Nth matching frame), from=N (the Nth and all later)
+// Examples: GETD:silence:nth=3   GEEP:shortrow:from=1   *:vanish:nth=120   GMAX:late=0.5
+struct FaultRule {
+    enum class Kind { Silence, Lost, Late, Truncate, Garbage, DropChar, NonDigits, ShortRow, Vanish };
+    enum class When { Every, Nth, From };
+
+    QByteArray word; // empty: every frame
+    Kind kind = Kind::Silence;
+    double value = 0;
+    When when = When::Every;
+    int n = 1;
+
+    static std::optional<FaultRule> Parse(const QString& text, QString* error = nullptr);
+};
+
+class FaultPlan {
+public:
+    void add(const FaultRule& rule) { rules_.append({rule, 0}); }
+    bool add(const QString& text, QString* error = nullptr);
+    void clear() { rules_.clear(); }
+    bool empty() const { return rules_.isEmpty(); }
+
+    // Counts the frame (command word followed by its data, without the fixed field) against
+    // every rule whose word it matches, and returns the rules that fire on it.
+    QList<FaultRule> fire(const QByteArray& key);
+
+    static bool Loses(const QList<FaultRule>& fired);
+    static void Apply(const QList<FaultRule>& fired, Answer& answer, bool rowRead);
+
+    // The text form, for --help.
+    static QString Grammar();
+
+private:
+    struct Entry {
+        FaultRule rule;
+        int seen;
+    };
+    QList<Entry> rules_;
+};
+
+} // namespace psucal::sim

@@ -1,0 +1,98 @@
+#include "sim/UnitErrors.h"
+
+#include "sim/Rating.h"
+
+#include <cmath>
+#include <numbers>
+
+namespace psucal::sim {
+
+namespace {
+
+// splitmix64: the same unit on every platform, unlike the standard distributions.
+class Random {
+public:
+    explicit Random(quint64 seed) : state_(seed * 0x9E3779B97F4A7C15ull + 0x6A09E667F3BCC909ull) {}
+    double uniform(double lo, double hi) { return lo + (hi - lo) * static_cast<double>(next() >> 11) / 9007199254740992.0; }
+    int integer(int lo, int hi) { return lo + static_cast<int>(next() % static_cast<quint64>(hi - lo + 1)); }
+
+private:
+    quint64 next()
+    {
+        quint64 z = (state_ += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    quint64 state_;
+};
+
+struct Shape {
+    double offset;    // largest offset
+    double gain;      // largest relative gain error
+    double bend;      // amplitude of the non-linearity
+    double jitter;    // point-to-point scatter
+    double resolution;
+    double defect;    // extra error of a defective unit's upper half
+};
+
+constexpr Shape VoltageShape{0.12, 0.004, 0.03, 0.01, 0.01, 3.0};
+constexpr Shape CurrentShape{0.015, 0.003, 0.004, 0.001, 0.001, 0.3};
+
+QVector<double> Errors(const PointScale& scale, const Shape& shape, Random& rnd, bool defect, bool voltage)
+{
+    const double offset = rnd.uniform(-shape.offset, shape.offset);
+    const double gain = rnd.uniform(-shape.gain, shape.gain);
+    const double bend = rnd.uniform(-shape.bend, shape.bend);
+    const double phase = rnd.uniform(0, 2 * std::numbers::pi);
+    const double full = scale.setPoint(scale.count() - 1);
+    // A cell unit moves this output by `step` display counts.
+    const int step = static_cast<int>(std::lround(1.0 / scale.gain));
+
+    QVector<double> out;
+    for (int i = 0; i < scale.count(); ++i) {
+        const double set = scale.setPoint(i);
+        double e = offset + gain * set + bend * std::sin(2 * std::numbers::pi * set / full + phase) +
+                   rnd.uniform(-shape.jitter, shape.jitter);
+        long counts = std::lround(e / shape.resolution);
+        // Where a cell unit moves the voltage by several counts, the damped correction lands
+        // 0..(step-1) counts above its target; a point left one count under the window would
+        // never move again, and no unit we model behaves that way.
+        if (voltage && step > 1) {
+            const long r = ((counts % step) + step) % step;
+            if (r < step / 2)
+                counts += step / 2 - r;
+            else if (r > step / 2 + 1)
+                counts -= r - (step / 2 + 1);
+        }
+        // Keep clear of the display's rounding boundary, so a reading never flickers.
+        e = counts * shape.resolution + rnd.uniform(-0.3, 0.3) * shape.resolution;
+        if (defect && i >= scale.count() / 2)
+            e += shape.defect;
+        out.append(e);
+    }
+    return out;
+}
+
+QVector<int> Found(const PointScale& scale, Random& rnd)
+{
+    QVector<int> out;
+    for (int i = 0; i < scale.count(); ++i)
+        out.append(rnd.integer(-5, 5));
+    return out;
+}
+
+} // namespace
+
+UnitErrors::UnitErrors(const Rating* rating, quint32 seed, bool defect)
+{
+    if (!rating)
+        return;
+    Random rnd(seed);
+    voltage_ = Errors(rating->voltage, VoltageShape, rnd, defect, true);
+    current_ = Errors(rating->current, CurrentShape, rnd, defect, false);
+    foundVoltage_ = Found(rating->voltage, rnd);
+    foundCurrent_ = Found(rating->current, rnd);
+}
+
+} // namespace psucal::sim

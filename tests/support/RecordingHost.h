@@ -1,0 +1,33 @@
+#pragma once
+
+#include "core/BenchUi.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <stdexcept>
+
+namespace psucal::test {
+
+// Thrown where the program would end, so a test can catch the end and look at what led to it.
+struct ProgramEnded : std::runtime_error {
+    explicit ProgramEnded(int s) : std::runtime_error("program ended"), status(s) {}
+    int status;
+};
+
+// A front end that remembers what the operator would have seen. Every character is 100 twips
+// wide whatever its style, so positions computed from widths are easy to predict.
+class RecordingHost : public BenchUiHost {
+public:
+    static constexpr int CharWidth = 100;
+
+    int textWidth(const QString& text, FontStyle) const override { return CharWidth * static_cast<int>(text.size()); }
+    void uiChanged() override { ++changes; }
+    void messageBox(const QString& text) override { messages << text; }
+    [[noreturn]] void endProgram(int status) override { throw ProgramEnded(status); }
+
+    QStringList messages;
+    int changes = 0;
+};
+
+} // namespace psucal::test
