@@ -94,10 +94,12 @@ void PtyHost::pump()
     QByteArray chunk;
     for (auto it = out_.begin(); it != out_.end() && it->due <= t; ++it)
         chunk += it->c;
+    blocked_ = false;
     if (!chunk.isEmpty()) {
         const ssize_t written = ::write(master_, chunk.constData(), chunk.size());
         if (written > 0)
             out_.erase(out_.begin(), out_.begin() + written);
+        blocked_ = written < chunk.size();
     }
     reschedule();
 }
@@ -115,9 +117,7 @@ void PtyHost::reschedule()
         timer_.stop();
         return;
     }
-    int ms = static_cast<int>(std::ceil((next - now()) * 1000));
-    if (!out_.empty() && out_.front().due <= now())
-        ms = RetryMs;
+    const int ms = blocked_ ? RetryMs : static_cast<int>(std::ceil((next - now()) * 1000));
     timer_.start(std::max(ms, 0));
 }
 

@@ -66,6 +66,7 @@ private:
     std::deque<Outbound> out_;
     double rxFree_ = 0;
     double txFree_ = 0;
+    bool blocked_ = false;
 };
 
 } // namespace psucal::sim

@@ -41,14 +41,12 @@ protected:
 
     static void expectDefaults(const ConfResult& r)
     {
-        const BenchState d;
         EXPECT_DOUBLE_EQ(r.RigorUpV, 0.08);
         EXPECT_DOUBLE_EQ(r.RigorDnV, 0.02);
         EXPECT_DOUBLE_EQ(r.RigorOffsetV, 0.02);
         EXPECT_DOUBLE_EQ(r.RigorUpC, 0.008);
         EXPECT_DOUBLE_EQ(r.RigorDnC, 0.002);
         EXPECT_DOUBLE_EQ(r.RigorOffsetC, 0.002);
-        EXPECT_DOUBLE_EQ(r.RigorUpV, d.RigorUpV);
         EXPECT_FALSE(r.EEPVisible);
     }
 

@@ -1,0 +1,156 @@
+#include "sim/PtyHost.h"
+#include "sim/SupplyModel.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSaveFile>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace psucal::sim;
+
+namespace {
+
+int SignalPipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] const ssize_t n = ::write(SignalPipe[0], &c, 1);
+}
+
+void Say(const QString& line)
+{
+    std::fputs(qPrintable(line + u'\n'), stdout);
+    std::fflush(stdout);
+}
+
+bool WriteEeprom(const QString& path, const SupplyModel& model)
+{
+    if (path.isEmpty())
+        return true;
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(model.eeprom().text());
+    return file.commit();
+}
+
+bool ParseConfig(const QCommandLineParser& p, SupplyConfig& config, QString* error)
+{
+    bool ok = true;
+    config.ratingV = p.isSet(u"model"_qs) ? p.value(u"model"_qs).toInt(&ok) : 40;
+    if (!ok || (config.ratingV != 0 && config.ratingV != 20 && config.ratingV != 40 && config.ratingV != 60)) {
+        *error = QStringLiteral("--model takes 20, 40, 60 or 0");
+        return false;
+    }
+    config.seed = p.isSet(u"seed"_qs) ? p.value(u"seed"_qs).toUInt(&ok) : 1;
+    if (!ok) {
+        *error = QStringLiteral("--seed takes a whole number");
+        return false;
+    }
+    config.serial = p.isSet(u"serial"_qs) ? p.value(u"serial"_qs)
+                                           : QStringLiteral("SIM%1%2").arg(config.ratingV, 2, 10, QChar(u'0')).arg(config.seed, 4, 10, QChar(u'0'));
+    const QString terminals = p.value(u"terminals"_qs);
+    if (terminals == u"open")
+        config.terminals = Terminals::Open;
+    else if (terminals == u"short")
+        config.terminals = Terminals::Short;
+    else if (terminals == u"auto")
+        config.terminals = Terminals::Auto;
+    else {
+        *error = QStringLiteral("--terminals takes open, short or auto");
+        return false;
+    }
+    config.defect = p.isSet(u"defect"_qs);
+    config.blank = p.isSet(u"blank"_qs);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("psucal-sim"));
+
+    QCommandLineParser p;
+    p.setApplicationDescription(
+        QStringLiteral("Simulated power supply on a pseudo-terminal. Prints \"supply <path>\" once the port is ready.\n\n"
+                       "Faults (--fault, repeatable):\n") +
+        FaultPlan::Grammar());
+    p.addHelpOption();
+    p.addOptions({
+        {u"model"_qs, u"Rating of the unit: 20, 40, 60, or 0 for a unit without a valid rating (default 40)."_qs,
+         u"volts"_qs},
+        {u"seed"_qs, u"Which unit: its output errors and as-found cells (default 1)."_qs, u"n"_qs},
+        {u"serial"_qs, u"Serial number in the EEPROM (up to 16 characters)."_qs, u"text"_qs},
+        {u"terminals"_qs, u"open, short, or auto: shorted from \"SOUT\" 0 on, open from \"SOUT\" 1 on (default)."_qs,
+         u"state"_qs, u"auto"_qs},
+        {u"defect"_qs, u"Part of the range is off by more than the cells can correct."_qs},
+        {u"blank"_qs, u"Fresh board: no base data, no serial number, zero cells."_qs},
+        {u"fault"_qs, u"Alter answers, see above (repeatable)."_qs, u"spec"_qs},
+        {u"eeprom-out"_qs, u"Write the EEPROM, one \"NNN cccccccc\" line per row, after every change and at exit."_qs,
+         u"file"_qs},
+        {u"link"_qs, u"Keep a symlink to the port at this path."_qs, u"path"_qs},
+    });
+    p.process(app);
+
+    SupplyConfig config;
+    QString error;
+    if (!ParseConfig(p, config, &error)) {
+        std::fprintf(stderr, "psucal-sim: %s\n", qPrintable(error));
+        return 2;
+    }
+    SupplyModel model(config);
+    for (const QString& spec : p.values(u"fault"_qs)) {
+        if (!model.faults().add(spec, &error)) {
+            std::fprintf(stderr, "psucal-sim: --fault %s: %s\n", qPrintable(spec), qPrintable(error));
+            return 2;
+        }
+    }
+
+    const QString eepromOut = p.value(u"eeprom-out"_qs);
+    QByteArray written = model.eeprom().text();
+    if (!WriteEeprom(eepromOut, model)) {
+        std::fprintf(stderr, "psucal-sim: cannot write %s\n", qPrintable(eepromOut));
+        return 2;
+    }
+    PtyHost host([&](const QByteArray& bytes) {
+        QList<Answer> answers = model.receive(bytes);
+        if (model.eeprom().text() != written) {
+            written = model.eeprom().text();
+            WriteEeprom(eepromOut, model);
+        }
+        return answers;
+    });
+    host.setLinkPath(p.value(u"link"_qs));
+    QObject::connect(&host, &PtyHost::portChanged, [](const QString& path) { Say(u"supply "_qs + path); });
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, SignalPipe) != 0) {
+        std::perror("psucal-sim: socketpair");
+        return 2;
+    }
+    QSocketNotifier stop(SignalPipe[1], QSocketNotifier::Read);
+    QObject::connect(&stop, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+
+    if (!host.start(&error)) {
+        std::fprintf(stderr, "psucal-sim: %s\n", qPrintable(error));
+        return 2;
+    }
+    Say(u"supply "_qs + host.slavePath());
+
+    const int status = app.exec();
+    WriteEeprom(eepromOut, model);
+    return status;
+}

@@ -1,0 +1,196 @@
+#include "cal/Calibrator.h"
+#include "cal/ModelTables.h"
+#include "core/BenchState.h"
+#include "core/BenchUi.h"
+#include "core/Numbers.h"
+#include "core/VirtualClock.h"
+#include "link/SupplyLink.h"
+#include "sim/InProcessSupply.h"
+#include "sim/SupplyModel.h"
+#include "tests/support/RecordingHost.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace psucal::test {
+namespace {
+
+// One simulated unit on the bench, as the wizard finds it after identification.
+struct Bench {
+    explicit Bench(sim::SupplyConfig config) : model(config)
+    {
+        st.AbortFlag = false;
+        st.MaxV = config.ratingV;
+        st.SerialNo = config.serial;
+        ui.setModel(config.ratingV / 20 - 1);
+        for (int r = 0; r < 160; ++r)
+            found[r] = model.row(r);
+    }
+
+    // The display error at every cell the table adjusts, as the unit now shows it.
+    QStringList outside(const cal::Quantity& q, const cal::SweepTable& t)
+    {
+        QStringList out;
+        const bool voltage = q.letter == 'V';
+        for (int row = t.firstRow; row <= t.lastRow; ++row) {
+            for (int cell = 1; cell <= 4; ++cell) {
+                if (t.passedOver(row, cell))
+                    continue;
+                const bool top = t.atMaxV && *t.atMaxV == cal::CellRef{row, cell};
+                const double set = top ? st.MaxV : t.setPoint(row, cell);
+                link.SendCommand(QString::fromLatin1(q.command), num::Digits(set * q.frameScale, 3), 2, 0.1);
+                link.Delay(0.2);
+                const QString reply = link.SendCommand(QStringLiteral("GETD"), QString(), 12, 0.1);
+                const double shown = num::Leading(reply.mid(q.displayField, 4)) / q.displayDivisor;
+                const double error = num::RoundTo(shown - set, q.errorDecimals);
+                const double dn = voltage ? st.RigorDnV : st.RigorDnC;
+                const double up = voltage ? st.RigorUpV : st.RigorUpC;
+                if (error < dn - 1e-9 || error > up + 1e-9)
+                    out << num::Fixed(set, q.setDecimals);
+            }
+        }
+        return out;
+    }
+
+    // Cells the table passes over that no longer hold what the unit came with.
+    QStringList touchedPassedOver(const cal::SweepTable& t) const
+    {
+        QStringList out;
+        for (int row = t.firstRow; row <= t.lastRow; ++row)
+            for (int cell = 1; cell <= 4; ++cell)
+                if (t.passedOver(row, cell) && model.row(row).mid(2 * cell - 2, 2) != found[row].mid(2 * cell - 2, 2))
+                    out << QStringLiteral("%1/%2").arg(row).arg(cell);
+        return out;
+    }
+
+    VirtualClock clock;
+    RecordingHost host;
+    BenchUi ui{host};
+    BenchState st;
+    sim::SupplyModel model;
+    sim::InProcessSupply port{clock, model};
+    SupplyLink link{st, ui, clock, port};
+    QTemporaryDir dir;
+    Calibrator cal{st, ui, link, dir.path()};
+    QString found[160];
+};
+
+sim::SupplyConfig Unit(int volts, quint32 seed)
+{
+    sim::SupplyConfig c;
+    c.ratingV = volts;
+    c.seed = seed;
+    c.serial = QStringLiteral("SIM%1-%2").arg(volts).arg(seed);
+    return c;
+}
+
+class SimSweep : public ::testing::TestWithParam<std::tuple<int, quint32>> {};
+
+TEST_P(SimSweep, WellBehavedUnitEndsInsideTheWindowEverywhere)
+{
+    const auto [volts, seed] = GetParam();
+    Bench b(Unit(volts, seed));
+    const cal::ModelTable& table = *cal::ModelAt(b.ui.model());
+
+    b.cal.CalibrateVoltage();
+    EXPECT_FALSE(b.st.AbortFlag);
+    EXPECT_TRUE(b.st.Unconverged.isEmpty()) << b.st.Unconverged.join(u' ').toStdString();
+    EXPECT_EQ(b.ui.progressValue(), table.voltage.progressMax);
+    EXPECT_GT(b.model.frames().filter(QStringLiteral("SEEP")).size(), 0); // the unit did need correcting
+    EXPECT_TRUE(b.touchedPassedOver(table.voltage).isEmpty());
+    EXPECT_EQ(b.outside(cal::VoltageQuantity, table.voltage), QStringList());
+
+    b.cal.CalibrateCurrent();
+    EXPECT_FALSE(b.st.AbortFlag);
+    EXPECT_TRUE(b.st.Unconverged.isEmpty()) << b.st.Unconverged.join(u' ').toStdString();
+    EXPECT_EQ(b.ui.progressValue(), table.current.progressMax);
+    EXPECT_TRUE(b.touchedPassedOver(table.current).isEmpty());
+    EXPECT_EQ(b.outside(cal::CurrentQuantity, table.current), QStringList());
+
+    // Rows outside both tables (base data, serial number) are never written.
+    for (int r : {0, 7, 57, 109, 156, 159})
+        EXPECT_EQ(b.model.row(r), b.found[r]) << r;
+    EXPECT_TRUE(b.host.messages.isEmpty()) << b.host.messages.join(u'\n').toStdString();
+
+    // The backup holds the unit as it was found.
+    const QStringList files = QDir(b.dir.filePath(QStringLiteral("backups"))).entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    QFile f(QDir(b.dir.filePath(QStringLiteral("backups"))).filePath(files[0]));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLatin1(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 161);
+    const QString& r60 = b.found[60];
+    EXPECT_EQ(lines[61], QStringLiteral("060 %1 %2 %3 %4").arg(r60.mid(0, 2), r60.mid(2, 2), r60.mid(4, 2), r60.mid(6, 2)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Units, SimSweep,
+                         ::testing::Values(std::make_tuple(20, 1u), std::make_tuple(20, 7u), std::make_tuple(40, 1u),
+                                           std::make_tuple(40, 3u), std::make_tuple(60, 1u), std::make_tuple(60, 5u)));
+
+TEST(SimSweepOnce, TopCellOfTheSixtyVoltUnitIsAdjustedAtItsRating)
+{
+    Bench b(Unit(60, 2));
+    b.cal.CalibrateVoltage();
+    const QStringList points = b.model.frames().filter(QRegularExpression("^VOLT00"));
+    EXPECT_TRUE(points.contains(QStringLiteral("VOLT00600")));
+    EXPECT_FALSE(points.contains(QStringLiteral("VOLT00602")));
+    EXPECT_FALSE(points.contains(QStringLiteral("VOLT00002"))); // 0.2 V and 0.6 V are passed over
+    EXPECT_FALSE(points.contains(QStringLiteral("VOLT00006")));
+}
+
+TEST(SimSweepOnce, DefectiveUnitReportsThePointsItCouldNotReach)
+{
+    sim::SupplyConfig config = Unit(40, 4);
+    config.defect = true;
+    Bench b(config);
+    const cal::ModelTable& table = *cal::ModelAt(b.ui.model());
+
+    b.cal.CalibrateVoltage();
+    EXPECT_FALSE(b.st.AbortFlag);
+    ASSERT_FALSE(b.st.Unconverged.isEmpty());
+    QStringList reported;
+    for (const QString& p : b.st.Unconverged) {
+        EXPECT_TRUE(p.startsWith(u'V')) << p.toStdString();
+        reported << p.mid(1);
+    }
+    EXPECT_EQ(reported, b.outside(cal::VoltageQuantity, table.voltage));
+    EXPECT_EQ(b.model.frames().last(), QStringLiteral("CURR00010")); // the sweep ran to its end
+}
+
+TEST(SimSweepOnce, ShortRowReadsLeaveTheEepromUntouched)
+{
+    Bench b(Unit(20, 9));
+    b.model.faults().add(QStringLiteral("GEEP:shortrow:from=1"));
+    b.cal.CalibrateCurrent();
+    EXPECT_FALSE(b.st.AbortFlag);
+    EXPECT_TRUE(b.model.frames().filter(QStringLiteral("SEEP")).isEmpty());
+    for (int r = 110; r <= 141; ++r)
+        EXPECT_EQ(b.model.row(r), b.found[r]) << r;
+    EXPECT_FALSE(b.st.Unconverged.isEmpty());
+    EXPECT_TRUE(b.st.Unconverged.first().startsWith(u'C'));
+}
+
+TEST(SimSweepOnce, OpenTerminalsStopTheCurrentSweepAtItsFirstPoint)
+{
+    sim::SupplyConfig config = Unit(40, 1);
+    config.terminals = sim::Terminals::Open;
+    Bench b(config);
+    b.ui.setCaption(QStringLiteral("WAIT..."));
+    b.cal.CalibrateCurrent();
+    EXPECT_TRUE(b.st.AbortFlag);
+    EXPECT_EQ(b.ui.caption(), QStringLiteral("NEXT  >"));
+    EXPECT_TRUE(b.ui.pcText().startsWith(QLatin1String("Warning !")));
+    EXPECT_EQ(b.st.CurRow, 110);
+    EXPECT_EQ(b.st.CurCell, 2);
+    EXPECT_TRUE(b.model.frames().filter(QStringLiteral("SEEP")).isEmpty());
+    EXPECT_NE(b.model.frames().last(), QStringLiteral("CURR00050")); // no closing step
+}
+
+} // namespace
+} // namespace psucal::test

@@ -1,0 +1,228 @@
+#include "core/BenchState.h"
+#include "core/BenchUi.h"
+#include "core/VirtualClock.h"
+#include "link/SupplyLink.h"
+#include "link/Trace.h"
+#include "sim/InProcessSupply.h"
+#include "sim/SupplyModel.h"
+#include "tests/support/RecordingHost.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace psucal;
+using psucal::test::ProgramEnded;
+using psucal::test::RecordingHost;
+
+namespace {
+
+struct LinkBench {
+    explicit LinkBench(sim::SupplyConfig cfg = {}) : model(cfg), port(clock, model), ui(host), link(st, ui, clock, port)
+    {
+        port.setPortName("COM1");
+        st.AbortFlag = false;
+    }
+    QString send(const char* cmd, const char* data, int count, double timeout)
+    {
+        return link.SendCommand(cmd, data, count, timeout);
+    }
+    void fault(const char* spec) { ASSERT_TRUE(model.faults().add(QString::fromLatin1(spec))); }
+
+    VirtualClock clock;
+    sim::SupplyModel model;
+    sim::InProcessSupply port;
+    RecordingHost host;
+    BenchState st;
+    BenchUi ui;
+    SupplyLink link;
+};
+
+} // namespace
+
+TEST(SupplyLink, SendsOneFrameAndReturnsOnceTheCountIsIn)
+{
+    LinkBench b;
+    const double t0 = b.clock.now();
+    EXPECT_EQ(b.send("VOLT", "050", 2, 0.1), "OK");
+    EXPECT_EQ(b.model.frames().last(), "VOLT00050");
+    // Ten characters out, two back, at 9600 baud: well inside the time-out.
+    EXPECT_LT(b.clock.now() - t0, 0.02);
+
+    const QString r = b.send("GMAX", "", 9, 0.2);
+    EXPECT_EQ(r.size(), 9);
+    EXPECT_EQ(r.mid(7, 2), "OK");
+    EXPECT_EQ(r.left(6), "400500");
+}
+
+TEST(SupplyLink, SilenceLateAndShortRepliesEndAtTheTimeout)
+{
+    LinkBench b;
+    b.fault("GETD:silence:nth=1");
+    b.fault("GETD:late=0.5:nth=2");
+    b.fault("GETD:truncate=5:nth=3");
+
+    double t0 = b.clock.now();
+    EXPECT_EQ(b.send("GETD", "", 12, 0.1), "");
+    EXPECT_NEAR(b.clock.now() - t0, 0.1, 1e-9);
+
+    t0 = b.clock.now();
+    EXPECT_EQ(b.send("GETD", "", 12, 0.1), "");
+    EXPECT_NEAR(b.clock.now() - t0, 0.1, 1e-9);
+
+    // The late reply arrives during the next exchange's wait; it must not be taken as its answer.
+    b.clock.advanceTo(b.clock.now() + 0.45);
+    t0 = b.clock.now();
+    EXPECT_EQ(b.send("GETD", "", 12, 0.1).size(), 5);
+    EXPECT_NEAR(b.clock.now() - t0, 0.1, 1e-9);
+
+    const QString good = b.send("GETD", "", 12, 0.1);
+    EXPECT_EQ(good.size(), 12);
+    EXPECT_EQ(good.mid(10, 2), "OK");
+}
+
+TEST(SupplyLink, MissingOrVanishingPortReadsAsSilenceWithoutHanging)
+{
+    LinkBench b;
+    b.port.setPresentPorts({"COM1"});
+    b.port.setPortName("COM3");
+    const double t0 = b.clock.now();
+    EXPECT_EQ(b.send("SESS", "", 3, 0.2), "");
+    EXPECT_LE(b.clock.now() - t0, 0.2);
+    EXPECT_TRUE(b.host.messages.isEmpty());
+
+    b.port.setPortName("COM1");
+    EXPECT_EQ(b.send("SESS", "", 3, 0.2), "OK\r");
+    b.fault("GEEP:vanish:nth=1");
+    EXPECT_EQ(b.send("GEEP", "", 1443, 2), "");
+    EXPECT_EQ(b.send("SESS", "", 3, 0.2), ""); // gone for good
+}
+
+TEST(SupplyLink, StopFlagDuringAWaitEndsTheProgram)
+{
+    LinkBench b;
+    b.fault("GETD:silence");
+    b.clock.schedule(0.05, [&] { b.st.StopFlag = true; });
+    EXPECT_THROW(b.send("GETD", "", 12, 1.0), ProgramEnded);
+    EXPECT_LT(b.clock.now(), 0.06);
+    EXPECT_FALSE(b.port.isOpen());
+}
+
+TEST(SupplyLink, ExchangeStartedInsideAWaitIsRefusedButEndsGetsThrough)
+{
+    LinkBench b;
+    b.fault("GETD:silence");
+    QString nested = "untouched";
+    b.clock.schedule(0.02, [&] { nested = b.send("VOLT", "050", 2, 0.1); });
+    b.clock.schedule(0.04, [&] { b.link.SendEnds(); });
+    EXPECT_EQ(b.send("GETD", "", 12, 0.3), "");
+    EXPECT_EQ(nested, "");
+    EXPECT_FALSE(b.model.frames().contains("VOLT00050"));
+    EXPECT_TRUE(b.model.frames().contains("ENDS00"));
+}
+
+TEST(SupplyLink, DelayEndsEarlyOnAbort)
+{
+    LinkBench b;
+    b.clock.schedule(0.3, [&] { b.st.AbortFlag = true; });
+    b.link.Delay(1.0);
+    EXPECT_NEAR(b.clock.now(), 0.3, 1e-9);
+    b.link.Delay(1.0); // already raised: no wait at all
+    EXPECT_NEAR(b.clock.now(), 0.3, 1e-9);
+}
+
+TEST(SupplyLink, SerialNumberComesFromTheImageAndBadImagesLeaveItEmpty)
+{
+    sim::SupplyConfig cfg;
+    cfg.serial = "AB C-7";
+    LinkBench b(cfg);
+    b.link.ReadSerialNumber();
+    EXPECT_EQ(b.st.SerialNo, "AB C-7");
+    EXPECT_EQ(b.st.SerialNoEdit, "AB C-7");
+    EXPECT_EQ(b.ui.serialBox(), "AB C-7");
+    EXPECT_EQ(b.st.AsFoundImage.size(), 1443);
+    EXPECT_FALSE(b.ui.busy());
+    EXPECT_EQ(b.model.frames().last(), "GEEP00");
+
+    LinkBench shortImage(cfg);
+    shortImage.fault("GEEP:truncate=1000");
+    shortImage.link.ReadSerialNumber();
+    EXPECT_EQ(shortImage.st.SerialNo, "");
+    EXPECT_EQ(shortImage.ui.serialBox(), "");
+    EXPECT_TRUE(shortImage.st.AsFoundImage.isEmpty());
+
+    LinkBench garbage(cfg);
+    garbage.fault("GEEP:garbage");
+    garbage.link.ReadSerialNumber();
+    for (QChar c : garbage.st.SerialNo)
+        EXPECT_GE(c.unicode(), 32); // line noise never becomes control characters
+}
+
+TEST(SupplyLink, RowReadsRetryAndReportWhetherTheBuffersAreFresh)
+{
+    LinkBench b;
+    b.st.CurRow = 60;
+    ASSERT_TRUE(b.link.ReadEepRow());
+    const QString row60 = b.model.row(60);
+    for (int i = 1; i <= 4; ++i) {
+        EXPECT_EQ(b.st.RowRead[i], row60.mid(2 * i - 2, 2));
+        EXPECT_EQ(b.st.RowCells[i], b.st.RowRead[i]);
+    }
+
+    b.fault("GEEP061:shortrow:nth=1");
+    b.st.CurRow = 61;
+    ASSERT_TRUE(b.link.ReadEepRow()); // the second try succeeds
+    EXPECT_EQ(b.st.RowRead[1] + b.st.RowRead[2] + b.st.RowRead[3] + b.st.RowRead[4], b.model.row(61));
+
+    b.fault("GEEP062:shortrow");
+    b.st.CurRow = 62;
+    const int before = b.model.frames().size();
+    EXPECT_FALSE(b.link.ReadEepRow());
+    EXPECT_EQ(b.model.frames().size() - before, 4);
+    // Row 61's cells are still in the buffers: the caller must not write them to row 62.
+    EXPECT_EQ(b.st.RowRead[1] + b.st.RowRead[2] + b.st.RowRead[3] + b.st.RowRead[4], b.model.row(61));
+
+    b.model.faults().clear();
+    b.fault("GEEP063:nondigits");
+    b.st.CurRow = 63;
+    EXPECT_FALSE(b.link.ReadEepRow());
+}
+
+TEST(SupplyLink, WaitOutputLowStopsOnceTheDisplayIsLowOrAfterSixSeconds)
+{
+    LinkBench b;
+    b.send("SOUT", "1", 3, 0.2);
+    const double t0 = b.clock.now();
+    b.link.WaitOutputLow(false);
+    EXPECT_LT(b.clock.now() - t0, 1.0);
+    EXPECT_TRUE(b.model.frames().contains("VOLT00010"));
+
+    LinkBench silent;
+    silent.fault("GETD:silence");
+    const double t1 = silent.clock.now();
+    silent.link.WaitOutputLow(true);
+    EXPECT_TRUE(silent.model.frames().contains("CURR00100"));
+    EXPECT_GE(silent.clock.now() - t1, 6.0);
+    EXPECT_LT(silent.clock.now() - t1, 7.0);
+}
+
+TEST(SupplyLink, TraceWritesOneEscapedLinePerFrame)
+{
+    QTemporaryDir dir;
+    LinkBench b;
+    const QString path = dir.filePath("trace.txt");
+    {
+        Trace trace(path, b.clock);
+        b.link.setTrace(&trace);
+        b.send("SESS", "", 3, 0.2);
+        b.link.setTrace(nullptr);
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_TRUE(lines[0].endsWith(" supply > SESS00\\r")) << lines[0].constData();
+    EXPECT_TRUE(lines[1].endsWith(" supply < OK\\r")) << lines[1].constData();
+    EXPECT_EQ(Trace::escape(QByteArray("a\x01\\", 3)), "a\\x01\\\\");
+}
