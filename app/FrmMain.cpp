@@ -1,6 +1,6 @@
 #include "app/FrmMain.h"
 
-#include "app/Bench.h"
+#include "app/Wizard.h"
 #include "app/PcFont.h"
 #include "app/PcWidget.h"
 
@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 
+#include <cstdio>
 #include <unistd.h>
 
 namespace psucal {
@@ -89,23 +90,24 @@ void FrmMain::buildRunMode3()
     setFixedSize(TwipsToPx(WindowWidth, dpi), TwipsToPx(WindowHeight, dpi));
 
     connect(button_, &QPushButton::clicked, this, [this] {
-        if (bench_)
-            bench_->wizard.Command1_Click();
+        if (wizard_)
+            wizard_->Command1_Click();
     });
     connect(ports_, &QComboBox::activated, this, [this](int index) {
-        if (bench_ && index >= 0)
-            bench_->wizard.CmbCommPort_Click(ports_->itemText(index));
+        if (wizard_ && index >= 0)
+            wizard_->CmbCommPort_Click(ports_->itemText(index));
     });
 }
 
-void FrmMain::attach(Bench* bench, const QStringList& ports)
+void FrmMain::attach(BenchUi* ui, Wizard* wizard, const QStringList& ports, const QString& port)
 {
-    bench_ = bench;
+    ui_ = ui;
+    wizard_ = wizard;
     ports_->clear();
     ports_->addItems(ports);
-    const int at = ports_->findText(bench->supplyPortName());
+    const int at = ports_->findText(port);
     if (at < 0)
-        ports_->addItem(bench->supplyPortName());
+        ports_->addItem(port);
     ports_->setCurrentIndex(at < 0 ? ports_->count() - 1 : at);
     uiChanged();
 }
@@ -117,15 +119,15 @@ int FrmMain::textWidth(const QString& text, FontStyle style) const
 
 void FrmMain::uiChanged()
 {
-    if (!bench_)
+    if (!ui_)
         return;
-    const BenchUi& ui = bench_->ui;
+    const BenchUi& ui = *ui_;
     pc_->setRuns(ui.pcRuns());
     button_->setText(ui.caption());
     button_->setEnabled(ui.buttonEnabled());
     if (ui.buttonFocused() && !button_->hasFocus()) {
         button_->setFocus();
-        bench_->ui.clearFocus();
+        ui_->clearFocus();
     }
     status1_->setText(ui.status(1));
     status2_->setText(ui.status(2));
@@ -149,18 +151,18 @@ void FrmMain::messageBox(const QString& text)
 
 void FrmMain::endProgram(int status)
 {
-    if (ender_)
-        ender_(status);
-    if (bench_)
-        bench_->release();
+    if (beforeExit_)
+        beforeExit_();
+    std::fflush(stdout);
+    std::fflush(stderr);
     ::_exit(status);
 }
 
 void FrmMain::closeEvent(QCloseEvent* event)
 {
     event->ignore();
-    if (bench_)
-        bench_->wizard.FormUnload();
+    if (wizard_)
+        wizard_->FormUnload();
     endProgram(0);
 }
 

@@ -14,21 +14,21 @@ class QPushButton;
 
 namespace psucal {
 
-class Bench;
 class PcWidget;
+class Wizard;
 
 // The compact recalibration window: message area, wizard button, progress bar, supply-port
 // selector and a two-panel status bar. Everything it shows comes from BenchUi.
 class FrmMain : public QMainWindow, public BenchUiHost {
     Q_OBJECT
 public:
-    using Ender = std::function<void(int)>;
     explicit FrmMain(QWidget* parent = nullptr);
     ~FrmMain() override;
 
-    void attach(Bench* bench, const QStringList& ports);
-    // How the program ends; tests replace the default (release, then leave the process).
-    void setEnder(Ender ender) { ender_ = std::move(ender); }
+    // The window shows `ui` and drives `wizard`; `port` is the supply port selected at start.
+    void attach(BenchUi* ui, Wizard* wizard, const QStringList& ports, const QString& port);
+    // Runs just before the process ends (ports released, trace flushed, simulator stopped).
+    void setBeforeExit(std::function<void()> f) { beforeExit_ = std::move(f); }
 
     int textWidth(const QString& text, FontStyle style) const override;
     void uiChanged() override;
@@ -50,8 +50,9 @@ private:
     void buildRunMode3();
     void place(QWidget* w, int left, int top, int width, int height);
 
-    Bench* bench_ = nullptr;
-    Ender ender_;
+    BenchUi* ui_ = nullptr;
+    Wizard* wizard_ = nullptr;
+    std::function<void()> beforeExit_;
     bool busyCursor_ = false;
     QWidget* central_ = nullptr;
     QGroupBox* frame2_ = nullptr;

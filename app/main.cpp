@@ -94,7 +94,8 @@ int RunWindow(const Options& options, int argc, char** argv)
         given << options.meterPort;
     if (!bench.supplyPortName().isEmpty())
         given << bench.supplyPortName();
-    window.attach(&bench, PortList::build(PortList::presentDevices(), given));
+    window.attach(&bench.ui, &bench.wizard, PortList::build(PortList::presentDevices(), given), bench.supplyPortName());
+    window.setBeforeExit([&bench] { bench.release(); });
     RouteSignals(&app, [&] { bench.wizard.FormUnload(); });
     window.show();
     if (!bench.confWarning().isEmpty())

@@ -40,8 +40,7 @@ protected:
 
 TEST_F(BackupTest, ImageIsSavedBeforeTheFirstRowWrite)
 {
-    const QString asFound = supply.image();
-    st.AsFoundImage = asFound;
+    st.AsFoundImage = supply.image();
     adjustOnce();
 
     ASSERT_EQ(backups(), QStringList{"SN_42_7_20240517-140359.txt"});
@@ -62,13 +61,14 @@ TEST_F(BackupTest, ImageIsSavedBeforeTheFirstRowWrite)
 
 TEST_F(BackupTest, MissingImageIsReadBeforeTheWrite)
 {
+    const QString asFound = supply.image();
     adjustOnce();
     const QStringList sent = supply.sent();
     const qsizetype image = sent.indexOf(QStringLiteral("GEEP00"));
     const qsizetype write = sent.indexOf(QRegularExpression("^SEEP.*"));
     ASSERT_GE(image, 0);
     EXPECT_LT(image, write);
-    EXPECT_EQ(st.AsFoundImage, supply.image());
+    EXPECT_EQ(st.AsFoundImage, asFound);
     EXPECT_EQ(backups().size(), 1);
 }
 

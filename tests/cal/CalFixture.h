@@ -6,6 +6,7 @@
 #include "core/VirtualClock.h"
 #include "link/SupplyLink.h"
 #include "tests/cal/ScriptedSupply.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/RecordingHost.h"
 
 #include <QTemporaryDir>

@@ -72,9 +72,7 @@ QString ScriptedSupply::reply(const QString& command, const QString& data)
     if (command == QLatin1String("GETD")) {
         if (displays.isEmpty())
             return QString();
-        const QString d = displays.at(std::min<qsizetype>(displayIndex_, displays.size() - 1));
-        ++displayIndex_;
-        return d;
+        return displays.size() > 1 ? displays.takeFirst() : displays.first();
     }
     if (command == QLatin1String("GEEP"))
         return data.isEmpty() ? image() : row(data.toInt());

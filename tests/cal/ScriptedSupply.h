@@ -14,7 +14,7 @@
 namespace psucal::test {
 
 // A supply that answers from a script, in virtual time: set commands and row writes say "OK",
-// "GETD" replies come from `displays` in order (the last one repeats), rows from `rows`.
+// "GETD" replies are taken from the front of `displays` (the last one stays), rows from `rows`.
 // `answer` may take any frame over: a value is sent instead ("" is silence), nullopt falls back.
 class ScriptedSupply : public Transport {
 public:
@@ -56,7 +56,6 @@ private:
     QString name_;
     bool open_ = false;
     QByteArray rx_;
-    int displayIndex_ = 0;
 };
 
 } // namespace psucal::test

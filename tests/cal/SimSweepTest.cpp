@@ -7,6 +7,7 @@
 #include "link/SupplyLink.h"
 #include "sim/InProcessSupply.h"
 #include "sim/SupplyModel.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/RecordingHost.h"
 
 #include <QDir>
@@ -153,6 +154,7 @@ TEST(SimSweepOnce, DefectiveUnitReportsThePointsItCouldNotReach)
 
     b.cal.CalibrateVoltage();
     EXPECT_FALSE(b.st.AbortFlag);
+    EXPECT_EQ(b.model.frames().last(), QStringLiteral("CURR00010")); // the sweep ran to its end
     ASSERT_FALSE(b.st.Unconverged.isEmpty());
     QStringList reported;
     for (const QString& p : b.st.Unconverged) {
@@ -160,7 +162,6 @@ TEST(SimSweepOnce, DefectiveUnitReportsThePointsItCouldNotReach)
         reported << p.mid(1);
     }
     EXPECT_EQ(reported, b.outside(cal::VoltageQuantity, table.voltage));
-    EXPECT_EQ(b.model.frames().last(), QStringLiteral("CURR00010")); // the sweep ran to its end
 }
 
 TEST(SimSweepOnce, ShortRowReadsLeaveTheEepromUntouched)

@@ -1,6 +1,7 @@
 #include "cal/Failure.h"
 #include "cal/FutComma.h"
 #include "core/BenchState.h"
+#include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 
