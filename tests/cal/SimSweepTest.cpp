@@ -5,6 +5,7 @@
 #include "core/Numbers.h"
 #include "core/VirtualClock.h"
 #include "link/SupplyLink.h"
+#include "link/Trace.h"
 #include "sim/InProcessSupply.h"
 #include "sim/SupplyModel.h"
 #include "tests/support/QtPrinters.h"
@@ -195,3 +196,16 @@ TEST(SimSweepOnce, OpenTerminalsStopTheCurrentSweepAtItsFirstPoint)
 
 } // namespace
 } // namespace psucal::test
+namespace psucal::test {
+TEST(Dbg, Trace)
+{
+    Bench b(Unit(60, 1));
+    b.st.BackupWritten = true;
+    Trace t("/tmp/dbgtrace.txt", b.clock);
+    b.link.setTrace(&t);
+    b.cal.CalibrateVoltage();
+    t.flush();
+    qDebug() << b.st.Unconverged;
+    b.model.faults();
+}
+}

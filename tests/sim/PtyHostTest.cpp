@@ -117,3 +117,28 @@ TEST_F(RealSimulator, RefusesABadFaultSpec)
     EXPECT_NE(sim.exitCode(), 0);
     EXPECT_TRUE(sim.readAllStandardError().contains("melt"));
 }
+
+TEST_F(RealSimulator, VanishedPortHangsUpAndComesBackUnderTheLink)
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("supply"));
+    start({QStringLiteral("--link"), link, QStringLiteral("--fault"),
+                                 QStringLiteral("SESS:vanish=0.3:nth=1")});
+    ASSERT_TRUE(openPort(link));
+    // A pulled adapter reports a resource error; a hung-up pseudo-terminal a read error.
+    bool failed = false;
+    QObject::connect(&port, &QSerialPort::errorOccurred, [&](QSerialPort::SerialPortError e) {
+        failed = failed || e == QSerialPort::ResourceError || e == QSerialPort::ReadError;
+    });
+    EXPECT_EQ(ask("SESS00\r", 3, 300), "");
+    EXPECT_TRUE(failed);
+    port.close();
+
+    QByteArray out;
+    while (!out.contains('\n') && sim.waitForReadyRead(3000))
+        out += sim.readAllStandardOutput();
+    ASSERT_TRUE(out.startsWith("supply /dev/")) << out.constData();
+    EXPECT_EQ(QFile::symLinkTarget(link), QString::fromLocal8Bit(out.mid(7).trimmed()));
+    ASSERT_TRUE(openPort(link));
+    EXPECT_EQ(ask("SESS00\r", 3, 1000), "OK\r");
+}

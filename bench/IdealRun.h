@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+namespace psucal::bench {
+
+// The batch run of psucal (start-up, voltage page, current page, "ENDS") against the in-process
+// simulator in virtual time. Virtual time advances only by what the link waits for: the full
+// time-out of every wait nobody answers, every Delay, and 9600-baud wire time (10 bits a
+// character, both directions) plus the simulator's 1 ms turnaround. Nothing is charged for
+// computing, so its duration is the least the same run can take on a real line.
+struct IdealRun {
+    int model = 40;
+    quint32 seed = 1;
+    QString serial;
+
+    double startupSeconds = 0; // up to the first wizard page, serial number read
+    double totalSeconds = 0;
+    QStringList frames; // as the unit received them, without the carriage return
+    bool voltageOk = false;
+    bool currentOk = false;
+
+    // The serial number psucal-sim gives this unit when none is asked for.
+    static QString DefaultSerial(int model, quint32 seed);
+    void run(const QString& programDir);
+};
+
+} // namespace psucal::bench

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "core/BenchUi.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+#include <sys/resource.h>
+#include <sys/types.h>
+
+namespace psucal::bench {
+
+// A front end nobody looks at: the benchmarks only want the procedures' timing.
+class QuietHost : public BenchUiHost {
+public:
+    struct Ended {
+        int status;
+    };
+    int textWidth(const QString& text, FontStyle) const override { return 100 * static_cast<int>(text.size()); }
+    void uiChanged() override {}
+    void messageBox(const QString&) override {}
+    [[noreturn]] void endProgram(int status) override { throw Ended{status}; }
+};
+
+// Monotonic seconds.
+double Now();
+double CpuSeconds(const rusage& u);
+
+// A child process with its standard output on a pipe (or in a file), its input at /dev/null.
+class Child {
+public:
+    struct Io {
+        QString stdoutFile; // empty: a pipe that readLine() reads
+        bool quietStderr = false;
+    };
+    Child() = default;
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+    ~Child();
+
+    bool start(const QString& program, const QStringList& args, const Io& io, QString* error);
+    // One line of output without its end, or false after `timeout` seconds or at end of output.
+    bool readLine(double timeout, QString* line);
+    void signal(int sig);
+    // Waits for the end; the exit status (128 + signal when killed) and the child's resources.
+    int reap(rusage* usage = nullptr);
+    pid_t pid() const { return pid_; }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string buffer_;
+};
+
+// psucal-sim on a pseudo-terminal; the port it reports.
+class Simulator {
+public:
+    bool start(const QString& binDir, const QStringList& args, QString* error);
+    QString port() const { return port_; }
+    // Ends it; returns its resources.
+    rusage stop();
+
+private:
+    Child child_;
+    QString port_;
+};
+
+// Where psucal and psucal-sim are: the first argument that is a folder, else beside this program.
+QString BinDir(const QStringList& args);
+// The value after `--name`, or `fallback`.
+QString Option(const QStringList& args, const QString& name, const QString& fallback);
+
+} // namespace psucal::bench

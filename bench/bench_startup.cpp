@@ -1,0 +1,146 @@
+// Start-up to the first wizard page against psucal-sim (40 V unit), as a ratio to its ideal.
+#include "app/Wizard.h"
+#include "bench/IdealRun.h"
+#include "bench/Support.h"
+#include "core/BenchState.h"
+#include "core/BenchUi.h"
+#include "core/RealClock.h"
+#include "link/SerialTransport.h"
+#include "link/SupplyLink.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <vector>
+
+using namespace psucal;
+using namespace psucal::bench;
+
+namespace {
+
+// Replies a answering supply sends during start-up: "SESS", "GMAX", whole-image "GEEP".
+constexpr int StartupReplyChars = 3 + 9 + 1443;
+constexpr double CharSeconds = 10.0 / 9600;
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// Wizard::FormLoad on real ports and a real clock, as Bench wires them.
+bool InProcess(const QString& binDir, double* seconds, QString* error)
+{
+    Simulator sim;
+    if (!sim.start(binDir, {QStringLiteral("--model"), QStringLiteral("40")}, error))
+        return false;
+    QuietHost host;
+    BenchUi ui(host);
+    BenchState st;
+    RealClock clock;
+    SerialTransport supplyPort(SerialTransport::Settings{9600, QSerialPort::OneStop, 2048});
+    SerialTransport meterPort(SerialTransport::Settings{9600, QSerialPort::TwoStop, 1024});
+    SupplyLink link(st, ui, clock, supplyPort);
+    Wizard wizard(st, ui, link, meterPort);
+
+    const double t0 = Now();
+    wizard.FormLoad(sim.port(), QStringLiteral("COM2"));
+    *seconds = Now() - t0;
+
+    supplyPort.close();
+    meterPort.close();
+    sim.stop();
+    if (ui.caption() != QStringLiteral("START  >") || st.SerialNo.isEmpty()) {
+        *error = QStringLiteral("start-up did not identify the unit (caption \"%1\", serial \"%2\")")
+                     .arg(ui.caption(), st.SerialNo);
+        return false;
+    }
+    return true;
+}
+
+// The whole program: from launching psucal to the line it prints once start-up is over.
+bool WholeProcess(const QString& binDir, double* firstLine, double* loaded, QString* error)
+{
+    Simulator sim;
+    if (!sim.start(binDir, {QStringLiteral("--model"), QStringLiteral("40")}, error))
+        return false;
+    QTemporaryDir dir;
+    Child psucal;
+    const double t0 = Now();
+    if (!psucal.start(binDir + QStringLiteral("/psucal"),
+                      {QStringLiteral("--batch"), QStringLiteral("--supply-port"), sim.port(), QStringLiteral("--dir"),
+                       dir.path()},
+                      Child::Io{QString(), true}, error))
+        return false;
+    bool ok = false;
+    *firstLine = -1;
+    QString line;
+    while (psucal.readLine(20.0, &line)) {
+        const double t = Now() - t0;
+        if (*firstLine < 0)
+            *firstLine = t;
+        if (line.startsWith(QStringLiteral("Status:"))) {
+            *loaded = t;
+            ok = line.contains(QStringLiteral("40V/5A"));
+            break;
+        }
+    }
+    // It has gone on into the voltage page by now; closing sends "ENDS" and ends it.
+    psucal.signal(SIGTERM);
+    psucal.reap();
+    sim.stop();
+    if (!ok)
+        *error = QStringLiteral("psucal did not reach the first page with the 40 V unit (\"%1\")").arg(line);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const QString binDir = BinDir(args);
+    const int runs = std::max(1, Option(args, QStringLiteral("--runs"), QStringLiteral("3")).toInt());
+
+    const double ideal = StartupReplyChars * CharSeconds;
+    IdealRun virtualRun;
+    QTemporaryDir scratch;
+    virtualRun.run(scratch.path());
+
+    std::vector<double> inProcess, firstLines, loadeds;
+    for (int i = 0; i < runs; ++i) {
+        double s = 0, first = 0, loaded = 0;
+        QString error;
+        if (!InProcess(binDir, &s, &error) || !WholeProcess(binDir, &first, &loaded, &error)) {
+            std::fprintf(stderr, "bench_startup: %s\n", qPrintable(error));
+            return 1;
+        }
+        inProcess.push_back(s);
+        firstLines.push_back(first);
+        loadeds.push_back(loaded);
+    }
+
+    std::printf("Start-up to the first wizard page against psucal-sim --model 40 (supply answers, so no\n"
+                "time-out applies). Ideal = wire time of the replies at 9600 baud, 10 bits a character:\n"
+                "\"SESS\" 3 + \"GMAX\" 9 + whole-image \"GEEP\" 1443 characters. The same start-up in virtual\n"
+                "time (frames sent too, 1 ms turnaround per reply) is shown for comparison. Median of %d runs.\n",
+                runs);
+    std::printf("startup_ideal: %.3f s\n", ideal);
+    std::printf("startup_virtual: %.3f s\n", virtualRun.startupSeconds);
+    std::printf("startup_inprocess: %.3f s (Wizard::FormLoad on SerialTransport + RealClock)\n", Median(inProcess));
+    std::printf("startup_inprocess_ratio: %.3f (target <= 1.05)\n", Median(inProcess) / ideal);
+    std::printf("startup_process: %.3f s (launch of psucal --batch to its \"Status:\" line)\n", Median(loadeds));
+    std::printf("startup_process_ratio: %.3f (target <= 1.05)\n", Median(loadeds) / ideal);
+    std::printf("startup_process_first_line: %.3f s (rating page, printed before the image is read)\n",
+                Median(firstLines));
+    std::printf("startup_process_launch_overhead: %.3f s (process minus in-process)\n",
+                Median(loadeds) - Median(inProcess));
+    for (int i = 0; i < runs; ++i)
+        std::printf("  run %d: in-process %.3f s, process %.3f s\n", i + 1, inProcess[i], loadeds[i]);
+    return 0;
+}
