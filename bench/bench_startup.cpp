@@ -7,8 +7,10 @@
 #include "core/RealClock.h"
 #include "link/SerialTransport.h"
 #include "link/SupplyLink.h"
+#include "link/Trace.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -32,8 +34,36 @@ double Median(std::vector<double> v)
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+// Where the time of one start-up went, from the link's trace: before the first frame (ports
+// opened), each exchange (frame out to reply in), and the gaps between exchanges.
+QString Breakdown(const QString& tracePath, double total)
+{
+    QFile f(tracePath);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QString();
+    QStringList parts;
+    double previous = 0, sent = 0;
+    QByteArray command;
+    while (!f.atEnd()) {
+        const QList<QByteArray> w = f.readLine().trimmed().split(' ');
+        if (w.size() < 3)
+            continue;
+        const double t = w[0].toDouble() / 1000;
+        if (w[2] == ">") {
+            command = w.value(3).left(4);
+            parts << QStringLiteral("gap %1 ms").arg((t - previous) * 1000, 0, 'f', 1);
+            sent = t;
+        } else {
+            parts << QStringLiteral("%1 %2 ms").arg(QString::fromLatin1(command)).arg((t - sent) * 1000, 0, 'f', 1);
+        }
+        previous = t;
+    }
+    parts << QStringLiteral("after %1 ms").arg((total - previous) * 1000, 0, 'f', 1);
+    return parts.join(QStringLiteral(", "));
+}
+
 // Wizard::FormLoad on real ports and a real clock, as Bench wires them.
-bool InProcess(const QString& binDir, double* seconds, QString* error)
+bool InProcess(const QString& binDir, double* seconds, QString* breakdown, QString* error)
 {
     Simulator sim;
     if (!sim.start(binDir, {QStringLiteral("--model"), QStringLiteral("40")}, error))
@@ -46,10 +76,18 @@ bool InProcess(const QString& binDir, double* seconds, QString* error)
     SerialTransport meterPort(SerialTransport::Settings{9600, QSerialPort::TwoStop, 1024});
     SupplyLink link(st, ui, clock, supplyPort);
     Wizard wizard(st, ui, link, meterPort);
+    QTemporaryDir dir;
+    Trace trace(dir.filePath(QStringLiteral("trace.txt")), clock);
+    link.setTrace(&trace);
 
+    const double c0 = clock.now();
     const double t0 = Now();
     wizard.FormLoad(sim.port(), QStringLiteral("COM2"));
     *seconds = Now() - t0;
+    const double c1 = clock.now();
+    trace.flush();
+    *breakdown = Breakdown(dir.filePath(QStringLiteral("trace.txt")), c1) +
+                 QStringLiteral(" (clock started %1 ms before FormLoad)").arg((c0) * 1000, 0, 'f', 1);
 
     supplyPort.close();
     meterPort.close();
@@ -113,16 +151,18 @@ int main(int argc, char** argv)
     virtualRun.run(scratch.path());
 
     std::vector<double> inProcess, firstLines, loadeds;
+    QStringList breakdowns;
     for (int i = 0; i < runs; ++i) {
         double s = 0, first = 0, loaded = 0;
-        QString error;
-        if (!InProcess(binDir, &s, &error) || !WholeProcess(binDir, &first, &loaded, &error)) {
+        QString error, breakdown;
+        if (!InProcess(binDir, &s, &breakdown, &error) || !WholeProcess(binDir, &first, &loaded, &error)) {
             std::fprintf(stderr, "bench_startup: %s\n", qPrintable(error));
             return 1;
         }
         inProcess.push_back(s);
         firstLines.push_back(first);
         loadeds.push_back(loaded);
+        breakdowns << breakdown;
     }
 
     std::printf("Start-up to the first wizard page against psucal-sim --model 40 (supply answers, so no\n"
@@ -141,6 +181,7 @@ int main(int argc, char** argv)
     std::printf("startup_process_launch_overhead: %.3f s (process minus in-process)\n",
                 Median(loadeds) - Median(inProcess));
     for (int i = 0; i < runs; ++i)
-        std::printf("  run %d: in-process %.3f s, process %.3f s\n", i + 1, inProcess[i], loadeds[i]);
+        std::printf("  run %d: in-process %.3f s, process %.3f s; in-process: %s\n", i + 1, inProcess[i], loadeds[i],
+                    qPrintable(breakdowns[i]));
     return 0;
 }

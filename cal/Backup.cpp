@@ -57,8 +57,8 @@ QString Backup::SafeSerial(const QString& serial)
     QString out = serial;
     for (QChar& c : out) {
         const char16_t u = c.unicode();
-        const bool keep = (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') ||
-                          u == u'-' || u == u'_';
+        const bool keep =
+            (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u'-' || u == u'_';
         if (!keep)
             c = u'_';
     }

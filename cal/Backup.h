@@ -44,8 +44,8 @@ public:
 
     // Writes `image` (the 1443-character whole-image reply) below `programDir`; returns the path,
     // or an empty string with the reason in `error`.
-    static QString Write(const QString& programDir, const QString& serial, const QString& image,
-                         const QDateTime& when, QString* error);
+    static QString Write(const QString& programDir, const QString& serial, const QString& image, const QDateTime& when,
+                         QString* error);
     static QString SafeSerial(const QString& serial);
     // True when the image holds all 160 rows as nibble characters.
     static bool ImageComplete(const QString& image);

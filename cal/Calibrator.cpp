@@ -246,7 +246,7 @@ bool Calibrator::writeCorrection(const Quantity& q, const SweepTable& t, double 
 
 void Calibrator::retrigger(const Quantity& q, double set)
 {
-    // The supply applies a changed cell only when the set point is approached anew.
+    // Set the point anew from just below, so that the next reading reflects the rewritten cell.
     setOutput(q, set - q.retrigger, 0.2);
     link_.Delay(0.1);
     setOutput(q, set, 0.2);
@@ -277,7 +277,8 @@ void Calibrator::warnOpenTerminals()
     const QString title = QStringLiteral("Warning !");
     const int x = static_cast<int>(std::lround((BenchUi::PcWidth - ui_.textWidth(title, FontStyle::Bold)) / 2.0));
     ui_.pcPrint(x, 100, title, FontStyle::Bold);
-    ui_.pcPrint(200, 640, QStringLiteral("Output terminals must be short circuited to recalibrate"), FontStyle::Regular);
+    ui_.pcPrint(200, 640, QStringLiteral("Output terminals must be short circuited to recalibrate"),
+                FontStyle::Regular);
     ui_.pcPrint(200, 940, QStringLiteral("current."), FontStyle::Regular);
     ui_.setCaption(QStringLiteral("NEXT  >"));
     ui_.setButtonEnabled(true);

@@ -21,7 +21,7 @@ struct CellRef {
 struct SweepTable {
     int firstRow = 0;
     int lastRow = 0;
-    int rowStep = 0;  // hundredths of a volt or ampere; integers keep 1.4 exactly 1.4
+    int rowStep = 0; // hundredths of a volt or ampere; integers keep 1.4 exactly 1.4
     int cellStep = 0;
     int offset = 0;
     CellRef firstAdjusted;

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <cmath>
+
 namespace psucal::sim {
 
 namespace {
@@ -14,10 +16,14 @@ struct KindName {
 };
 
 constexpr KindName Kinds[] = {
-    {"silence", FaultRule::Kind::Silence, false, false},  {"lost", FaultRule::Kind::Lost, false, false},
-    {"late", FaultRule::Kind::Late, true, true},          {"truncate", FaultRule::Kind::Truncate, true, true},
-    {"garbage", FaultRule::Kind::Garbage, false, false},  {"dropchar", FaultRule::Kind::DropChar, false, true},
-    {"nondigits", FaultRule::Kind::NonDigits, false, false}, {"shortrow", FaultRule::Kind::ShortRow, false, true},
+    {"silence", FaultRule::Kind::Silence, false, false},
+    {"lost", FaultRule::Kind::Lost, false, false},
+    {"late", FaultRule::Kind::Late, true, true},
+    {"truncate", FaultRule::Kind::Truncate, true, true},
+    {"garbage", FaultRule::Kind::Garbage, false, false},
+    {"dropchar", FaultRule::Kind::DropChar, false, true},
+    {"nondigits", FaultRule::Kind::NonDigits, false, false},
+    {"shortrow", FaultRule::Kind::ShortRow, false, true},
     {"vanish", FaultRule::Kind::Vanish, false, true},
 };
 
@@ -32,7 +38,7 @@ bool ReadNumber(const QString& text, double& out)
 {
     bool ok = false;
     out = text.toDouble(&ok); // QString::toDouble is locale-free
-    return ok && out >= 0;
+    return ok && std::isfinite(out) && out >= 0;
 }
 
 bool ParseKind(const QString& part, FaultRule& rule, QString* error)
@@ -178,13 +184,12 @@ void FaultPlan::Apply(const QList<FaultRule>& fired, Answer& answer, bool rowRea
 
 QString FaultPlan::Grammar()
 {
-    return QStringLiteral(
-        "WORD:KIND[=VALUE][:WHEN]\n"
-        "  WORD  command word, optionally with the start of its data (GETD, SEEP156), or * for any\n"
-        "  KIND  silence | lost | late=SECONDS | truncate=N | garbage | dropchar[=POS] | nondigits\n"
-        "        | shortrow[=N] | vanish[=SECONDS]\n"
-        "  WHEN  every (default) | nth=N | from=N\n"
-        "  e.g.  GETD:silence:nth=3  GEEP:shortrow:from=1  *:vanish:nth=120  GMAX:late=0.5\n");
+    return QStringLiteral("WORD:KIND[=VALUE][:WHEN]\n"
+                          "  WORD  command word, optionally with the start of its data (GETD, SEEP156), or * for any\n"
+                          "  KIND  silence | lost | late=SECONDS | truncate=N | garbage | dropchar[=POS] | nondigits\n"
+                          "        | shortrow[=N] | vanish[=SECONDS]\n"
+                          "  WHEN  every (default) | nth=N | from=N\n"
+                          "  e.g.  GETD:silence:nth=3  GEEP:shortrow:from=1  *:vanish:nth=120  GMAX:late=0.5\n");
 }
 
 } // namespace psucal::sim

@@ -26,8 +26,8 @@ struct PointScale {
 // What distinguishes the three ratings inside the unit.
 struct Rating {
     int volts = 0;
-    QString gmax;                       // the six digits the unit reports as its rating
-    std::array<QString, 8> baseRows;    // nibble text of EEPROM rows 0..7
+    QString gmax;                    // the six digits the unit reports as its rating
+    std::array<QString, 8> baseRows; // nibble text of EEPROM rows 0..7
     PointScale voltage;
     PointScale current;
 };

@@ -28,11 +28,13 @@ SupplyModel::SupplyModel(const SupplyConfig& config)
 
 void SupplyModel::fill()
 {
-    if (config_.blank || !rating_)
+    if (config_.blank)
+        return;
+    eeprom_.setSerial(config_.serial);
+    if (!rating_)
         return;
     for (int r = 0; r < 8; ++r)
         eeprom_.setRow(r, rating_->baseRows[r]);
-    eeprom_.setSerial(config_.serial);
     for (int i = 0; i < rating_->voltage.count(); ++i)
         eeprom_.setSignedUnits(rating_->voltage.row(i), rating_->voltage.cell(i), errors_.foundVoltageUnits(i));
     for (int i = 0; i < rating_->current.count(); ++i)

@@ -33,7 +33,7 @@ public:
     Eeprom& eeprom() { return eeprom_; }
     const Eeprom& eeprom() const { return eeprom_; }
 
-    // Every frame received, without its carriage return.
+    // Every frame received, without its carriage return (lost ones included).
     const QStringList& frames() const { return frames_; }
     FaultPlan& faults() { return faults_; }
 

@@ -13,7 +13,10 @@ namespace {
 class Random {
 public:
     explicit Random(quint64 seed) : state_(seed * 0x9E3779B97F4A7C15ull + 0x6A09E667F3BCC909ull) {}
-    double uniform(double lo, double hi) { return lo + (hi - lo) * static_cast<double>(next() >> 11) / 9007199254740992.0; }
+    double uniform(double lo, double hi)
+    {
+        return lo + (hi - lo) * static_cast<double>(next() >> 11) / 9007199254740992.0;
+    }
     int integer(int lo, int hi) { return lo + static_cast<int>(next() % static_cast<quint64>(hi - lo + 1)); }
 
 private:
@@ -28,12 +31,12 @@ private:
 };
 
 struct Shape {
-    double offset;    // largest offset
-    double gain;      // largest relative gain error
-    double bend;      // amplitude of the non-linearity
-    double jitter;    // point-to-point scatter
+    double offset; // largest offset
+    double gain;   // largest relative gain error
+    double bend;   // amplitude of the non-linearity
+    double jitter; // point-to-point scatter
     double resolution;
-    double defect;    // extra error of a defective unit's upper half
+    double defect; // extra error of a defective unit's upper half
 };
 
 constexpr Shape VoltageShape{0.12, 0.004, 0.03, 0.01, 0.01, 3.0};

@@ -53,8 +53,10 @@ bool ParseConfig(const QCommandLineParser& p, SupplyConfig& config, QString* err
         *error = QStringLiteral("--seed takes a whole number");
         return false;
     }
-    config.serial = p.isSet(u"serial"_qs) ? p.value(u"serial"_qs)
-                                           : QStringLiteral("SIM%1%2").arg(config.ratingV, 2, 10, QChar(u'0')).arg(config.seed, 4, 10, QChar(u'0'));
+    config.serial =
+        p.isSet(u"serial"_qs)
+            ? p.value(u"serial"_qs)
+            : QStringLiteral("SIM%1%2").arg(config.ratingV, 2, 10, QChar(u'0')).arg(config.seed, 4, 10, QChar(u'0'));
     const QString terminals = p.value(u"terminals"_qs);
     if (terminals == u"open")
         config.terminals = Terminals::Open;
@@ -80,8 +82,9 @@ int main(int argc, char** argv)
 
     QCommandLineParser p;
     p.setApplicationDescription(
-        QStringLiteral("Simulated power supply on a pseudo-terminal. Prints \"supply <path>\" once the port is ready.\n\n"
-                       "Faults (--fault, repeatable):\n") +
+        QStringLiteral(
+            "Simulated power supply on a pseudo-terminal. Prints \"supply <path>\" once the port is ready.\n\n"
+            "Faults (--fault, repeatable):\n") +
         FaultPlan::Grammar());
     p.addHelpOption();
     p.addOptions({

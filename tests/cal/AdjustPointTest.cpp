@@ -1,7 +1,5 @@
 #include "tests/cal/CalFixture.h"
 
-#include <cmath>
-
 namespace psucal::test {
 namespace {
 
@@ -86,12 +84,12 @@ TEST_F(AdjustPointTest, CorrectionsAreClampedToWhatTheModelAllows)
         QString shown;
         QString after;
     } cases[] = {
-        {0, "V10.0", "00", D::Display(9.12, 0), "43"},     // +0.90 V -> +0.67 V
-        {0, "V10.0", "00", D::Display(10.92, 0), "<3"},    // -0.90 V -> -0.67 V
-        {0, "V10.0", "7?", D::Display(9.12, 0), "43"},     // a cell at the limit does not wrap
-        {0, "C1.00", "00", D::Display(5.0, 0.500), "32"},  // +0.1008 A -> +0.050 A
-        {1, "C1.00", "00", D::Display(5.0, 0.500), "43"},  // +0.252 A -> +0.067 A
-        {1, "C1.00", "00", D::Display(5.0, 1.500), "<3"},  // -0.248 A -> -0.067 A
+        {0, "V10.0", "00", D::Display(9.12, 0), "43"},    // +0.90 V -> +0.67 V
+        {0, "V10.0", "00", D::Display(10.92, 0), "<3"},   // -0.90 V -> -0.67 V
+        {0, "V10.0", "7?", D::Display(9.12, 0), "43"},    // a cell at the limit does not wrap
+        {0, "C1.00", "00", D::Display(5.0, 0.500), "32"}, // +0.1008 A -> +0.050 A
+        {1, "C1.00", "00", D::Display(5.0, 0.500), "43"}, // +0.252 A -> +0.067 A
+        {1, "C1.00", "00", D::Display(5.0, 1.500), "<3"}, // -0.248 A -> -0.067 A
         {2, "C1.00", "7?", D::Display(5.0, 0.500), "43"},
     };
     for (const Case& c : cases) {
@@ -112,10 +110,10 @@ TEST_F(AdjustPointTest, SmallCalStepsOneUnitAndSaturatesInsteadOfWrapping)
         QString shown;
         QString after;
     } cases[] = {
-        {"V10.0", "05", D::Display(10.20, 0), "04"},   // above the window: one unit down
-        {"V10.0", "05", D::Display(9.90, 0), "06"},    // below: one unit up
-        {"V10.0", "0>", D::Display(9.90, 0), "10"},    // below, second character ">": two units up
-        {"V10.0", "7?", D::Display(9.90, 0), "7?"},    // +1.28 V saturates at +1.27 V
+        {"V10.0", "05", D::Display(10.20, 0), "04"}, // above the window: one unit down
+        {"V10.0", "05", D::Display(9.90, 0), "06"},  // below: one unit up
+        {"V10.0", "0>", D::Display(9.90, 0), "10"},  // below, second character ">": two units up
+        {"V10.0", "7?", D::Display(9.90, 0), "7?"},  // +1.28 V saturates at +1.27 V
         {"V10.0", "7>", D::Display(9.90, 0), "7?"},
         {"V10.0", "??", D::Display(10.20, 0), "??"},   // -1.28 V stays -1.27 V
         {"V10.0", "80", D::Display(10.20, 0), "81"},   // zero, one unit down

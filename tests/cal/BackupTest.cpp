@@ -115,13 +115,5 @@ TEST_F(BackupTest, UnwritableFolderMeansOneMessageAndTheCalibrationGoesOn)
     EXPECT_FALSE(st.BackupWritten);
 }
 
-TEST_F(BackupTest, NothingIsBackedUpWhenNothingIsWritten)
-{
-    supply.displays = {D::Display(10.05, 0)};
-    cal.AdjustPoint(QStringLiteral("V10.0"));
-    EXPECT_TRUE(supply.sent(QStringLiteral("GEEP")).isEmpty());
-    EXPECT_FALSE(QDir(backupDir()).exists());
-}
-
 } // namespace
 } // namespace psucal::test

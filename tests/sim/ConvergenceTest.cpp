@@ -71,9 +71,9 @@ Outcome Sweep(SupplyModel& m, bool voltage)
 {
     const Rating& r = *m.rating();
     const bool twenty = r.volts == 20;
-    const Quantity q = voltage ? Quantity{true, r.voltage.gain, 0.67, r.volts == 20 ? 20.2 : (r.volts == 40 ? 40.4 : 60.2)}
-                               : Quantity{false, r.current.gain, twenty ? 0.05 : 0.067,
-                                          twenty ? 9.92 : (r.volts == 40 ? 5.04 : 3.40)};
+    const Quantity q =
+        voltage ? Quantity{true, r.voltage.gain, 0.67, r.volts == 20 ? 20.2 : (r.volts == 40 ? 40.4 : 60.2)}
+                : Quantity{false, r.current.gain, twenty ? 0.05 : 0.067, twenty ? 9.92 : (r.volts == 40 ? 5.04 : 3.40)};
     const PointScale& s = voltage ? r.voltage : r.current;
     Ask(m, "SOUT", voltage ? "1" : "0");
     const qsizetype framesBefore = m.frames().size();
@@ -85,12 +85,12 @@ Outcome Sweep(SupplyModel& m, bool voltage)
         const double set = std::min(point, static_cast<double>(r.volts)); // the top cell is set at the rating
         const double error = Calibrate(m, s, i, set, q);
         ++out.adjusted;
-        const bool inside = voltage ? (error >= 0.02 - 1e-9 && error <= 0.08 + 1e-9)
-                                    : (error >= 0.002 - 1e-9 && error <= 0.008 + 1e-9);
+        const bool inside =
+            voltage ? (error >= 0.02 - 1e-9 && error <= 0.08 + 1e-9) : (error >= 0.002 - 1e-9 && error <= 0.008 + 1e-9);
         if (!inside)
             ++out.outside;
-        EXPECT_TRUE(inside || m.config().defect) << r.volts << " V unit, " << (voltage ? "V " : "A ") << set
-                                                 << ": error " << error;
+        EXPECT_TRUE(inside || m.config().defect)
+            << r.volts << " V unit, " << (voltage ? "V " : "A ") << set << ": error " << error;
     }
     for (qsizetype i = framesBefore; i < m.frames().size(); ++i)
         out.written += m.frames()[i].startsWith(u"SEEP");

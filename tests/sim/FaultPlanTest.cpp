@@ -30,9 +30,9 @@ TEST(FaultRule, ParsesTheTextForm)
 
 TEST(FaultRule, RejectsMalformedTextWithAReason)
 {
-    for (const char* bad : {"GETD", "GETD:melt", "GETD:late", "GETD:garbage=3", "GETD:silence:nth=0",
-                            "GETD:silence:sometimes", "GE:silence", "GETD:truncate=-1", "GETD:late=x",
-                            "GETD:silence:nth=1:extra"}) {
+    for (const char* bad :
+         {"GETD", "GETD:melt", "GETD:late", "GETD:garbage=3", "GETD:silence:nth=0", "GETD:silence:sometimes",
+          "GE:silence", "GETD:truncate=-1", "GETD:late=x", "GETD:silence:nth=1:extra"}) {
         QString error;
         EXPECT_FALSE(FaultRule::Parse(QString::fromLatin1(bad), &error)) << bad;
         EXPECT_FALSE(error.isEmpty()) << bad;
@@ -57,8 +57,14 @@ TEST(FaultPlan, WordMayNameTheStartOfTheData)
     SupplyModel m(Unit(40));
     m.faults().add(QStringLiteral("SEEP156:lost"));
     m.faults().add(QStringLiteral("GEEP:shortrow=3"));
-    EXPECT_EQ(Ask(m, "SEEP", "156" "12345678"), "");
-    EXPECT_EQ(Ask(m, "SEEP", "157" "12345678"), "OK\r");
+    EXPECT_EQ(Ask(m, "SEEP",
+                  "156"
+                  "12345678"),
+              "");
+    EXPECT_EQ(Ask(m, "SEEP",
+                  "157"
+                  "12345678"),
+              "OK\r");
     EXPECT_NE(m.row(156), "12345678");
     EXPECT_EQ(m.row(157), "12345678");
     EXPECT_EQ(Ask(m, "GEEP", "157"), "123");

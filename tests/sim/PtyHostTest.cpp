@@ -94,7 +94,11 @@ TEST_F(RealSimulator, WritesItsEepromAndEndsCleanlyOnTerminate)
            QStringLiteral("GETD:silence")});
     ASSERT_TRUE(openPort(link));
     EXPECT_EQ(ask("GETD00\r", 12, 300), "");
-    EXPECT_EQ(ask("SEEP00" "042" "0123<=>?\r", 3, 1000), "OK\r");
+    EXPECT_EQ(ask("SEEP00"
+                  "042"
+                  "0123<=>?\r",
+                  3, 1000),
+              "OK\r");
     port.close();
     sim.terminate();
     ASSERT_TRUE(sim.waitForFinished(3000));
@@ -122,8 +126,7 @@ TEST_F(RealSimulator, VanishedPortHangsUpAndComesBackUnderTheLink)
 {
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("supply"));
-    start({QStringLiteral("--link"), link, QStringLiteral("--fault"),
-                                 QStringLiteral("SESS:vanish=0.3:nth=1")});
+    start({QStringLiteral("--link"), link, QStringLiteral("--fault"), QStringLiteral("SESS:vanish=0.3:nth=1")});
     ASSERT_TRUE(openPort(link));
     // A pulled adapter reports a resource error; a hung-up pseudo-terminal a read error.
     bool failed = false;

@@ -32,7 +32,10 @@ TEST_P(EveryRating, AnswersEachCommandWithItsLength)
 
     EXPECT_EQ(Ask(m, "GEEP", "003"), FindRating(GetParam())->baseRows[3].toLatin1());
     EXPECT_EQ(Ask(m, "GEEP").size(), 1443);
-    EXPECT_EQ(Ask(m, "SEEP", "150" "0123?:<>"), "OK\r");
+    EXPECT_EQ(Ask(m, "SEEP",
+                  "150"
+                  "0123?:<>"),
+              "OK\r");
     EXPECT_EQ(Ask(m, "XXXX"), "");
     EXPECT_EQ(m.frames().size(), 10);
     EXPECT_EQ(m.frames().first(), "SESS00");
@@ -119,11 +122,22 @@ TEST(SupplyModel, BlankBoardHasNoBaseDataOrSerial)
 TEST(SupplyModel, SeepStoresAWellFormedRowAndNothingElse)
 {
     SupplyModel m(Unit(20));
-    EXPECT_EQ(Ask(m, "SEEP", "007" "12345678"), "OK\r");
+    EXPECT_EQ(Ask(m, "SEEP",
+                  "007"
+                  "12345678"),
+              "OK\r");
     EXPECT_EQ(Ask(m, "GEEP", "007"), "12345678");
     const QString before = m.row(8);
-    for (const QByteArray& bad : {QByteArray("008" "1234567"), QByteArray("008" "1234567A"), QByteArray("160" "12345678"),
-                                  QByteArray("0x8" "12345678"), QByteArray("008" "123456789")})
+    for (const QByteArray& bad : {QByteArray("008"
+                                             "1234567"),
+                                  QByteArray("008"
+                                             "1234567A"),
+                                  QByteArray("160"
+                                             "12345678"),
+                                  QByteArray("0x8"
+                                             "12345678"),
+                                  QByteArray("008"
+                                             "123456789")})
         EXPECT_EQ(Ask(m, "SEEP", bad), "ER\r") << bad.constData();
     EXPECT_EQ(m.row(8), before);
 }
@@ -160,7 +174,8 @@ TEST_P(EveryRating, ACellMovesTheOutputByItsValueOverTheGain)
     const double set = r.voltage.setPoint(i);
     Ask(m, "VOLT", QByteArray::number(std::lround(set * 10)).rightJustified(3, '0'));
     const double before = m.trueOutput().volts;
-    m.eeprom().setSignedUnits(r.voltage.row(i), r.voltage.cell(i), m.eeprom().signedUnits(r.voltage.row(i), r.voltage.cell(i)) + 10);
+    m.eeprom().setSignedUnits(r.voltage.row(i), r.voltage.cell(i),
+                              m.eeprom().signedUnits(r.voltage.row(i), r.voltage.cell(i)) + 10);
     EXPECT_NEAR(m.trueOutput().volts - before, 0.10 / r.voltage.gain, 1e-9);
     EXPECT_NEAR(before, set, 0.5);
 }

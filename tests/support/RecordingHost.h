@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-
 namespace psucal::test {
 
 // Thrown where the program would end, so a test can catch the end and look at what led to it.
