@@ -9,7 +9,7 @@ SerialTransport::SerialTransport(Settings settings) : settings_(settings)
     QObject::connect(&port_, &QSerialPort::readyRead, [this] { notifyActivity(); });
     QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
         // A vanished device (USB adapter pulled) must not leave a waiter hanging on it.
-        if (e == QSerialPort::ResourceError || e == QSerialPort::PermissionError) {
+        if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError || e == QSerialPort::PermissionError) {
             if (port_.isOpen())
                 port_.close();
         }
