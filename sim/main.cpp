@@ -96,7 +96,7 @@ int main(int argc, char** argv)
          u"state"_qs, u"auto"_qs},
         {u"defect"_qs, u"Part of the range is off by more than the cells can correct."_qs},
         {u"blank"_qs, u"Fresh board: no base data, no serial number, zero cells."_qs},
-        {u"fault"_qs, u"Alter answers, see above (repeatable)."_qs, u"spec"_qs},
+        {u"fault"_qs, u"Alter answers, see above (repeatable)."_qs, u"rule"_qs},
         {u"eeprom-out"_qs, u"Write the EEPROM, one \"NNN cccccccc\" line per row, after every change and at exit."_qs,
          u"file"_qs},
         {u"link"_qs, u"Keep a symlink to the port at this path."_qs, u"path"_qs},
@@ -110,9 +110,9 @@ int main(int argc, char** argv)
         return 2;
     }
     SupplyModel model(config);
-    for (const QString& spec : p.values(u"fault"_qs)) {
-        if (!model.faults().add(spec, &error)) {
-            std::fprintf(stderr, "psucal-sim: --fault %s: %s\n", qPrintable(spec), qPrintable(error));
+    for (const QString& rule : p.values(u"fault"_qs)) {
+        if (!model.faults().add(rule, &error)) {
+            std::fprintf(stderr, "psucal-sim: --fault %s: %s\n", qPrintable(rule), qPrintable(error));
             return 2;
         }
     }

@@ -28,7 +28,7 @@ struct LinkBench {
     {
         return link.SendCommand(cmd, data, count, timeout);
     }
-    void fault(const char* spec) { ASSERT_TRUE(model.faults().add(QString::fromLatin1(spec))); }
+    void fault(const char* rule) { ASSERT_TRUE(model.faults().add(QString::fromLatin1(rule))); }
 
     VirtualClock clock;
     sim::SupplyModel model;

@@ -73,9 +73,9 @@ TEST(FaultPlan, WordMayNameTheStartOfTheData)
 
 TEST(FaultPlan, EachKindAltersTheAnswerAsNamed)
 {
-    auto apply = [](const char* spec, const QByteArray& command, const QByteArray& data = {}) {
+    auto apply = [](const char* rule, const QByteArray& command, const QByteArray& data = {}) {
         SupplyModel m(Unit(40));
-        m.faults().add(QString::fromLatin1(spec));
+        m.faults().add(QString::fromLatin1(rule));
         const QList<Answer> a = m.receive(command + "00" + data + '\r');
         return a.value(0);
     };
