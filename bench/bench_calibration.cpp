@@ -95,6 +95,9 @@ int main(int argc, char** argv)
                 "delays the procedures wait out plus 9600-baud wire time and 1 ms turnaround per reply.\n",
                 ideal.model, ideal.seed);
     std::printf("cal_exit_status: %d (0 = recalibrated)\n", status);
+    if (status != 0 || !sameRun)
+        std::printf("cal_warning: this run did not do what the ideal run did; its figures do not measure a "
+                    "calibration\n");
     std::printf("cal_same_frames_as_ideal: %s (%lld frames sent, ideal %lld)\n", sameRun ? "yes" : "NO",
                 static_cast<long long>(frames.size()), static_cast<long long>(ideal.frames.size()));
     std::printf("cal_ideal: %.3f s\n", ideal.totalSeconds);
