@@ -23,7 +23,7 @@ using namespace psucal::bench;
 
 namespace {
 
-// Replies a answering supply sends during start-up: "SESS", "GMAX", whole-image "GEEP".
+// Replies an answering supply sends during start-up: "SESS", "GMAX", whole-image "GEEP".
 constexpr int StartupReplyChars = 3 + 9 + 1443;
 constexpr double CharSeconds = 10.0 / 9600;
 
