@@ -215,6 +215,16 @@ void Wizard::printOutcome(int y, const QStringList& unconverged)
     ui_.pcPrint(200, y, line, FontStyle::Regular);
 }
 
+// "Click  " regular, the button's word bold, then the rest regular, each placed after the last.
+void Wizard::printClickLine(int y, const QString& word, const QString& rest)
+{
+    const QString click = QStringLiteral("Click  ");
+    ui_.pcPrint(200, y, click, FontStyle::Regular);
+    const int x = 200 + ui_.textWidth(click, FontStyle::Regular);
+    ui_.pcPrint(x, y, word, FontStyle::Bold);
+    ui_.pcPrint(x + ui_.textWidth(word, FontStyle::Bold), y, rest, FontStyle::Regular);
+}
+
 void Wizard::VoltageRecalPage()
 {
     ui_.setCaption(CapWait);
@@ -238,12 +248,7 @@ void Wizard::VoltageRecalPage()
     const QString shortText = QStringLiteral("Short output terminals  ");
     ui_.pcPrint(200, 750, shortText, FontStyle::Regular);
     ui_.pcPrint(200 + ui_.textWidth(shortText, FontStyle::Regular), 750, QStringLiteral("FIRST."), FontStyle::Bold);
-    const QString click = QStringLiteral("Click  ");
-    ui_.pcPrint(200, 1050, click, FontStyle::Regular);
-    const int x = 200 + ui_.textWidth(click, FontStyle::Regular);
-    ui_.pcPrint(x, 1050, QStringLiteral("NEXT "), FontStyle::Bold);
-    ui_.pcPrint(x + ui_.textWidth(QStringLiteral("NEXT "), FontStyle::Bold), 1050,
-                QStringLiteral("to start Current Recalibration."), FontStyle::Regular);
+    printClickLine(1050, QStringLiteral("NEXT "), QStringLiteral("to start Current Recalibration."));
 
     ui_.setButtonEnabled(true);
     ui_.setCaption(CapNext);
@@ -272,12 +277,7 @@ void Wizard::CurrentRecalPage()
             ui_.pcClear();
             ui_.pcPrint(200, 200, QStringLiteral("Current Recalibration Failed"), FontStyle::Bold);
             printOutcome(500, currentUnconverged_);
-            const QString click = QStringLiteral("Click  ");
-            ui_.pcPrint(200, 1050, click, FontStyle::Regular);
-            const int x = 200 + ui_.textWidth(click, FontStyle::Regular);
-            ui_.pcPrint(x, 1050, QStringLiteral("NEXT "), FontStyle::Bold);
-            ui_.pcPrint(x + ui_.textWidth(QStringLiteral("NEXT "), FontStyle::Bold), 1050, QStringLiteral("to repeat."),
-                        FontStyle::Regular);
+            printClickLine(1050, QStringLiteral("NEXT "), QStringLiteral("to repeat."));
         }
         ui_.setCaption(CapNext);
         ui_.setButtonEnabled(true);
@@ -293,12 +293,7 @@ void Wizard::CurrentRecalPage()
         ui_.pcPrint(200, 200, QStringLiteral("Current Recalibration Failed"), FontStyle::Bold);
         printOutcome(500, currentUnconverged_);
     }
-    const QString click = QStringLiteral("Click  ");
-    ui_.pcPrint(200, 800, click, FontStyle::Regular);
-    const int x = 200 + ui_.textWidth(click, FontStyle::Regular);
-    ui_.pcPrint(x, 800, QStringLiteral("CLOSE "), FontStyle::Bold);
-    ui_.pcPrint(x + ui_.textWidth(QStringLiteral("CLOSE "), FontStyle::Bold), 800, QStringLiteral("to quit"),
-                FontStyle::Regular);
+    printClickLine(800, QStringLiteral("CLOSE "), QStringLiteral("to quit"));
     ui_.setCaption(CapClose);
     ui_.setProgressVisible(false);
     ui_.setButtonEnabled(true);

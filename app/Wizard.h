@@ -59,6 +59,7 @@ private:
     void drawRatingCheck();
     bool runProcedure(const std::function<void()>& procedure);
     void printOutcome(int y, const QStringList& unconverged);
+    void printClickLine(int y, const QString& word, const QString& rest);
 
     BenchState& st_;
     BenchUi& ui_;
