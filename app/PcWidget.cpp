@@ -24,7 +24,7 @@ void PcWidget::paintEvent(QPaintEvent*)
     for (const TextRun& r : runs_) {
         const QFont f = PcFont(r.style);
         p.setFont(f);
-        // A run's y is the top of its line, as the message area has always placed text.
+        // A run's y is the top of its line, not its baseline.
         p.drawText(TwipsToPx(r.x, dpi), TwipsToPx(r.y, dpi) + QFontMetrics(f).ascent(), r.text);
     }
 }

@@ -8,8 +8,8 @@
 
 namespace psucal {
 
-// The window-level state that every procedure shares, under the names the bench has always
-// used for it. One instance lives for the whole program and is passed by reference.
+// The window-level state that every procedure shares, under the names the procedures use for
+// it. One instance lives for the whole program and is passed by reference.
 struct BenchState {
     int RunMode = 3;
     bool StopFlag = false;
