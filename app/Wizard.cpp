@@ -67,8 +67,8 @@ void Wizard::FormLoad(const QString& supplyPort, const QString& meterPort)
 
     supply_.SendCommand(QStringLiteral("SESS"), QString(), 3, 0.2);
 
-    FGridV.writeHeaders(false);
-    FGridC.writeHeaders(true);
+    FGridV.writeHeaders();
+    FGridC.writeHeaders();
 
     CmbSpots_Click();
 

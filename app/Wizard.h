@@ -72,7 +72,7 @@ private:
     QStringList voltageUnconverged_;
     QStringList currentUnconverged_;
     SpotGrid FGridV;
-    SpotGrid FGridC;
+    SpotGrid FGridC{true};
 };
 
 } // namespace psucal
