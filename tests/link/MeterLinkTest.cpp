@@ -1,0 +1,94 @@
+#include "core/BenchState.h"
+#include "core/BenchUi.h"
+#include "core/VirtualClock.h"
+#include "link/MeterLink.h"
+#include "sim/InProcessPort.h"
+#include "tests/support/RecordingHost.h"
+
+#include <gtest/gtest.h>
+
+using namespace psucal;
+using psucal::test::ProgramEnded;
+using psucal::test::RecordingHost;
+
+namespace {
+
+// A meter whose answer to every line is whatever the test puts in `reply`.
+struct MeterBench {
+    MeterBench()
+        : port(clock,
+               [this](const QByteArray& line) {
+                   lines << line;
+                   return QList<sim::Answer>{sim::Answer{reply, delay}};
+               }),
+          ui(host), link(st, ui, clock, port)
+    {
+        port.setPortName("COM2");
+        st.AbortFlag = false;
+    }
+    double read(const char* cmd, int count, double timeout) { return link.ReadMeter(cmd, count, timeout); }
+
+    VirtualClock clock;
+    QByteArray reply;
+    double delay = 0;
+    QList<QByteArray> lines;
+    sim::InProcessPort port;
+    RecordingHost host;
+    BenchState st;
+    BenchUi ui;
+    MeterLink link;
+};
+
+} // namespace
+
+TEST(MeterLink, ReadsWholeLinesOnly)
+{
+    MeterBench b;
+    b.reply = "+1.20000000E+01\r\n";
+    // Fourteen characters would cut the exponent short; the link waits for the line end.
+    EXPECT_DOUBLE_EQ(b.read(":READ?", 14, 0.6), 12.0);
+    EXPECT_EQ(b.lines.last(), ":READ?\n");
+
+    b.reply = "-1.23400000E-03\r\n";
+    EXPECT_DOUBLE_EQ(b.read(":READ?", 17, 0.9), 0.001234);
+
+    // A reading cut short never ends its line: no reading, after the whole time-out.
+    b.reply = "+1.20000000E+0";
+    const double t0 = b.clock.now();
+    EXPECT_EQ(b.read(":READ?", 14, 0.6), -1);
+    EXPECT_NEAR(b.clock.now() - t0, 0.6, 0.01);
+}
+
+TEST(MeterLink, OverloadGarbageZeroAndSilenceAreNoReading)
+{
+    MeterBench b;
+    for (const QByteArray& r : {QByteArray("+9.90000000E+37\r\n"), QByteArray("ERROR\r\n"), QByteArray("\r\n"),
+                                QByteArray("+1.2E+01 V\r\n"), QByteArray("nan\r\n")}) {
+        b.reply = r;
+        EXPECT_EQ(b.read(":READ?", 14, 0.6), -1) << r.constData();
+    }
+
+    b.reply = "+0.00000000E+00\r\n";
+    EXPECT_EQ(b.read(":READ?", 14, 0.6), -1);
+    b.st.AbortFlag = true; // a raised flag takes the first line as it is
+    EXPECT_EQ(b.read(":READ?", 14, 0.6), 0);
+    b.st.AbortFlag = false;
+
+    // Set-up commands get no answer: -1 after their time-out.
+    b.reply.clear();
+    const double t0 = b.clock.now();
+    EXPECT_EQ(b.read(":SYST:REM", 2, 0.2), -1);
+    EXPECT_NEAR(b.clock.now() - t0, 0.2, 0.01);
+}
+
+TEST(MeterLink, AbortDoesNotCutTheWaitButStopEndsTheProgram)
+{
+    MeterBench b;
+    b.reply = "+5.00000000E+00\r\n";
+    b.delay = 0.3;
+    b.clock.scheduleIn(0.05, [&] { b.st.AbortFlag = true; });
+    EXPECT_DOUBLE_EQ(b.read(":READ?", 14, 0.6), 5.0);
+
+    b.clock.scheduleIn(0.05, [&] { b.st.StopFlag = true; });
+    EXPECT_THROW(b.read(":READ?", 14, 0.6), ProgramEnded);
+}
