@@ -1,7 +1,7 @@
 #include "app/BatchRunner.h"
 
-#include "app/Bench.h"
 #include "app/BatchHost.h"
+#include "app/Session.h"
 
 #include <QEventLoop>
 #include <QSocketNotifier>
@@ -45,19 +45,19 @@ void PrintUnconverged(const char* step, const QStringList& points)
 }
 } // namespace
 
-int RunBatch(Bench& bench, BatchHost& host, bool yes, int inputFd)
+int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
 {
-    Wizard& wizard = bench.wizard;
-    BenchUi& ui = bench.ui;
+    Wizard& wizard = session.wizard;
+    BenchUi& ui = session.ui;
 
-    bench.load();
+    session.load();
     host.flushPage();
     std::printf("Status: %s | %s   Serial: %s\n", ui.status(1).toLocal8Bit().constData(),
-                ui.status(2).toLocal8Bit().constData(), bench.st.SerialNo.toLocal8Bit().constData());
+                ui.status(2).toLocal8Bit().constData(), session.st.SerialNo.toLocal8Bit().constData());
     std::fflush(stdout);
 
     if (!wizard.supplyAnswered() || ui.caption() != CapStart) {
-        bench.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+        session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
         return 2;
     }
 
@@ -71,7 +71,7 @@ int RunBatch(Bench& bench, BatchHost& host, bool yes, int inputFd)
         if (!WaitForEnter(inputFd)) {
             std::fprintf(stderr, "\nNo answer at the prompt; the current step was not run (use --yes to run without "
                                  "a prompt).\n");
-            bench.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+            session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
             return 1;
         }
     }
@@ -80,8 +80,8 @@ int RunBatch(Bench& bench, BatchHost& host, bool yes, int inputFd)
         wizard.Command1_Click();
     host.flushPage();
     PrintUnconverged("Current", wizard.currentUnconverged());
-    if (!bench.st.FailText.isEmpty())
-        std::printf("%s\n", bench.st.FailText.toLocal8Bit().constData());
+    if (!session.st.FailText.isEmpty())
+        std::printf("%s\n", session.st.FailText.toLocal8Bit().constData());
 
     const int status = (wizard.voltageStepOk() && wizard.currentStepOk()) ? 0 : 1;
     std::printf("Result: %s\n", status == 0 ? "recalibrated" : "NOT recalibrated (see above)");
@@ -90,7 +90,7 @@ int RunBatch(Bench& bench, BatchHost& host, bool yes, int inputFd)
         host.setExitStatus(status);
         wizard.Command1_Click(); // "ENDS" and the end of the program
     }
-    bench.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+    session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
     return status;
 }
 

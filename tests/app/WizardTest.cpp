@@ -1,4 +1,4 @@
-#include "tests/app/VirtualBench.h"
+#include "tests/app/VirtualSession.h"
 
 #include <QDir>
 
@@ -19,14 +19,17 @@ sim::SupplyConfig Unit(int ratingV, quint32 seed = 7)
     return c;
 }
 
-QVector<TextRun> Runs(std::initializer_list<TextRun> runs) { return QVector<TextRun>(runs); }
+QVector<TextRun> Runs(std::initializer_list<TextRun> runs)
+{
+    return QVector<TextRun>(runs);
+}
 
 } // namespace
 
 TEST(Wizard, StartUpIdentifiesTheSupplyAndOffersStart)
 {
     RecordingHost host;
-    VirtualBench b(host, Unit(40));
+    VirtualSession b(host, Unit(40));
     b.load();
 
     EXPECT_EQ(b.model.frames(), (QStringList{"SESS00", "GMAX00", "GEEP00"}));
@@ -57,7 +60,7 @@ TEST(Wizard, StartUpIdentifiesTheSupplyAndOffersStart)
 TEST(Wizard, SilentSupplyShowsTheConnectionPageAndRefreshRetriesOnlyWhenPressed)
 {
     RecordingHost host;
-    VirtualBench b(host, Unit(60));
+    VirtualSession b(host, Unit(60));
     b.supplyPort.setPresentPorts({"COM4"}); // nothing on COM1
     b.load();
 
@@ -92,7 +95,7 @@ TEST(Wizard, ReplyWithoutAValidRatingStillOffersStartButAdjustsNothing)
 {
     for (const char* fault : {"", "GMAX:nondigits"}) {
         RecordingHost host;
-        VirtualBench b(host, Unit(*fault ? 40 : 30));
+        VirtualSession b(host, Unit(*fault ? 40 : 30));
         if (*fault) {
             ASSERT_TRUE(b.model.faults().add(QString::fromLatin1(fault)));
         }
@@ -115,7 +118,7 @@ TEST(Wizard, ReplyWithoutAValidRatingStillOffersStartButAdjustsNothing)
 TEST(Wizard, GoodUnitWalksEveryCaptionToClose)
 {
     RecordingHost host;
-    VirtualBench b(host, Unit(20));
+    VirtualSession b(host, Unit(20));
     b.load();
     EXPECT_EQ(b.ui.caption(), "START  >");
 
@@ -152,7 +155,7 @@ TEST(Wizard, OpenTerminalsKeepTheWarningAndTheCurrentStepCanBeRepeated)
     RecordingHost host;
     sim::SupplyConfig cfg = Unit(40);
     cfg.terminals = sim::Terminals::Open;
-    VirtualBench b(host, cfg);
+    VirtualSession b(host, cfg);
     b.load();
     b.wizard.Command1_Click();
     b.wizard.Command1_Click();
@@ -173,19 +176,21 @@ TEST(Wizard, OpenTerminalsKeepTheWarningAndTheCurrentStepCanBeRepeated)
 TEST(Wizard, FailedStepsSaySoOnTheirPagesAndTheFlowGoesOn)
 {
     RecordingHost host;
-    VirtualBench b(host, Unit(40));
+    VirtualSession b(host, Unit(40));
     b.load();
     ASSERT_TRUE(b.model.faults().add("GETD:silence:from=3"));
     b.wizard.Command1_Click();
     EXPECT_EQ(b.ui.caption(), "NEXT  >");
     EXPECT_FALSE(b.wizard.voltageStepOk());
-    EXPECT_TRUE(b.ui.pcText().startsWith("Voltage Recalibration Failed\nCal.V failed !")) << b.ui.pcText().toStdString();
+    EXPECT_TRUE(b.ui.pcText().startsWith("Voltage Recalibration Failed\nCal.V failed !"))
+        << b.ui.pcText().toStdString();
     EXPECT_TRUE(b.ui.pcText().contains("Short output terminals  FIRST."));
 
     // The next click clears the old failure text; this step fails on its own account.
     b.wizard.Command1_Click();
     EXPECT_EQ(b.ui.caption(), "NEXT  >");
-    EXPECT_TRUE(b.ui.pcText().startsWith("Current Recalibration Failed\nCal.C failed !")) << b.ui.pcText().toStdString();
+    EXPECT_TRUE(b.ui.pcText().startsWith("Current Recalibration Failed\nCal.C failed !"))
+        << b.ui.pcText().toStdString();
 }
 
 TEST(Wizard, UnconvergedPointsAreCountedAndNamed)
@@ -193,7 +198,7 @@ TEST(Wizard, UnconvergedPointsAreCountedAndNamed)
     RecordingHost host;
     sim::SupplyConfig cfg = Unit(40);
     cfg.defect = true;
-    VirtualBench b(host, cfg);
+    VirtualSession b(host, cfg);
     b.load();
     b.wizard.Command1_Click();
     ASSERT_FALSE(b.wizard.voltageUnconverged().isEmpty());
@@ -210,7 +215,7 @@ TEST(Wizard, UnconvergedPointsAreCountedAndNamed)
 TEST(Wizard, ClosingTheWindowMidSweepSendsEndsAndStopsAtOnce)
 {
     RecordingHost host;
-    VirtualBench b(host, Unit(60));
+    VirtualSession b(host, Unit(60));
     b.load();
     const double closeAt = b.clock.now() + 4.0;
     b.clock.schedule(closeAt, [&] { b.wizard.FormUnload(); });
@@ -220,13 +225,13 @@ TEST(Wizard, ClosingTheWindowMidSweepSendsEndsAndStopsAtOnce)
     EXPECT_TRUE(b.st.StopFlag);
     EXPECT_EQ(b.model.frames().last(), "ENDS00");
     EXPECT_LE(b.model.frames().size() - before, 2); // at most the exchange under way, then ENDS
-    EXPECT_LT(b.clock.now(), closeAt + 0.3); // ENDS' own time-out at most
+    EXPECT_LT(b.clock.now(), closeAt + 0.3);        // ENDS' own time-out at most
 }
 
 TEST(Wizard, DesignCaptionAndUnknownCaptionsDoNothing)
 {
     RecordingHost host;
-    VirtualBench b(host, Unit(40));
+    VirtualSession b(host, Unit(40));
     EXPECT_EQ(b.ui.caption(), "Next   >");
     b.wizard.Command1_Click();
     b.ui.setCaption("Stop");

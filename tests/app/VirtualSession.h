@@ -17,11 +17,11 @@ namespace psucal::test {
 
 // The whole run-mode-3 program in virtual time against the simulated supply, with the
 // front end of the caller's choice.
-struct VirtualBench {
-    explicit VirtualBench(BenchUiHost& host, sim::SupplyConfig cfg = {})
-        : model(cfg), supplyPort(clock, model), meterPort(clock, [](const QByteArray&) { return QList<sim::Answer>{}; }),
-          ui(host), link(st, ui, clock, supplyPort), calibrator(st, ui, link, dir.path()),
-          wizard(st, ui, link, meterPort)
+struct VirtualSession {
+    explicit VirtualSession(BenchUiHost& host, sim::SupplyConfig cfg = {})
+        : model(cfg), supplyPort(clock, model),
+          meterPort(clock, [](const QByteArray&) { return QList<sim::Answer>{}; }), ui(host),
+          link(st, ui, clock, supplyPort), calibrator(st, ui, link, dir.path()), wizard(st, ui, link, meterPort)
     {
         wizard.setProcedures({[this] { calibrator.CalibrateVoltage(); }, [this] { calibrator.CalibrateCurrent(); }});
     }
