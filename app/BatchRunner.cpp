@@ -1,41 +1,12 @@
 #include "app/BatchRunner.h"
 
 #include "app/BatchHost.h"
+#include "app/Prompt.h"
 #include "app/Session.h"
-
-#include <QEventLoop>
-#include <QSocketNotifier>
-
-#include <unistd.h>
 
 namespace psucal {
 
 namespace {
-const QString CapStart = QStringLiteral("START  >");
-const QString CapNext = QStringLiteral("NEXT  >");
-const QString CapClose = QStringLiteral("CLOSE");
-
-// Waits for a line on the input while the event loop keeps running (Ctrl-C still ends the
-// program through the close sequence). False on end of input.
-bool WaitForEnter(int fd)
-{
-    QEventLoop loop;
-    QSocketNotifier notifier(fd, QSocketNotifier::Read);
-    bool gotLine = false;
-    QObject::connect(&notifier, &QSocketNotifier::activated, &loop, [&] {
-        char c;
-        const ssize_t n = ::read(fd, &c, 1);
-        if (n <= 0) {
-            loop.quit();
-        } else if (c == '\n') {
-            gotLine = true;
-            loop.quit();
-        }
-    });
-    loop.exec();
-    return gotLine;
-}
-
 void PrintUnconverged(const char* step, const QStringList& points)
 {
     if (points.isEmpty())
@@ -56,7 +27,7 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
                 ui.status(2).toLocal8Bit().constData(), session.st.SerialNo.toLocal8Bit().constData());
     std::fflush(stdout);
 
-    if (!wizard.supplyAnswered() || ui.caption() != CapStart) {
+    if (!wizard.supplyAnswered() || wizard.state() != Wizard::State::Start) {
         session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
         return 2;
     }
@@ -76,7 +47,7 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
         }
     }
 
-    if (ui.caption() == CapNext)
+    if (wizard.state() == Wizard::State::Next)
         wizard.Command1_Click();
     host.flushPage();
     PrintUnconverged("Current", wizard.currentUnconverged());
@@ -86,7 +57,7 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     const int status = (wizard.voltageStepOk() && wizard.currentStepOk()) ? 0 : 1;
     std::printf("Result: %s\n", status == 0 ? "recalibrated" : "NOT recalibrated (see above)");
     std::fflush(stdout);
-    if (ui.caption() == CapClose) {
+    if (wizard.state() == Wizard::State::Close) {
         host.setExitStatus(status);
         wizard.Command1_Click(); // "ENDS" and the end of the program
     }

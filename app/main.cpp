@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/FrmMain.h"
 #include "app/PortList.h"
+#include "app/Prompt.h"
 #include "app/Session.h"
 
 #include <QApplication>
@@ -110,6 +111,7 @@ int RunWindow(const Options& options, int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    KeepStandardStreamsOpen();
     const Options options = parseCommandLine(argc, argv);
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "psucal: %s\n(see psucal --help)\n", options.error.toLocal8Bit().constData());

@@ -57,7 +57,7 @@ TEST(Wizard, StartUpIdentifiesTheSupplyAndOffersStart)
                     {900, 1240, "START.", FontStyle::Bold}}));
 }
 
-TEST(Wizard, SilentSupplyShowsTheConnectionPageAndRefreshRetriesOnlyWhenPressed)
+TEST(Wizard, SilentSupplyShowsTheConnectionPageUntilAPortAnswers)
 {
     RecordingHost host;
     VirtualSession b(host, Unit(60));
@@ -78,20 +78,73 @@ TEST(Wizard, SilentSupplyShowsTheConnectionPageAndRefreshRetriesOnlyWhenPressed)
                                    {x1 + 100, 800, "etup", FontStyle::Bold},
                                    {x1 + 100 + 500, 800, " drop menu.", FontStyle::Regular}}));
 
-    // Choosing the right port alone does not identify the supply again.
-    b.supplyPort.setPresentPorts({});
-    b.wizard.CmbCommPort_Click("COM4");
-    EXPECT_TRUE(b.model.frames().isEmpty());
+    b.wizard.Command1_Click(); // REFRESH on the same silent port
     EXPECT_EQ(b.ui.caption(), "REFRESH");
 
-    b.wizard.Command1_Click();
-    EXPECT_EQ(b.model.frames(), QStringList{"GMAX00"});
+    // Choosing the port the supply is on identifies it at once.
+    b.wizard.CmbCommPort_Click("COM4");
+    EXPECT_EQ(b.model.frames(), (QStringList{"GMAX00", "GEEP00"}));
     EXPECT_EQ(b.ui.caption(), "START  >");
     EXPECT_EQ(b.ui.status(2), "60V/3.3A");
-    EXPECT_EQ(b.st.RatingText, "60V/3.3A");
+    EXPECT_EQ(b.ui.serialBox(), "SN60");
 }
 
-TEST(Wizard, ReplyWithoutAValidRatingStillOffersStartButAdjustsNothing)
+// Whatever was learnt from the unit on the old port must not reach the next unit's pages,
+// serial number or backup.
+TEST(Wizard, PortChangeAndRefreshForgetTheUnitAndIdentifyTheNextOne)
+{
+    RecordingHost host;
+    VirtualSession b(host, Unit(40));
+    b.supplyPort.setPresentPorts({"COM1"});
+    b.load();
+    b.wizard.Command1_Click();
+    ASSERT_TRUE(b.st.BackupWritten);
+    ASSERT_EQ(b.ui.caption(), "NEXT  >");
+
+    b.wizard.CmbCommPort_Click("COM3"); // nothing there
+    EXPECT_EQ(b.ui.caption(), "REFRESH");
+    EXPECT_TRUE(b.st.SerialNo.isEmpty() && b.st.SerialNoEdit.isEmpty() && b.ui.serialBox().isEmpty());
+    EXPECT_TRUE(b.st.AsFoundImage.isEmpty());
+    EXPECT_FALSE(b.st.BackupWritten);
+    EXPECT_FALSE(b.wizard.voltageStepOk());
+
+    // Another unit turns up on COM3; REFRESH identifies it and keeps its image, not the old one.
+    sim::SupplyConfig next = Unit(20, 9);
+    next.serial = "NEXT20";
+    const sim::SupplyModel other(next);
+    for (int row = 0; row < sim::Eeprom::Rows; ++row)
+        b.model.setRow(row, other.row(row));
+    b.supplyPort.setPresentPorts({});
+    b.wizard.Command1_Click();
+    EXPECT_EQ(b.ui.caption(), "START  >");
+    EXPECT_EQ(b.st.SerialNo, "NEXT20");
+    EXPECT_EQ(b.ui.serialBox(), "NEXT20");
+    EXPECT_EQ(b.st.AsFoundImage.toLatin1(), other.image());
+}
+
+TEST(Wizard, PortSelectorIsLockedWhileTheWizardTalksToTheSupply)
+{
+    RecordingHost host;
+    VirtualSession b(host, Unit(40));
+    bool lockedInLoad = false;
+    b.clock.scheduleIn(0.05, [&] { lockedInLoad = !b.ui.portSelectable(); });
+    b.load();
+    EXPECT_TRUE(lockedInLoad);
+    EXPECT_TRUE(b.ui.portSelectable());
+
+    bool lockedInStep = false;
+    b.clock.scheduleIn(2.0, [&] {
+        lockedInStep = !b.ui.portSelectable();
+        b.wizard.CmbCommPort_Click("COM3"); // refused: the port stays open under the exchange
+    });
+    b.wizard.Command1_Click();
+    EXPECT_TRUE(lockedInStep);
+    EXPECT_EQ(b.supplyPort.portName(), "COM1");
+    EXPECT_TRUE(b.wizard.voltageStepOk());
+    EXPECT_TRUE(b.ui.portSelectable());
+}
+
+TEST(Wizard, UnknownRatingFailsBothStepsWithoutTouchingTheSupply)
 {
     for (const char* fault : {"", "GMAX:nondigits"}) {
         RecordingHost host;
@@ -104,14 +157,22 @@ TEST(Wizard, ReplyWithoutAValidRatingStillOffersStartButAdjustsNothing)
         EXPECT_DOUBLE_EQ(b.st.MaxV, 30.0);
         EXPECT_EQ(b.ui.model(), -1);
         EXPECT_EQ(b.ui.status(2), "Calibration Voltage (Output voltage must is off)");
+        const int n = b.model.frames().size();
         EXPECT_FALSE(b.model.frames().contains("GEEP00"));
 
         b.wizard.Command1_Click();
+        EXPECT_EQ(b.ui.caption(), "NEXT  >");
+        EXPECT_FALSE(b.wizard.voltageStepOk());
+        EXPECT_TRUE(b.ui.pcText().startsWith("Voltage Recalibration Failed\n"
+                                             "Supply rating unknown: nothing was calibrated."))
+            << b.ui.pcText().toStdString();
+
         b.wizard.Command1_Click();
-        for (const QString& f : b.model.frames()) {
-            EXPECT_FALSE(f.startsWith("SEEP")) << fault;
-        }
         EXPECT_EQ(b.ui.caption(), "CLOSE");
+        EXPECT_FALSE(b.wizard.currentStepOk());
+        EXPECT_EQ(b.ui.pcText(), "Current Recalibration Failed\nSupply rating unknown: nothing was calibrated.\n"
+                                 "Click  CLOSE to quit");
+        EXPECT_TRUE(b.framesSince(n).isEmpty()) << fault;
     }
 }
 
@@ -233,8 +294,10 @@ TEST(Wizard, DesignCaptionAndUnknownCaptionsDoNothing)
     RecordingHost host;
     VirtualSession b(host, Unit(40));
     EXPECT_EQ(b.ui.caption(), "Next   >");
+    EXPECT_EQ(b.wizard.state(), Wizard::State::Design);
     b.wizard.Command1_Click();
     b.ui.setCaption("Stop");
+    EXPECT_EQ(b.wizard.state(), Wizard::State::Other);
     b.wizard.Command1_Click();
     EXPECT_TRUE(b.model.frames().isEmpty());
 }
