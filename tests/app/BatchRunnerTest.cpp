@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -18,29 +17,20 @@ namespace {
 // The terminal runner against the simulator on a pseudo-terminal, in real time. A unit without
 // a valid rating has no calibration points, which keeps the run short.
 struct UnratedBatch {
-    UnratedBatch() : quiet(std::fopen("/dev/null", "w")), host(quiet, quiet), session(options(dir.path()), host)
-    {
-        host.attach(&session.ui);
-    }
-    ~UnratedBatch() { std::fclose(quiet); }
+    UnratedBatch() : host(stdout, stderr), session(options(dir.path()), host) { host.attach(&session.ui); }
     static Options options(const QString& dir)
     {
-        Options o;
-        o.simulate = true;
-        o.simModel = 0;
-        o.dir = dir;
+        Options o = parseCommandLine({"--simulate", "--dir", dir});
+        o.simModel = 0; // no command line asks for this unit
         return o;
     }
     int run(bool yes, int inputFd)
     {
         QString error;
-        if (!session.prepare(&error))
-            return 100;
-        return RunBatch(session, host, yes, inputFd);
+        return session.prepare(&error) ? RunBatch(session, host, yes, inputFd) : 100;
     }
 
     QTemporaryDir dir;
-    FILE* quiet;
     BatchHost host;
     Session session;
 };
