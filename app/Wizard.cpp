@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <exception>
+#include <utility>
 
 namespace psucal {
 
@@ -215,19 +216,12 @@ void Wizard::drawRatingCheck()
 
 Wizard::State Wizard::state() const
 {
-    const QString& c = ui_.caption();
-    if (c == caption::Design)
-        return State::Design;
-    if (c == caption::Refresh)
-        return State::Refresh;
-    if (c == caption::Start)
-        return State::Start;
-    if (c == caption::Wait)
-        return State::Wait;
-    if (c == caption::Next)
-        return State::Next;
-    if (c == caption::Close)
-        return State::Close;
+    static const std::pair<const QString&, State> states[] = {
+        {caption::Design, State::Design}, {caption::Refresh, State::Refresh}, {caption::Start, State::Start},
+        {caption::Wait, State::Wait},     {caption::Next, State::Next},       {caption::Close, State::Close}};
+    for (const auto& [text, state] : states)
+        if (ui_.caption() == text)
+            return state;
     return State::Other;
 }
 
