@@ -30,7 +30,7 @@ test-asan: deps
 
 # A window when a display is there, the terminal wizard otherwise; the simulated 40 V unit.
 demo: build
-	$(BUILD)/bin/psucal --simulate $(if $(DISPLAY),,--batch --yes)
+	$(BUILD)/bin/psucal --simulate $(if $(DISPLAY)$(WAYLAND_DISPLAY),,--batch --yes)
 
 bench: build
 	bench/run-all $(BUILD)/bin

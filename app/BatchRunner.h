@@ -4,13 +4,13 @@
 
 namespace psucal {
 
-class Bench;
+class Session;
 class BatchHost;
 
 // Runs the wizard in the terminal: start-up, identification, voltage step, the prompt to
 // short the output terminals (Enter, or none with `yes`), current step, "ENDS".
 // Returns 0 when both steps succeeded, 1 when a step failed or left points outside the
 // window, 2 when the supply did not answer.
-int RunBatch(Bench& bench, BatchHost& host, bool yes, int inputFd);
+int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd);
 
 } // namespace psucal

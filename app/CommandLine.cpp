@@ -178,7 +178,8 @@ QString helpText()
         "\n"
         "Exit status (--batch):\n"
         "  0  every step succeeded\n"
-        "  1  a step failed\n"
+        "  1  a step failed or left points outside the acceptance window, the supply's rating is\n"
+        "     unknown, or the prompt got no answer\n"
         "  2  no connection to the supply\n");
 }
 

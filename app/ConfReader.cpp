@@ -4,8 +4,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -28,11 +30,30 @@ constexpr qsizetype kKeyLength = 12;
 constexpr qsizetype kMaxItem = 4096;
 constexpr qint64 kChunk = 64 * 1024;
 
+// Where a limit lives, what it falls back to, and what the file said about it.
+struct Limit {
+    const char* key;
+    double* volts;
+    double* amps;
+    double defaultVolts;
+    int line = 0;     // line of the item that set it; 0: the file did not
+    double given = 0; // the number as written, hundredths of a volt
+};
+
 // Splits the text into items the way a free-format comma-separated reader does, one item at a
 // time, so that the file can arrive in chunks and never has to be held whole.
 class ItemSplitter {
 public:
-    explicit ItemSplitter(ConfResult& result) : result_(result) {}
+    explicit ItemSplitter(ConfResult& result)
+        : result_(result), up_{"RigorUpLimit", &result.RigorUpV, &result.RigorUpC, result.RigorUpV},
+          dn_{"RigorDnLimit", &result.RigorDnV, &result.RigorDnC, result.RigorDnV}, offset_{"RigorOffset",
+                                                                                            &result.RigorOffsetV,
+                                                                                            &result.RigorOffsetC,
+                                                                                            result.RigorOffsetV}
+    {
+        for (Limit* l : {&up_, &dn_, &offset_})
+            l->given = l->defaultVolts * 100.0;
+    }
 
     void feed(QStringView text)
     {
@@ -45,6 +66,7 @@ public:
     {
         if (complete && state_ != State::Start)
             endItem();
+        checkWindow();
     }
 
 private:
@@ -54,15 +76,20 @@ private:
 
     void step(QChar c)
     {
+        // "\r\n", "\n" and "\r" each end one line.
+        if (c == u'\r' || (c == u'\n' && !afterCr_))
+            ++line_;
+        afterCr_ = c == u'\r';
+
         switch (state_) {
         case State::Start:
             if (isSeparator(c))
                 endItem();
             else if (c == u'"')
-                state_ = State::Quoted;
+                begin(State::Quoted);
             else if (c != u' ' && c != u'\t') {
+                begin(State::Plain);
                 append(c);
-                state_ = State::Plain;
             }
             break;
         case State::Plain:
@@ -83,6 +110,12 @@ private:
                 endItem();
             break;
         }
+    }
+
+    void begin(State s)
+    {
+        state_ = s;
+        itemLine_ = line_;
     }
 
     void append(QChar c)
@@ -109,28 +142,70 @@ private:
             result_.EEPVisible = value == u"True";
             return;
         }
-        double* volts = nullptr;
-        double* amps = nullptr;
-        if (key == u"RigorUpLimit") {
-            volts = &result_.RigorUpV;
-            amps = &result_.RigorUpC;
-        } else if (key == u"RigorDnLimit") {
-            volts = &result_.RigorDnV;
-            amps = &result_.RigorDnC;
-        } else if (key == u"RigorOffset ") {
-            volts = &result_.RigorOffsetV;
-            amps = &result_.RigorOffsetC;
-        } else {
+        Limit* limit = key == u"RigorUpLimit"   ? &up_
+                       : key == u"RigorDnLimit" ? &dn_
+                       : key == u"RigorOffset " ? &offset_
+                                                : nullptr;
+        if (!limit)
+            return;
+        limit->line = itemLine_;
+        if (!isNumber(value)) {
+            warn(QStringLiteral("line %1: %2 '%3' is not a number; the default %4 is used.")
+                     .arg(itemLine_)
+                     .arg(QLatin1String(limit->key), value.trimmed().toString(),
+                          asWritten(limit->defaultVolts * 100.0)));
+            setLimit(*limit, limit->defaultVolts * 100.0);
             return;
         }
-        const double n = num::Leading(value);
-        *volts = num::RoundTo(n / 100.0, 2);
-        *amps = num::RoundTo(n / 1000.0, 3);
+        setLimit(*limit, num::Leading(value));
+    }
+
+    static void setLimit(Limit& limit, double n)
+    {
+        limit.given = n;
+        *limit.volts = num::RoundTo(n / 100.0, 2);
+        *limit.amps = num::RoundTo(n / 1000.0, 3);
+    }
+
+    // An inverted window would leave no display error acceptable: every point would be
+    // corrected five times and reported as failed.
+    void checkWindow()
+    {
+        if (result_.RigorDnV <= result_.RigorUpV && result_.RigorDnC <= result_.RigorUpC)
+            return;
+        warn(QStringLiteral("line %1: RigorDnLimit %2 is above RigorUpLimit %3; the default window %4..%5 is used.")
+                 .arg(std::max(up_.line, dn_.line))
+                 .arg(asWritten(dn_.given), asWritten(up_.given), asWritten(dn_.defaultVolts * 100.0),
+                      asWritten(up_.defaultVolts * 100.0)));
+        setLimit(up_, up_.defaultVolts * 100.0);
+        setLimit(dn_, dn_.defaultVolts * 100.0);
+    }
+
+    static QString asWritten(double n) { return num::Shortest(num::RoundTo(n, 6)); }
+
+    // The whole value must be one number; "8mV" or "abc" would otherwise silently read as 8 or 0.
+    static bool isNumber(QStringView value)
+    {
+        static const QRegularExpression number(QStringLiteral("^ *[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+) *$"));
+        return number.match(value.toString()).hasMatch();
+    }
+
+    void warn(const QString& text)
+    {
+        if (!result_.warning.isEmpty())
+            result_.warning += u'\n';
+        result_.warning += ConfReader::kFileName + u' ' + text;
     }
 
     ConfResult& result_;
+    Limit up_;
+    Limit dn_;
+    Limit offset_;
     State state_ = State::Start;
     QString item_;
+    int line_ = 1;
+    int itemLine_ = 1;
+    bool afterCr_ = false;
 };
 
 QString sizeText(qint64 bytes)
@@ -201,8 +276,10 @@ ConfResult ConfReader::read(const QString& folder, qint64 maxBytes)
     items.finish(complete);
 
     if (!complete) {
-        result.warning = QStringLiteral("%1 is larger than %2; only its first %2 were read.")
-                             .arg(QDir::toNativeSeparators(path), sizeText(maxBytes));
+        if (!result.warning.isEmpty())
+            result.warning += u'\n';
+        result.warning += QStringLiteral("%1 is larger than %2; only its first %2 were read.")
+                              .arg(QDir::toNativeSeparators(path), sizeText(maxBytes));
     }
     return result;
 }

@@ -1,8 +1,10 @@
 #include "app/FrmMain.h"
 
-#include "app/Wizard.h"
 #include "app/PcFont.h"
 #include "app/PcWidget.h"
+#include "app/PortList.h"
+#include "app/Wizard.h"
+#include "core/WizardCaption.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -35,7 +37,10 @@ FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent)
 
 FrmMain::~FrmMain() = default;
 
-QWidget* FrmMain::messageArea() const { return pc_; }
+QWidget* FrmMain::messageArea() const
+{
+    return pc_;
+}
 
 void FrmMain::place(QWidget* w, int left, int top, int width, int height)
 {
@@ -59,7 +64,7 @@ void FrmMain::buildRunMode3()
     // The frame fills the window less its margins; the status bar sits below it.
     place(frame2_, FrameLeft, FrameTop, WindowWidth - 2 * FrameLeft - 120, WindowHeight - 1215);
 
-    button_ = new QPushButton(QStringLiteral("Next   >"), frame2_);
+    button_ = new QPushButton(caption::Design, frame2_);
     button_->setObjectName(QStringLiteral("Command1_1"));
     QFont bf = button_->font();
     bf.setPointSize(10);
@@ -105,7 +110,8 @@ void FrmMain::attach(BenchUi* ui, Wizard* wizard, const QStringList& ports, cons
     wizard_ = wizard;
     ports_->clear();
     ports_->addItems(ports);
-    const int at = ports_->findText(port);
+    // "ttyUSB0" on the command line is the listed "/dev/ttyUSB0", not a second entry.
+    const int at = PortList::indexOf(ports, port);
     if (at < 0)
         ports_->addItem(port);
     ports_->setCurrentIndex(at < 0 ? ports_->count() - 1 : at);
@@ -129,6 +135,7 @@ void FrmMain::uiChanged()
         button_->setFocus();
         ui_->clearFocus();
     }
+    ports_->setEnabled(ui.portSelectable());
     status1_->setText(ui.status(1));
     status2_->setText(ui.status(2));
     progress_->setMaximum(ui.progressMax());

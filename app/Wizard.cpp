@@ -3,30 +3,46 @@
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Numbers.h"
+#include "core/WizardCaption.h"
 #include "link/SupplyLink.h"
 #include "link/Transport.h"
 
 #include <cmath>
 #include <exception>
+#include <utility>
 
 namespace psucal {
 
 namespace {
-const QString CapRefresh = QStringLiteral("REFRESH");
-const QString CapStart = QStringLiteral("START  >");
-const QString CapWait = QStringLiteral("WAIT...");
-const QString CapNext = QStringLiteral("NEXT  >");
-const QString CapClose = QStringLiteral("CLOSE");
 const QString VoltageInProgress = QStringLiteral("Voltage Recalibration in progress......");
 const QString CurrentInProgress = QStringLiteral("Current Recalibration in progress......");
+const QString RatingUnknown = QStringLiteral("Supply rating unknown: nothing was calibrated.");
+
+// A port change would close the supply port under a running exchange, so the selector is
+// locked while the wizard talks to the supply. A nested lock leaves it as it found it.
+class PortLock {
+public:
+    explicit PortLock(BenchUi& ui) : ui_(ui), was_(ui.portSelectable()) { ui_.setPortSelectable(false); }
+    ~PortLock() { ui_.setPortSelectable(was_); }
+    PortLock(const PortLock&) = delete;
+    PortLock& operator=(const PortLock&) = delete;
+
+private:
+    BenchUi& ui_;
+    bool was_;
+};
 
 int RatingIndex(double maxV)
 {
     switch (static_cast<int>(maxV)) {
-    case 20: return 0;
-    case 40: return 1;
-    case 60: return 2;
-    default: return -1;
+    case 20:
+        return 0;
+    case 40:
+        return 1;
+    case 60:
+        return 2;
+    default:
+        return -1;
     }
 }
 
@@ -57,12 +73,13 @@ Wizard::Wizard(BenchState& state, BenchUi& ui, SupplyLink& supply, Transport& me
 
 void Wizard::FormLoad(const QString& supplyPort, const QString& meterPort)
 {
+    const PortLock lock(ui_);
     ui_.setStatus(1, QStringLiteral("Connected power supply rating"));
     ui_.setStatus(2, QStringLiteral("Calibration Voltage (Output voltage must is off)"));
     ui_.setProgressMax(10);
     st_.PanelMode = 2;
 
-    CmbCommPort_Click(supplyPort);
+    openSupplyPort(supplyPort);
     CmbEqPort_Click(meterPort);
 
     supply_.SendCommand(QStringLiteral("SESS"), QString(), 3, 0.2);
@@ -71,7 +88,11 @@ void Wizard::FormLoad(const QString& supplyPort, const QString& meterPort)
     FGridC.writeHeaders();
 
     CmbSpots_Click();
+    readSerialIfRated();
+}
 
+void Wizard::readSerialIfRated()
+{
     if (st_.MaxV != 30.0)
         supply_.ReadSerialNumber();
     ui_.setSerialBox(st_.SerialNo);
@@ -83,6 +104,38 @@ void Wizard::CmbSpots_Click()
 }
 
 void Wizard::CmbCommPort_Click(const QString& portName)
+{
+    if (!ui_.portSelectable())
+        return;
+    const PortLock lock(ui_);
+    openSupplyPort(portName);
+    identifyAgain();
+}
+
+void Wizard::identifyAgain()
+{
+    const PortLock lock(ui_);
+    forgetUnit();
+    IdentifySupply(0);
+    readSerialIfRated();
+}
+
+// Another unit may answer now: nothing of the last one may reach its pages or its backup.
+void Wizard::forgetUnit()
+{
+    st_.SerialNo.clear();
+    st_.SerialNoEdit.clear();
+    st_.AsFoundImage.clear();
+    st_.BackupWritten = false;
+    st_.Unconverged.clear();
+    ui_.setSerialBox(QString());
+    voltageOk_ = false;
+    currentOk_ = false;
+    voltageUnconverged_.clear();
+    currentUnconverged_.clear();
+}
+
+void Wizard::openSupplyPort(const QString& portName)
 {
     Transport& port = supply_.port();
     if (port.isOpen())
@@ -119,13 +172,13 @@ void Wizard::IdentifySupply(int /*selector*/)
 
     if (r.isEmpty()) {
         drawConnectionFailure();
-        ui_.setCaption(CapRefresh);
+        ui_.setCaption(caption::Refresh);
         ui_.setButtonEnabled(true);
         ui_.setStatus(2, QStringLiteral("No Connection"));
         return;
     }
     drawRatingCheck();
-    ui_.setCaption(CapStart);
+    ui_.setCaption(caption::Start);
     ui_.setButtonEnabled(true);
     const int idx = RatingIndex(st_.MaxV);
     if (idx >= 0)
@@ -151,7 +204,8 @@ void Wizard::drawRatingCheck()
 {
     ui_.pcClear();
     const QString title = QStringLiteral("Voltage Recalibration");
-    const int x = static_cast<int>(std::lround((BenchUi::PcWidth - ui_.textWidth(title, FontStyle::BoldUnderline)) / 2.0));
+    const int x =
+        static_cast<int>(std::lround((BenchUi::PcWidth - ui_.textWidth(title, FontStyle::BoldUnderline)) / 2.0));
     ui_.pcPrint(x, 100, title, FontStyle::BoldUnderline);
     ui_.pcPrint(200, 640, QStringLiteral("Check Power Supply Ratings are same as shown at the"), FontStyle::Regular);
     ui_.pcPrint(200, 940, QStringLiteral("bottom bar."), FontStyle::Regular);
@@ -160,25 +214,47 @@ void Wizard::drawRatingCheck()
     ui_.pcPrint(200 + ui_.textWidth(click, FontStyle::Regular), 1240, QStringLiteral("START."), FontStyle::Bold);
 }
 
+Wizard::State Wizard::state() const
+{
+    static const std::pair<const QString&, State> states[] = {
+        {caption::Design, State::Design}, {caption::Refresh, State::Refresh}, {caption::Start, State::Start},
+        {caption::Wait, State::Wait},     {caption::Next, State::Next},       {caption::Close, State::Close}};
+    for (const auto& [text, state] : states)
+        if (ui_.caption() == text)
+            return state;
+    return State::Other;
+}
+
 void Wizard::Command1_Click()
 {
     st_.FailText.clear();
-    const QString caption = ui_.caption();
-    if (caption == CapRefresh) {
-        IdentifySupply(0);
-    } else if (caption == CapStart) {
+    switch (state()) {
+    case State::Refresh:
+        identifyAgain();
+        break;
+    case State::Start:
         VoltageRecalPage();
-    } else if (caption == CapNext) {
+        break;
+    case State::Next:
         CurrentRecalPage();
-    } else if (caption == CapClose) {
+        break;
+    case State::Close:
         supply_.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
         ui_.endProgram(0);
+    default:
+        break; // the design caption and any other: nothing to do
     }
-    // "Next   >" and any other caption: nothing to do.
 }
 
+// False when the procedure stopped early (AbortFlag).
 bool Wizard::runProcedure(const std::function<void()>& procedure)
 {
+    // Without a known rating there are no calibration points: the step must not pass for a
+    // calibration, yet the pages keep their flow.
+    if (ui_.model() < 0) {
+        st_.FailText = RatingUnknown;
+        return true;
+    }
     // The page goes on to its end whatever the procedure throws; the failure is reported.
     try {
         if (procedure)
@@ -200,7 +276,8 @@ void Wizard::printOutcome(int y, const QStringList& unconverged)
             labels << SetPointLabel(p);
         if (!line.isEmpty())
             line += QStringLiteral("  ");
-        line += QStringLiteral("%1 point(s) outside the window: ").arg(unconverged.size()) + labels.join(QStringLiteral(", "));
+        line += QStringLiteral("%1 point(s) outside the window: ").arg(unconverged.size()) +
+                labels.join(QStringLiteral(", "));
     }
     // Too long for the message area: cut at a whole set point and say how many are missing.
     const int room = BenchUi::PcWidth - 200 - 100;
@@ -227,7 +304,8 @@ void Wizard::printClickLine(int y, const QString& word, const QString& rest)
 
 void Wizard::VoltageRecalPage()
 {
-    ui_.setCaption(CapWait);
+    const PortLock lock(ui_);
+    ui_.setCaption(caption::Wait);
     ui_.setButtonEnabled(false);
     ui_.pcClear();
     ui_.pcPrint(200, 600, VoltageInProgress, FontStyle::Regular);
@@ -251,14 +329,15 @@ void Wizard::VoltageRecalPage()
     printClickLine(1050, QStringLiteral("NEXT "), QStringLiteral("to start Current Recalibration."));
 
     ui_.setButtonEnabled(true);
-    ui_.setCaption(CapNext);
+    ui_.setCaption(caption::Next);
     ui_.setProgressValue(0);
     ui_.setBusy(false);
 }
 
 void Wizard::CurrentRecalPage()
 {
-    ui_.setCaption(CapWait);
+    const PortLock lock(ui_);
+    ui_.setCaption(caption::Wait);
     ui_.setButtonEnabled(false);
     ui_.pcClear();
     ui_.pcPrint(200, 600, CurrentInProgress, FontStyle::Regular);
@@ -279,7 +358,7 @@ void Wizard::CurrentRecalPage()
             printOutcome(500, currentUnconverged_);
             printClickLine(1050, QStringLiteral("NEXT "), QStringLiteral("to repeat."));
         }
-        ui_.setCaption(CapNext);
+        ui_.setCaption(caption::Next);
         ui_.setButtonEnabled(true);
         ui_.setProgressValue(0);
         ui_.setBusy(false);
@@ -294,7 +373,7 @@ void Wizard::CurrentRecalPage()
         printOutcome(500, currentUnconverged_);
     }
     printClickLine(800, QStringLiteral("CLOSE "), QStringLiteral("to quit"));
-    ui_.setCaption(CapClose);
+    ui_.setCaption(caption::Close);
     ui_.setProgressVisible(false);
     ui_.setButtonEnabled(true);
     ui_.focusButton();

@@ -23,6 +23,9 @@ public:
         std::function<void()> calibrateCurrent;
     };
 
+    // The states of the one button, each shown by its caption.
+    enum class State { Design, Refresh, Start, Wait, Next, Close, Other };
+
     Wizard(BenchState& state, BenchUi& ui, SupplyLink& supply, Transport& meterPort);
 
     void setProcedures(Procedures p) { procs_ = std::move(p); }
@@ -37,11 +40,15 @@ public:
     void VoltageRecalPage();
     void CurrentRecalPage();
 
+    // A new port means perhaps a new unit: what is known of the last one is forgotten and the
+    // unit on the new port is identified. Refused while an exchange runs (the selector is locked).
     void CmbCommPort_Click(const QString& portName);
     void CmbEqPort_Click(const QString& portName);
 
     // Window close: "ENDS", StopFlag, end of program. Also valid from inside a wait.
     [[noreturn]] void FormUnload();
+
+    State state() const;
 
     // Whether the last identification got a reply at all.
     bool supplyAnswered() const { return answered_; }
@@ -55,6 +62,10 @@ public:
     const SpotGrid& gridC() const { return FGridC; }
 
 private:
+    void openSupplyPort(const QString& portName);
+    void identifyAgain();
+    void forgetUnit();
+    void readSerialIfRated();
     void drawConnectionFailure();
     void drawRatingCheck();
     bool runProcedure(const std::function<void()>& procedure);

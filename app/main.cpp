@@ -1,9 +1,10 @@
 #include "app/BatchHost.h"
 #include "app/BatchRunner.h"
-#include "app/Bench.h"
 #include "app/CommandLine.h"
 #include "app/FrmMain.h"
 #include "app/PortList.h"
+#include "app/Prompt.h"
+#include "app/Session.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -57,22 +58,22 @@ int RunInTerminal(const Options& options, int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     BatchHost host(stdout, stderr);
-    Bench bench(options, host);
-    host.attach(&bench.ui);
-    host.setBeforeExit([&bench] { bench.release(); });
+    Session session(options, host);
+    host.attach(&session.ui);
+    host.setBeforeExit([&session] { session.release(); });
     QString error;
-    if (!bench.prepare(&error)) {
+    if (!session.prepare(&error)) {
         std::fprintf(stderr, "psucal: %s\n", error.toLocal8Bit().constData());
         return 2;
     }
-    if (!bench.confWarning().isEmpty())
-        std::fprintf(stderr, "psucal: %s\n", bench.confWarning().toLocal8Bit().constData());
+    if (!session.confWarning().isEmpty())
+        std::fprintf(stderr, "psucal: %s\n", session.confWarning().toLocal8Bit().constData());
     RouteSignals(&app, [&] {
         host.setExitStatus(130);
-        bench.wizard.FormUnload();
+        session.wizard.FormUnload();
     });
-    const int status = RunBatch(bench, host, options.yes, STDIN_FILENO);
-    bench.release();
+    const int status = RunBatch(session, host, options.yes, STDIN_FILENO);
+    session.release();
     return status;
 }
 
@@ -81,9 +82,9 @@ int RunWindow(const Options& options, int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("psucal"));
     FrmMain window;
-    Bench bench(options, window);
+    Session session(options, window);
     QString error;
-    if (!bench.prepare(&error)) {
+    if (!session.prepare(&error)) {
         QMessageBox::critical(nullptr, QStringLiteral("psucal"), error);
         return 2;
     }
@@ -92,15 +93,16 @@ int RunWindow(const Options& options, int argc, char** argv)
         given << options.supplyPort;
     if (!options.meterPort.isEmpty())
         given << options.meterPort;
-    if (!bench.supplyPortName().isEmpty())
-        given << bench.supplyPortName();
-    window.attach(&bench.ui, &bench.wizard, PortList::build(PortList::presentDevices(), given), bench.supplyPortName());
-    window.setBeforeExit([&bench] { bench.release(); });
-    RouteSignals(&app, [&] { bench.wizard.FormUnload(); });
+    if (!session.supplyPortName().isEmpty())
+        given << session.supplyPortName();
+    window.attach(&session.ui, &session.wizard, PortList::build(PortList::presentDevices(), given),
+                  session.supplyPortName());
+    window.setBeforeExit([&session] { session.release(); });
+    RouteSignals(&app, [&] { session.wizard.FormUnload(); });
     window.show();
-    if (!bench.confWarning().isEmpty())
-        window.messageBox(bench.confWarning());
-    bench.load();
+    if (!session.confWarning().isEmpty())
+        window.messageBox(session.confWarning());
+    session.load();
     window.uiChanged();
     return app.exec();
 }
@@ -109,6 +111,7 @@ int RunWindow(const Options& options, int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    KeepStandardStreamsOpen();
     const Options options = parseCommandLine(argc, argv);
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "psucal: %s\n(see psucal --help)\n", options.error.toLocal8Bit().constData());

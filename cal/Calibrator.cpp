@@ -6,6 +6,7 @@
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Numbers.h"
+#include "core/WizardCaption.h"
 #include "link/Nibble.h"
 #include "link/SupplyLink.h"
 
@@ -280,7 +281,7 @@ void Calibrator::warnOpenTerminals()
     ui_.pcPrint(200, 640, QStringLiteral("Output terminals must be short circuited to recalibrate"),
                 FontStyle::Regular);
     ui_.pcPrint(200, 940, QStringLiteral("current."), FontStyle::Regular);
-    ui_.setCaption(QStringLiteral("NEXT  >"));
+    ui_.setCaption(caption::Next);
     ui_.setButtonEnabled(true);
     st_.AbortFlag = true;
     ui_.setBusy(false);

@@ -101,4 +101,10 @@ void BenchUi::setSerialBox(const QString& text)
     changed();
 }
 
+void BenchUi::setPortSelectable(bool on)
+{
+    portSelectable_ = on;
+    changed();
+}
+
 } // namespace psucal

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/WizardCaption.h"
+
 #include <QString>
 #include <QVector>
 
@@ -79,6 +81,10 @@ public:
     void setSerialBox(const QString& text);
     const QString& serialBox() const { return serialBox_; }
 
+    // Supply-port selector CmbCommPort: locked while an exchange with the supply runs.
+    void setPortSelectable(bool on);
+    bool portSelectable() const { return portSelectable_; }
+
     void messageBox(const QString& text) { host_.messageBox(text); }
     [[noreturn]] void endProgram(int status);
 
@@ -87,7 +93,7 @@ private:
 
     BenchUiHost& host_;
     QVector<TextRun> pc_;
-    QString caption_ = QStringLiteral("Next   >");
+    QString caption_ = caption::Design;
     bool buttonEnabled_ = true;
     bool buttonFocused_ = false;
     QString status_[2];
@@ -97,6 +103,7 @@ private:
     bool progressVisible_ = true;
     int model_ = -1;
     QString serialBox_ = QStringLiteral("88888888");
+    bool portSelectable_ = true;
 };
 
 } // namespace psucal

@@ -6,7 +6,8 @@ namespace psucal {
 
 Trace::Trace(const QString& path, const Clock& clock) : file_(path), clock_(clock)
 {
-    file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
+    // Each line reaches the file as it happens, so `tail -f` follows a run and a crash keeps it.
+    file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text | QIODevice::Unbuffered);
 }
 
 QByteArray Trace::escape(const QByteArray& bytes)

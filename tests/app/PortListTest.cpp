@@ -10,13 +10,9 @@ namespace {
 
 const QStringList kComs{"COM1", "COM2", "COM3", "COM4"};
 
-TEST(PortList, OffersTheFourComPortsEvenOnABareMachine)
+TEST(PortList, TheFourComPortsThenUsbAndAcmDevicesInNaturalOrder)
 {
     EXPECT_EQ(PortList::build({}, {}), kComs);
-}
-
-TEST(PortList, AddsOnlyUsbAndAcmDevicesInNaturalOrder)
-{
     const QStringList present{"/dev/ttyS0",   "/dev/ttyS5",   "/dev/ttyUSB10",
                               "/dev/ttyUSB2", "/dev/ttyACM0", "/dev/pts/3"};
     EXPECT_EQ(PortList::build(present, {}), (kComs + QStringList{"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10"}));

@@ -1,6 +1,4 @@
-#include "tests/app/VirtualBench.h"
-
-#include <QDir>
+#include "tests/app/VirtualSession.h"
 
 #include <gtest/gtest.h>
 
@@ -19,30 +17,28 @@ sim::SupplyConfig Unit(int ratingV, quint32 seed = 7)
     return c;
 }
 
-QVector<TextRun> Runs(std::initializer_list<TextRun> runs) { return QVector<TextRun>(runs); }
+QVector<TextRun> Runs(std::initializer_list<TextRun> runs)
+{
+    return QVector<TextRun>(runs);
+}
 
 } // namespace
 
 TEST(Wizard, StartUpIdentifiesTheSupplyAndOffersStart)
 {
-    RecordingHost host;
-    VirtualBench b(host, Unit(40));
+    VirtualSession b(Unit(40));
     b.load();
 
     EXPECT_EQ(b.model.frames(), (QStringList{"SESS00", "GMAX00", "GEEP00"}));
     EXPECT_EQ(b.ui.caption(), "START  >");
-    EXPECT_TRUE(b.ui.buttonEnabled());
     EXPECT_EQ(b.ui.status(1), "Connected power supply rating");
     EXPECT_EQ(b.ui.status(2), "40V/5A");
     EXPECT_EQ(b.ui.model(), 1);
-    EXPECT_DOUBLE_EQ(b.st.MaxV, 40.0);
     EXPECT_DOUBLE_EQ(b.st.MaxI, 5.0);
     EXPECT_EQ(b.st.RatingText, "40V/5A");
     EXPECT_EQ(b.st.SerialNo, "SN40");
     EXPECT_EQ(b.ui.serialBox(), "SN40");
-    EXPECT_EQ(b.wizard.gridV().text(0, 1), "Voltage (V)");
-    EXPECT_EQ(b.wizard.gridC().text(1, 3), "Output");
-    EXPECT_EQ(b.wizard.gridC().rowCount(), 2);
+    EXPECT_EQ(b.wizard.gridC().text(0, 1), "Current (A)");
 
     // 100 twips a character: the title is centred in the 5545-twip area, rounded to a twip.
     const int title = static_cast<int>(QString("Voltage Recalibration").size()) * 100;
@@ -54,18 +50,15 @@ TEST(Wizard, StartUpIdentifiesTheSupplyAndOffersStart)
                     {900, 1240, "START.", FontStyle::Bold}}));
 }
 
-TEST(Wizard, SilentSupplyShowsTheConnectionPageAndRefreshRetriesOnlyWhenPressed)
+TEST(Wizard, SilentSupplyShowsTheConnectionPageUntilAPortAnswers)
 {
-    RecordingHost host;
-    VirtualBench b(host, Unit(60));
+    VirtualSession b(Unit(60));
     b.supplyPort.setPresentPorts({"COM4"}); // nothing on COM1
     b.load();
 
     EXPECT_EQ(b.ui.caption(), "REFRESH");
     EXPECT_EQ(b.ui.status(2), "No Connection");
-    EXPECT_DOUBLE_EQ(b.st.MaxV, 30.0);
     EXPECT_DOUBLE_EQ(b.st.MaxI, 3.0);
-    EXPECT_EQ(b.ui.model(), -1);
     EXPECT_EQ(b.ui.serialBox(), ""); // the serial number is not read without a rating
     EXPECT_TRUE(b.model.frames().isEmpty());
     const int x1 = 200 + 34 * 100;
@@ -75,59 +68,107 @@ TEST(Wizard, SilentSupplyShowsTheConnectionPageAndRefreshRetriesOnlyWhenPressed)
                                    {x1 + 100, 800, "etup", FontStyle::Bold},
                                    {x1 + 100 + 500, 800, " drop menu.", FontStyle::Regular}}));
 
-    // Choosing the right port alone does not identify the supply again.
-    b.supplyPort.setPresentPorts({});
-    b.wizard.CmbCommPort_Click("COM4");
-    EXPECT_TRUE(b.model.frames().isEmpty());
+    b.wizard.Command1_Click(); // REFRESH on the same silent port
     EXPECT_EQ(b.ui.caption(), "REFRESH");
 
-    b.wizard.Command1_Click();
-    EXPECT_EQ(b.model.frames(), QStringList{"GMAX00"});
-    EXPECT_EQ(b.ui.caption(), "START  >");
+    // Choosing the port the supply is on identifies it at once.
+    b.wizard.CmbCommPort_Click("COM4");
+    EXPECT_EQ(b.model.frames(), (QStringList{"GMAX00", "GEEP00"}));
     EXPECT_EQ(b.ui.status(2), "60V/3.3A");
-    EXPECT_EQ(b.st.RatingText, "60V/3.3A");
+    EXPECT_EQ(b.ui.serialBox(), "SN60");
 }
 
-TEST(Wizard, ReplyWithoutAValidRatingStillOffersStartButAdjustsNothing)
+// Whatever was learnt from the unit on the old port must not reach the next unit's pages,
+// serial number or backup.
+TEST(Wizard, PortChangeAndRefreshForgetTheUnitAndIdentifyTheNextOne)
+{
+    VirtualSession b(Unit(40));
+    b.supplyPort.setPresentPorts({"COM1"});
+    b.load();
+    b.wizard.Command1_Click();
+    ASSERT_TRUE(b.st.BackupWritten);
+    ASSERT_EQ(b.ui.caption(), "NEXT  >");
+
+    b.wizard.CmbCommPort_Click("COM3"); // nothing there
+    EXPECT_EQ(b.ui.caption(), "REFRESH");
+    EXPECT_TRUE(b.st.SerialNo.isEmpty() && b.st.SerialNoEdit.isEmpty() && b.ui.serialBox().isEmpty());
+    EXPECT_TRUE(b.st.AsFoundImage.isEmpty());
+    EXPECT_FALSE(b.st.BackupWritten || b.wizard.voltageStepOk());
+
+    // Another unit turns up on COM3; REFRESH identifies it and keeps its image, not the old one.
+    sim::SupplyConfig next = Unit(20, 9);
+    next.serial = "NEXT20";
+    const sim::SupplyModel other(next);
+    for (int row = 0; row < sim::Eeprom::Rows; ++row)
+        b.model.setRow(row, other.row(row));
+    b.supplyPort.setPresentPorts({});
+    b.wizard.Command1_Click();
+    EXPECT_EQ(b.ui.caption(), "START  >");
+    EXPECT_EQ(b.ui.serialBox(), "NEXT20");
+    EXPECT_EQ(b.st.AsFoundImage.toLatin1(), other.image());
+}
+
+TEST(Wizard, PortSelectorIsLockedWhileTheWizardTalksToTheSupply)
+{
+    VirtualSession b(Unit(40));
+    bool lockedInLoad = false;
+    b.clock.scheduleIn(0.05, [&] { lockedInLoad = !b.ui.portSelectable(); });
+    b.load();
+    EXPECT_TRUE(lockedInLoad);
+    EXPECT_TRUE(b.ui.portSelectable());
+
+    bool lockedInStep = false;
+    b.clock.scheduleIn(2.0, [&] {
+        lockedInStep = !b.ui.portSelectable();
+        b.wizard.CmbCommPort_Click("COM3"); // refused: the port stays open under the exchange
+    });
+    b.wizard.Command1_Click();
+    EXPECT_TRUE(lockedInStep);
+    EXPECT_EQ(b.supplyPort.portName(), "COM1");
+    EXPECT_TRUE(b.wizard.voltageStepOk());
+    EXPECT_TRUE(b.ui.portSelectable());
+}
+
+TEST(Wizard, UnknownRatingFailsBothStepsWithoutTouchingTheSupply)
 {
     for (const char* fault : {"", "GMAX:nondigits"}) {
-        RecordingHost host;
-        VirtualBench b(host, Unit(*fault ? 40 : 30));
+        VirtualSession b(Unit(*fault ? 40 : 30));
         if (*fault) {
             ASSERT_TRUE(b.model.faults().add(QString::fromLatin1(fault)));
         }
         b.load();
         EXPECT_EQ(b.ui.caption(), "START  >") << fault;
-        EXPECT_DOUBLE_EQ(b.st.MaxV, 30.0);
         EXPECT_EQ(b.ui.model(), -1);
         EXPECT_EQ(b.ui.status(2), "Calibration Voltage (Output voltage must is off)");
-        EXPECT_FALSE(b.model.frames().contains("GEEP00"));
+        const int n = b.model.frames().size();
 
         b.wizard.Command1_Click();
+        EXPECT_FALSE(b.wizard.voltageStepOk());
+        EXPECT_TRUE(b.ui.pcText().startsWith("Voltage Recalibration Failed\n"
+                                             "Supply rating unknown: nothing was calibrated."));
+
         b.wizard.Command1_Click();
-        for (const QString& f : b.model.frames()) {
-            EXPECT_FALSE(f.startsWith("SEEP")) << fault;
-        }
         EXPECT_EQ(b.ui.caption(), "CLOSE");
+        EXPECT_FALSE(b.wizard.currentStepOk());
+        EXPECT_EQ(b.ui.pcText(), "Current Recalibration Failed\nSupply rating unknown: nothing was calibrated.\n"
+                                 "Click  CLOSE to quit");
+        EXPECT_TRUE(b.framesSince(n).isEmpty()) << fault;
     }
 }
 
 TEST(Wizard, GoodUnitWalksEveryCaptionToClose)
 {
-    RecordingHost host;
-    VirtualBench b(host, Unit(20));
+    VirtualSession b(Unit(20));
     b.load();
     EXPECT_EQ(b.ui.caption(), "START  >");
 
     b.wizard.Command1_Click();
     EXPECT_EQ(b.ui.caption(), "NEXT  >");
-    EXPECT_TRUE(b.ui.buttonEnabled());
-    EXPECT_TRUE(b.wizard.voltageStepOk());
+    EXPECT_TRUE(b.ui.buttonEnabled() && b.wizard.voltageStepOk());
     EXPECT_EQ(b.ui.pcText(), "Voltage Recalibration Completed\nShort output terminals  FIRST.\n"
                              "Click  NEXT to start Current Recalibration.");
     EXPECT_EQ(b.ui.progressValue(), 0);
     EXPECT_FALSE(b.ui.busy());
-    EXPECT_TRUE(QDir(b.dir.filePath("backups")).entryList(QDir::Files).size() == 1);
 
     b.wizard.Command1_Click();
     EXPECT_EQ(b.ui.caption(), "CLOSE");
@@ -149,18 +190,15 @@ TEST(Wizard, GoodUnitWalksEveryCaptionToClose)
 
 TEST(Wizard, OpenTerminalsKeepTheWarningAndTheCurrentStepCanBeRepeated)
 {
-    RecordingHost host;
     sim::SupplyConfig cfg = Unit(40);
     cfg.terminals = sim::Terminals::Open;
-    VirtualBench b(host, cfg);
+    VirtualSession b(cfg);
     b.load();
     b.wizard.Command1_Click();
     b.wizard.Command1_Click();
 
     EXPECT_EQ(b.ui.caption(), "NEXT  >");
-    EXPECT_TRUE(b.ui.buttonEnabled());
-    EXPECT_TRUE(b.ui.progressVisible());
-    EXPECT_EQ(b.ui.progressValue(), 0);
+    EXPECT_TRUE(b.ui.buttonEnabled() && b.ui.progressVisible());
     EXPECT_TRUE(b.ui.pcText().contains("Warning !"));
     EXPECT_FALSE(b.wizard.currentStepOk());
 
@@ -172,36 +210,32 @@ TEST(Wizard, OpenTerminalsKeepTheWarningAndTheCurrentStepCanBeRepeated)
 
 TEST(Wizard, FailedStepsSaySoOnTheirPagesAndTheFlowGoesOn)
 {
-    RecordingHost host;
-    VirtualBench b(host, Unit(40));
+    VirtualSession b(Unit(40));
     b.load();
     ASSERT_TRUE(b.model.faults().add("GETD:silence:from=3"));
     b.wizard.Command1_Click();
     EXPECT_EQ(b.ui.caption(), "NEXT  >");
     EXPECT_FALSE(b.wizard.voltageStepOk());
-    EXPECT_TRUE(b.ui.pcText().startsWith("Voltage Recalibration Failed\nCal.V failed !")) << b.ui.pcText().toStdString();
-    EXPECT_TRUE(b.ui.pcText().contains("Short output terminals  FIRST."));
+    EXPECT_TRUE(b.ui.pcText().startsWith("Voltage Recalibration Failed\nCal.V failed !"));
+    EXPECT_TRUE(b.ui.pcText().contains("\nShort output terminals  FIRST."));
 
     // The next click clears the old failure text; this step fails on its own account.
     b.wizard.Command1_Click();
     EXPECT_EQ(b.ui.caption(), "NEXT  >");
-    EXPECT_TRUE(b.ui.pcText().startsWith("Current Recalibration Failed\nCal.C failed !")) << b.ui.pcText().toStdString();
+    EXPECT_TRUE(b.ui.pcText().startsWith("Current Recalibration Failed\nCal.C failed !"));
 }
 
 TEST(Wizard, UnconvergedPointsAreCountedAndNamed)
 {
-    RecordingHost host;
     sim::SupplyConfig cfg = Unit(40);
     cfg.defect = true;
-    VirtualBench b(host, cfg);
+    VirtualSession b(cfg);
     b.load();
     b.wizard.Command1_Click();
     ASSERT_FALSE(b.wizard.voltageUnconverged().isEmpty());
     EXPECT_FALSE(b.wizard.voltageStepOk());
-    const QString page = b.ui.pcText();
-    EXPECT_TRUE(page.contains(QString("%1 point(s) outside the window: ").arg(b.wizard.voltageUnconverged().size())))
-        << page.toStdString();
-    EXPECT_EQ(b.ui.caption(), "NEXT  >");
+    EXPECT_TRUE(
+        b.ui.pcText().contains(QString("%1 point(s) outside the window: ").arg(b.wizard.voltageUnconverged().size())));
     for (const TextRun& r : b.ui.pcRuns()) {
         EXPECT_LE(r.x + b.ui.textWidth(r.text, r.style), 5545) << r.text.toStdString();
     }
@@ -209,8 +243,7 @@ TEST(Wizard, UnconvergedPointsAreCountedAndNamed)
 
 TEST(Wizard, ClosingTheWindowMidSweepSendsEndsAndStopsAtOnce)
 {
-    RecordingHost host;
-    VirtualBench b(host, Unit(60));
+    VirtualSession b(Unit(60));
     b.load();
     const double closeAt = b.clock.now() + 4.0;
     b.clock.schedule(closeAt, [&] { b.wizard.FormUnload(); });
@@ -220,16 +253,17 @@ TEST(Wizard, ClosingTheWindowMidSweepSendsEndsAndStopsAtOnce)
     EXPECT_TRUE(b.st.StopFlag);
     EXPECT_EQ(b.model.frames().last(), "ENDS00");
     EXPECT_LE(b.model.frames().size() - before, 2); // at most the exchange under way, then ENDS
-    EXPECT_LT(b.clock.now(), closeAt + 0.3); // ENDS' own time-out at most
+    EXPECT_LT(b.clock.now(), closeAt + 0.3);        // ENDS' own time-out at most
 }
 
 TEST(Wizard, DesignCaptionAndUnknownCaptionsDoNothing)
 {
-    RecordingHost host;
-    VirtualBench b(host, Unit(40));
+    VirtualSession b(Unit(40));
     EXPECT_EQ(b.ui.caption(), "Next   >");
+    EXPECT_EQ(b.wizard.state(), Wizard::State::Design);
     b.wizard.Command1_Click();
     b.ui.setCaption("Stop");
+    EXPECT_EQ(b.wizard.state(), Wizard::State::Other);
     b.wizard.Command1_Click();
     EXPECT_TRUE(b.model.frames().isEmpty());
 }

@@ -20,11 +20,11 @@ struct Options;
 
 // Everything one running psucal owns, wired together for either face: state, controls,
 // clock, both ports, the supply link, the procedures and the wizard; plus the trace file and
-// the simulated bench when asked for.
-class Bench {
+// the simulated supply when asked for.
+class Session {
 public:
-    Bench(const Options& options, BenchUiHost& host);
-    ~Bench();
+    Session(const Options& options, BenchUiHost& host);
+    ~Session();
 
     // Reads Calibration.conf, opens the trace, starts the simulator. False with a message
     // when something the operator asked for cannot be had.

@@ -1,4 +1,4 @@
-#include "app/Bench.h"
+#include "app/Session.h"
 
 #include "app/CommandLine.h"
 #include "app/ConfReader.h"
@@ -23,7 +23,7 @@ SerialTransport::Settings MeterSettings()
 }
 } // namespace
 
-Bench::Bench(const Options& options, BenchUiHost& host)
+Session::Session(const Options& options, BenchUiHost& host)
     : ui(host), supplyPort(SupplySettings()), meterPort(MeterSettings()), supply(st, ui, clock, supplyPort),
       calibrator(st, ui, supply, options.dir.isEmpty() ? QDir::currentPath() : options.dir),
       wizard(st, ui, supply, meterPort)
@@ -36,13 +36,16 @@ Bench::Bench(const Options& options, BenchUiHost& host)
     simModel_ = options.simModel;
     st.RunMode = 3;
     st.StartDate = QDate::currentDate();
-    wizard.setProcedures(Wizard::Procedures{[this] { calibrator.CalibrateVoltage(); },
-                                            [this] { calibrator.CalibrateCurrent(); }});
+    wizard.setProcedures(
+        Wizard::Procedures{[this] { calibrator.CalibrateVoltage(); }, [this] { calibrator.CalibrateCurrent(); }});
 }
 
-Bench::~Bench() { release(); }
+Session::~Session()
+{
+    release();
+}
 
-bool Bench::prepare(QString* error)
+bool Session::prepare(QString* error)
 {
     if (!QFileInfo(dir_).isDir()) {
         *error = QStringLiteral("program folder %1 does not exist").arg(dir_);
@@ -65,7 +68,7 @@ bool Bench::prepare(QString* error)
     return true;
 }
 
-bool Bench::startSimulator(int model, QString* error)
+bool Session::startSimulator(int model, QString* error)
 {
     const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/psucal-sim");
     if (!QFileInfo(exe).isExecutable()) {
@@ -96,12 +99,12 @@ bool Bench::startSimulator(int model, QString* error)
     return true;
 }
 
-void Bench::load()
+void Session::load()
 {
     wizard.FormLoad(supplyPortName_, meterPortName_);
 }
 
-void Bench::release()
+void Session::release()
 {
     supplyPort.close();
     meterPort.close();

@@ -1,0 +1,14 @@
+#pragma once
+
+namespace psucal {
+
+// Waits for a line on `fd` while the event loop keeps running (Ctrl-C still ends the program
+// through the close sequence). False when no line can come: end of input, or a descriptor
+// that is closed or cannot be read.
+bool WaitForEnter(int fd);
+
+// Opens /dev/null on any of descriptors 0..2 that the parent left closed. Otherwise the first
+// port or file opened would take that number, and the prompt would read the serial line.
+void KeepStandardStreamsOpen();
+
+} // namespace psucal

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// The captions of the wizard button. The caption is also the wizard's state, so every
+// comparison and every setter uses these, blanks included.
+namespace psucal::caption {
+
+inline const QString Design = QStringLiteral("Next   >");
+inline const QString Refresh = QStringLiteral("REFRESH");
+inline const QString Start = QStringLiteral("START  >");
+inline const QString Wait = QStringLiteral("WAIT...");
+inline const QString Next = QStringLiteral("NEXT  >");
+inline const QString Close = QStringLiteral("CLOSE");
+
+} // namespace psucal::caption

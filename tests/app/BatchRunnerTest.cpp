@@ -1,0 +1,61 @@
+#include "app/BatchRunner.h"
+#include "app/BatchHost.h"
+#include "app/CommandLine.h"
+#include "app/Session.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <unistd.h>
+
+using namespace psucal;
+
+namespace {
+
+// The terminal runner against the simulator on a pseudo-terminal, in real time. A unit without
+// a valid rating has no calibration points, which keeps the run short.
+struct UnratedBatch {
+    UnratedBatch() : host(stdout, stderr), session(options(dir.path()), host) { host.attach(&session.ui); }
+    static Options options(const QString& dir)
+    {
+        Options o = parseCommandLine({"--simulate", "--dir", dir});
+        o.simModel = 0; // no command line asks for this unit
+        return o;
+    }
+    int run(bool yes, int inputFd)
+    {
+        QString error;
+        return session.prepare(&error) ? RunBatch(session, host, yes, inputFd) : 100;
+    }
+
+    QTemporaryDir dir;
+    BatchHost host;
+    Session session;
+};
+
+} // namespace
+
+TEST(BatchRunnerDeathTest, UnknownRatingEndsWithStatusOne)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // "CLOSE" ends the process with the run's status; returning at all would be a fault.
+    EXPECT_EXIT(
+        {
+            UnratedBatch b;
+            std::_Exit(10 + b.run(true, -1));
+        },
+        ::testing::ExitedWithCode(1), "");
+}
+
+TEST(BatchRunner, ClosedInputAtThePromptIsNoAnswer)
+{
+    int p[2];
+    ASSERT_EQ(::pipe(p), 0);
+    ::close(p[0]);
+    ::close(p[1]);
+    UnratedBatch b;
+    EXPECT_EQ(b.run(false, p[0]), 1);
+    EXPECT_EQ(b.session.wizard.state(), Wizard::State::Next); // the current step never ran
+}
