@@ -1,95 +1,10 @@
-#include "cal/Calibrator.h"
-#include "cal/ModelTables.h"
-#include "core/BenchState.h"
-#include "core/BenchUi.h"
-#include "core/Numbers.h"
-#include "core/VirtualClock.h"
-#include "link/SupplyLink.h"
-#include "sim/InProcessSupply.h"
-#include "sim/SupplyModel.h"
-#include "tests/support/QtPrinters.h"
-#include "tests/support/RecordingHost.h"
+#include "tests/cal/SimBench.h"
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace psucal::test {
 namespace {
-
-// One simulated unit on the bench, as the wizard finds it after identification.
-struct Bench {
-    explicit Bench(sim::SupplyConfig config) : model(config)
-    {
-        st.AbortFlag = false;
-        st.MaxV = config.ratingV;
-        st.SerialNo = config.serial;
-        ui.setModel(config.ratingV / 20 - 1);
-        for (int r = 0; r < 160; ++r)
-            found[r] = model.row(r);
-    }
-
-    // The display error at every cell the table adjusts, as the unit now shows it.
-    QStringList outside(const cal::Quantity& q, const cal::SweepTable& t)
-    {
-        QStringList out;
-        const bool voltage = q.letter == 'V';
-        for (int row = t.firstRow; row <= t.lastRow; ++row) {
-            for (int cell = 1; cell <= 4; ++cell) {
-                if (t.passedOver(row, cell))
-                    continue;
-                const bool top = t.atMaxV && *t.atMaxV == cal::CellRef{row, cell};
-                const double set = top ? st.MaxV : t.setPoint(row, cell);
-                link.SendCommand(QString::fromLatin1(q.command), num::Digits(set * q.frameScale, 3), 2, 0.1);
-                link.Delay(0.2);
-                const QString reply = link.SendCommand(QStringLiteral("GETD"), QString(), 12, 0.1);
-                const double shown = num::Leading(reply.mid(q.displayField, 4)) / q.displayDivisor;
-                const double error = num::RoundTo(shown - set, q.errorDecimals);
-                const double dn = voltage ? st.RigorDnV : st.RigorDnC;
-                const double up = voltage ? st.RigorUpV : st.RigorUpC;
-                if (error < dn - 1e-9 || error > up + 1e-9)
-                    out << num::Fixed(set, q.setDecimals);
-            }
-        }
-        return out;
-    }
-
-    // Cells the table passes over that no longer hold what the unit came with.
-    QStringList touchedPassedOver(const cal::SweepTable& t) const
-    {
-        QStringList out;
-        for (int row = t.firstRow; row <= t.lastRow; ++row)
-            for (int cell = 1; cell <= 4; ++cell)
-                if (t.passedOver(row, cell) && model.row(row).mid(2 * cell - 2, 2) != found[row].mid(2 * cell - 2, 2))
-                    out << QStringLiteral("%1/%2").arg(row).arg(cell);
-        return out;
-    }
-
-    VirtualClock clock;
-    RecordingHost host;
-    BenchUi ui{host};
-    BenchState st;
-    sim::SupplyModel model;
-    sim::InProcessSupply port{clock, model};
-    SupplyLink link{st, ui, clock, port};
-    QTemporaryDir dir;
-    Calibrator cal{st, ui, link, dir.path()};
-    QString found[160];
-};
-
-sim::SupplyConfig Unit(int volts, quint32 seed)
-{
-    sim::SupplyConfig c;
-    c.ratingV = volts;
-    c.seed = seed;
-    c.serial = QStringLiteral("SIM%1-%2").arg(volts).arg(seed);
-    return c;
-}
 
 class SimSweep : public ::testing::TestWithParam<std::tuple<int, quint32>> {};
 
