@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 
 namespace psucal::test {
 namespace {
@@ -56,19 +55,6 @@ TEST_F(BackupTest, ImageIsSavedBeforeTheFirstRowWrite)
     EXPECT_TRUE(host.messages.isEmpty());
 
     adjustOnce(); // later writes leave the backup alone
-    EXPECT_EQ(backups().size(), 1);
-}
-
-TEST_F(BackupTest, MissingImageIsReadBeforeTheWrite)
-{
-    const QString asFound = supply.image();
-    adjustOnce();
-    const QStringList sent = supply.sent();
-    const qsizetype image = sent.indexOf(QStringLiteral("GEEP00"));
-    const qsizetype write = sent.indexOf(QRegularExpression("^SEEP.*"));
-    ASSERT_GE(image, 0);
-    EXPECT_LT(image, write);
-    EXPECT_EQ(st.AsFoundImage, asFound);
     EXPECT_EQ(backups().size(), 1);
 }
 

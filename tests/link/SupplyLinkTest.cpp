@@ -7,9 +7,6 @@
 #include "sim/SupplyModel.h"
 #include "tests/support/RecordingHost.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 using namespace psucal;
@@ -207,22 +204,7 @@ TEST(SupplyLink, WaitOutputLowStopsOnceTheDisplayIsLowOrAfterSixSeconds)
     EXPECT_LT(silent.clock.now() - t1, 7.0);
 }
 
-TEST(SupplyLink, TraceWritesOneEscapedLinePerFrame)
+TEST(Trace, EscapesControlCharactersAndBackslashes)
 {
-    QTemporaryDir dir;
-    LinkBench b;
-    const QString path = dir.filePath("trace.txt");
-    {
-        Trace trace(path, b.clock);
-        b.link.setTrace(&trace);
-        b.send("SESS", "", 3, 0.2);
-        b.link.setTrace(nullptr);
-    }
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = f.readAll().split('\n');
-    ASSERT_GE(lines.size(), 2);
-    EXPECT_TRUE(lines[0].endsWith(" supply > SESS00\\r")) << lines[0].constData();
-    EXPECT_TRUE(lines[1].endsWith(" supply < OK\\r")) << lines[1].constData();
-    EXPECT_EQ(Trace::escape(QByteArray("a\x01\\", 3)), "a\\x01\\\\");
+    EXPECT_EQ(Trace::escape(QByteArray("a\x01\\\r", 4)), "a\\x01\\\\\\r");
 }

@@ -118,42 +118,6 @@ TEST(SupplyModel, SeepStoresAWellFormedRowAndNothingElse)
     EXPECT_EQ(m.row(8), before);
 }
 
-TEST(SupplyModel, TerminalsDecideWhatTheDisplayShows)
-{
-    SupplyModel m(Unit(40));
-    Ask(m, "VOLT", "100");
-    Ask(m, "CURR", "200");
-    Ask(m, "SOUT", "1");
-    EXPECT_FALSE(m.shorted());
-    QByteArray d = Ask(m, "GETD");
-    EXPECT_NEAR(d.left(4).toInt() / 100.0, 10.0, 0.5);
-    EXPECT_EQ(d.mid(4, 4), "0000");
-
-    Ask(m, "SOUT", "0");
-    EXPECT_TRUE(m.shorted());
-    d = Ask(m, "GETD");
-    EXPECT_LT(d.left(4).toInt(), 5);
-    EXPECT_NEAR(d.mid(4, 4).toInt() / 1000.0, 2.0, 0.1);
-
-    m.setTerminals(Terminals::Open);
-    Ask(m, "SOUT", "0");
-    EXPECT_FALSE(m.shorted());
-}
-
-TEST_P(EveryRating, ACellMovesTheOutputByItsValueOverTheGain)
-{
-    SupplyModel m(Unit(GetParam(), 7));
-    const Rating& r = *m.rating();
-    const int i = r.voltage.count() / 2;
-    const double set = r.voltage.setPoint(i);
-    Ask(m, "VOLT", QByteArray::number(std::lround(set * 10)).rightJustified(3, '0'));
-    const double before = m.trueOutput().volts;
-    m.eeprom().setSignedUnits(r.voltage.row(i), r.voltage.cell(i),
-                              m.eeprom().signedUnits(r.voltage.row(i), r.voltage.cell(i)) + 10);
-    EXPECT_NEAR(m.trueOutput().volts - before, 0.10 / r.voltage.gain, 1e-9);
-    EXPECT_NEAR(before, set, 0.5);
-}
-
 TEST(SupplyModel, ASeedNamesAUnit)
 {
     SupplyModel a(Unit(40, 3)), b(Unit(40, 3)), c(Unit(40, 4));
