@@ -69,12 +69,6 @@ TEST(InProcessSupply, VanishedPortFailsUntilItComesBack)
     b.clock.advanceTo(b.clock.now() + 3.0);
     EXPECT_TRUE(b.port.open());
     EXPECT_EQ(b.exchange("GMAX00\r", 0.1), "4005000OK");
-
-    b.port.vanish();
-    b.clock.advanceTo(b.clock.now() + 100);
-    EXPECT_FALSE(b.port.open());
-    b.port.restore();
-    EXPECT_TRUE(b.port.open());
 }
 
 TEST(InProcessSupply, RepliesInFlightOutliveThePort)
