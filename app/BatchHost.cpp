@@ -78,6 +78,12 @@ void BatchHost::messageBox(const QString& text)
     std::fflush(out_);
 }
 
+bool BatchHost::askRetry(const QString& text)
+{
+    messageBox(text);
+    return false;
+}
+
 void BatchHost::endProgram(int status)
 {
     flushPage();

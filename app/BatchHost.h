@@ -23,6 +23,8 @@ public:
     int textWidth(const QString& text, FontStyle style) const override;
     void uiChanged() override;
     void messageBox(const QString& text) override;
+    // Nobody is there to fix the cause: the text is printed and the answer is Cancel.
+    bool askRetry(const QString& text) override;
     [[noreturn]] void endProgram(int status) override;
 
     // Prints the message area if it changed since it was last printed.

@@ -50,6 +50,8 @@ private:
             noValue(opt_.batch);
         else if (name == u"--yes")
             noValue(opt_.yes);
+        else if (name == u"--no-backup")
+            noValue(opt_.noBackup);
         else if (name == u"--supply-port")
             value(name, inlineValue, QStringLiteral("a device"), opt_.supplyPort);
         else if (name == u"--meter-port")
@@ -164,6 +166,7 @@ QString helpText()
         "  --trace FILE        Log every frame sent and received, with a timestamp, to FILE.\n"
         "  --dir DIR           Program folder to use instead of the working directory.\n"
         "  --run-mode N        Run mode; only 3, the recalibration wizard, is available in this version.\n"
+        "  --no-backup         Write to the supply without saving its EEPROM under backups/ first.\n"
         "  -h, --help          Show this help and exit.\n"
         "  --version           Show the version and exit.\n"
         "\n"

@@ -15,6 +15,7 @@ struct Options {
     bool yes = false;
     QString traceFile;
     QString dir;
+    bool noBackup = false;
     bool help = false;
     bool version = false;
     QString error; // set on the first bad argument; the other fields are then not to be trusted

@@ -156,6 +156,12 @@ void FrmMain::messageBox(const QString& text)
     QMessageBox::information(this, windowTitle(), text);
 }
 
+bool FrmMain::askRetry(const QString& text)
+{
+    return QMessageBox::warning(this, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel) ==
+           QMessageBox::Retry;
+}
+
 void FrmMain::endProgram(int status)
 {
     if (beforeExit_)

@@ -33,6 +33,7 @@ public:
     int textWidth(const QString& text, FontStyle style) const override;
     void uiChanged() override;
     void messageBox(const QString& text) override;
+    bool askRetry(const QString& text) override;
     [[noreturn]] void endProgram(int status) override;
 
     QPushButton* wizardButton() const { return button_; }

@@ -36,6 +36,7 @@ Session::Session(const Options& options, BenchUiHost& host)
     simModel_ = options.simModel;
     st.RunMode = 3;
     st.StartDate = QDate::currentDate();
+    calibrator.backup().setSkipped(options.noBackup);
     wizard.setProcedures(
         Wizard::Procedures{[this] { calibrator.CalibrateVoltage(); }, [this] { calibrator.CalibrateCurrent(); }});
 }

@@ -20,6 +20,7 @@ public:
     int textWidth(const QString& text, FontStyle) const override { return 100 * static_cast<int>(text.size()); }
     void uiChanged() override {}
     void messageBox(const QString&) override {}
+    bool askRetry(const QString&) override { return false; }
     [[noreturn]] void endProgram(int status) override { throw Ended{status}; }
 };
 

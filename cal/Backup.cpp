@@ -2,8 +2,7 @@
 
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
-#include "core/Numbers.h"
-#include "link/Nibble.h"
+#include "link/EepromImage.h"
 #include "link/SupplyLink.h"
 
 #include <QDir>
@@ -12,9 +11,6 @@
 namespace psucal {
 
 namespace {
-constexpr int Rows = 160;
-constexpr int BlockLength = 9;
-constexpr int ImageLength = 1443;
 constexpr int MaxSuffix = 100;
 } // namespace
 
@@ -23,31 +19,44 @@ Backup::Backup(BenchState& state, BenchUi& ui, SupplyLink& link, QString program
 {
 }
 
-void Backup::BeforeFirstWrite()
+bool Backup::BeforeFirstWrite()
 {
-    if (st_.BackupWritten || tried_)
-        return;
-    tried_ = true;
+    if (st_.BackupWritten)
+        return true;
+    if (skipped_) {
+        if (!noted_)
+            ui_.messageBox(QStringLiteral("No backup of the supply's EEPROM is made (--no-backup)."));
+        noted_ = true;
+        return true;
+    }
+    for (;;) {
+        const QString error = attempt();
+        if (error.isEmpty()) {
+            st_.BackupWritten = true;
+            return true;
+        }
+        if (!ui_.askRetry(QStringLiteral("No backup of the supply's EEPROM could be made: %1.\n"
+                                         "Nothing is written to the supply without one.")
+                              .arg(error))) {
+            st_.AbortFlag = true;
+            st_.FailText = QStringLiteral("Backup failed: ") + error;
+            return false;
+        }
+    }
+}
 
+QString Backup::attempt()
+{
     QString image = st_.AsFoundImage;
-    if (!ImageComplete(image)) {
-        image = link_.SendCommand(QStringLiteral("GEEP"), QString(), ImageLength, 2.0);
-        if (ImageComplete(image))
-            st_.AsFoundImage = image.left(ImageLength);
+    if (!image::Complete(image)) {
+        image = link_.SendCommand(QStringLiteral("GEEP"), QString(), image::Length, 2.0);
+        if (!image::Complete(image))
+            return QStringLiteral("the supply did not send its EEPROM image");
+        st_.AsFoundImage = image.left(image::Length);
     }
     QString error;
-    if (!ImageComplete(image))
-        error = QStringLiteral("the supply did not send its EEPROM image");
-    else
-        written_ = Write(dir_, st_.SerialNo, image, now_(), &error);
-
-    if (written_.isEmpty()) {
-        ui_.messageBox(QStringLiteral("No backup of the supply's EEPROM could be made: %1.\n"
-                                      "The calibration goes on without one.")
-                           .arg(error));
-        return;
-    }
-    st_.BackupWritten = true;
+    written_ = Write(dir_, st_.SerialNo, image, now_(), &error);
+    return written_.isEmpty() ? error : QString();
 }
 
 QString Backup::SafeSerial(const QString& serial)
@@ -65,16 +74,6 @@ QString Backup::SafeSerial(const QString& serial)
     return out;
 }
 
-bool Backup::ImageComplete(const QString& image)
-{
-    if (image.size() < Rows * BlockLength)
-        return false;
-    for (int row = 0; row < Rows; ++row)
-        if (!nibble::IsNibbles(image.mid(row * BlockLength, 8), 8))
-            return false;
-    return true;
-}
-
 QString Backup::Write(const QString& programDir, const QString& serial, const QString& image, const QDateTime& when,
                       QString* error)
 {
@@ -88,13 +87,8 @@ QString Backup::Write(const QString& programDir, const QString& serial, const QS
                           .arg(serial.isEmpty() ? QStringLiteral("unknown") : serial,
                                when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
                           .toUtf8();
-    for (int row = 0; row < Rows; ++row) {
-        const QString block = image.mid(row * BlockLength, 8);
-        QString line = num::Digits(row, 3);
-        for (int cell = 0; cell < 4; ++cell)
-            line += u' ' + block.mid(2 * cell, 2);
-        text += line.toLatin1() + '\n';
-    }
+    for (int row = 0; row < image::Rows; ++row)
+        text += image::RowLine(row, image::Row(image, row)).toLatin1() + '\n';
 
     const QString stem = SafeSerial(serial) + u'_' + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
     for (int n = 1; n <= MaxSuffix; ++n) {

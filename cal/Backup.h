@@ -32,10 +32,14 @@ class Backup {
 public:
     Backup(BenchState& state, BenchUi& ui, SupplyLink& link, QString programDir);
 
-    // Called before every row write; does its work once. Without an image (none kept from the
-    // serial-number read, none to be had now) or without a writable folder it says so in one
-    // message box and lets the calibration go on.
-    void BeforeFirstWrite();
+    // Called before every row write; true once the backup is on disk (or the operator chose to
+    // go without one), and from then on at once. Without it nothing may be written: when no
+    // image can be had or the file cannot be written, the operator may retry; otherwise the
+    // step fails with AbortFlag and a FailText that names the reason.
+    bool BeforeFirstWrite();
+
+    // The explicit override (--no-backup): writes go ahead without a backup, after one note.
+    void setSkipped(bool skipped) { skipped_ = skipped; }
 
     // The path of the file written by this object, empty when none was.
     const QString& writtenPath() const { return written_; }
@@ -47,16 +51,18 @@ public:
     static QString Write(const QString& programDir, const QString& serial, const QString& image, const QDateTime& when,
                          QString* error);
     static QString SafeSerial(const QString& serial);
-    // True when the image holds all 160 rows as nibble characters.
-    static bool ImageComplete(const QString& image);
 
 private:
+    // Writes the backup, reading the image first when none was kept; the reason when it fails.
+    QString attempt();
+
     BenchState& st_;
     BenchUi& ui_;
     SupplyLink& link_;
     QString dir_;
     std::function<QDateTime()> now_;
-    bool tried_ = false;
+    bool skipped_ = false;
+    bool noted_ = false;
     QString written_;
 };
 

@@ -1,6 +1,5 @@
 #include "cal/Calibrator.h"
 
-#include "cal/Failure.h"
 #include "cal/FutComma.h"
 #include "cal/ModelTables.h"
 #include "core/BenchState.h"
@@ -113,96 +112,56 @@ void Calibrator::AdjustPoint(const QString& setPoint)
     if (!model || st_.CurCell < 1 || st_.CurCell > 4)
         return;
     if (setPoint[0] == u'V')
-        adjustVoltage(model->voltage, set, setPoint);
+        adjust(cal::VoltageQuantity, model->voltage, set, setPoint);
     else if (setPoint[0] == u'C')
-        adjustCurrent(model->current, set, setPoint);
+        adjust(cal::CurrentQuantity, model->current, set, setPoint);
 }
 
-void Calibrator::adjustVoltage(const SweepTable& t, double set, const QString& text)
+// Every way out after a failure is a return: once AbortFlag is up, a row written from a lost
+// or misread reply would put junk into the cells of other points.
+void Calibrator::adjust(const Quantity& q, const SweepTable& t, double set, const QString& text)
 {
-    const Quantity& q = cal::VoltageQuantity;
     if (setOutput(q, set, 0.1).isEmpty())
-        FailCalV(st_);
+        q.fail(st_);
     if (st_.AbortFlag)
         return;
     link_.Delay(0.2);
-    QString reply = readDisplay();
-    // Without a first reading there is nothing to correct against; a made-up display of 0
-    // would drive the cell to its clamp.
-    if (reply.isEmpty()) {
-        FailCalV(st_);
+    std::optional<DisplayReading> shown = link_.ReadDisplay();
+    // Without a reading there is nothing to correct against.
+    if (!shown) {
+        q.fail(st_);
         return;
     }
-    double display = num::Leading(reply.mid(q.displayField, 4)) / q.displayDivisor;
-    double error = num::RoundTo(display - set, q.errorDecimals);
-    if (insideWindow(q, error))
-        return;
-
-    // A display read lost inside the loop leaves AbortFlag raised; the remaining attempts still
-    // run on the last reading, their pauses cut short.
-    for (int attempt = 0; attempt < Attempts; ++attempt) {
-        if (!writeCorrection(q, t, set, display, error)) {
-            st_.Unconverged << text;
-            return;
-        }
-        retrigger(q, set);
-        reply = readDisplay();
-        link_.Delay(0.1);
-        if (!reply.isEmpty())
-            display = num::Leading(reply.mid(q.displayField, 4)) / q.displayDivisor;
-        else
-            FailCalV(st_);
-        error = num::RoundTo(display - set, q.errorDecimals);
-        if (insideWindow(q, error))
-            return;
-    }
-    st_.Unconverged << text;
-}
-
-void Calibrator::adjustCurrent(const SweepTable& t, double set, const QString& text)
-{
-    const Quantity& q = cal::CurrentQuantity;
-    if (setOutput(q, set, 0.1).isEmpty())
-        FailCalC(st_);
+    if (q.pauseAfterFirstRead > 0)
+        link_.Delay(q.pauseAfterFirstRead);
     if (st_.AbortFlag)
         return;
-    link_.Delay(0.2);
-    QString reply = readDisplay();
-    if (reply.isEmpty())
-        FailCalC(st_);
-    link_.Delay(0.1);
-    const bool complete = reply.size() >= 8;
-    double display = complete ? num::Leading(reply.mid(q.displayField, 4)) / q.displayDivisor : 0.0;
-
-    const double volts = num::Leading(reply.mid(0, 4)) / 100.0;
-    if (volts > OpenOutputVolts && display == 0.0) {
+    if (q.guardsOpenTerminals && shown->volts > OpenOutputVolts && shown->amps == 0.0) {
         warnOpenTerminals();
         return;
     }
-    // No current reading, no correction: a display of 0 would drive the cell to its clamp.
-    if (!complete) {
-        if (!st_.AbortFlag)
-            st_.Unconverged << text;
-        return;
-    }
+
+    double display = (*shown).*q.shown;
     double error = num::RoundTo(display - set, q.errorDecimals);
     if (insideWindow(q, error))
         return;
-
     for (int attempt = 0; attempt < Attempts; ++attempt) {
         if (!writeCorrection(q, t, set, display, error)) {
-            st_.Unconverged << text;
+            // An unreadable row leaves the point as it was; a failure has already said so.
+            if (!st_.AbortFlag)
+                st_.Unconverged << text;
             return;
         }
         retrigger(q, set);
-        reply = readDisplay();
+        shown = link_.ReadDisplay();
         link_.Delay(0.1);
         if (st_.AbortFlag)
             return;
-        if (reply.size() < 8)
-            FailCalC(st_);
-        else
-            display = num::Leading(reply.mid(q.displayField, 4)) / q.displayDivisor;
+        if (!shown) {
+            q.fail(st_);
+            return;
+        }
+        display = (*shown).*q.shown;
         error = num::RoundTo(display - set, q.errorDecimals);
         if (insideWindow(q, error))
             return;
@@ -214,7 +173,7 @@ bool Calibrator::writeCorrection(const Quantity& q, const SweepTable& t, double 
 {
     // Buffers that were not refreshed still hold another row; writing them would copy that
     // row's cells over this one.
-    if (!link_.ReadEepRow())
+    if (!link_.ReadEepRow() || st_.AbortFlag)
         return false;
 
     const int cell = st_.CurCell;
@@ -222,8 +181,7 @@ bool Calibrator::writeCorrection(const Quantity& q, const SweepTable& t, double 
     const double old = nibble::DecodeSigned(stored, q.cellScale);
     double next;
     if (st_.SmallCal) {
-        const double lower = q.letter == 'V' ? st_.RigorDnV : st_.RigorDnC;
-        if (error >= lower)
+        if (error >= st_.*q.windowLow)
             next = old - q.smallStep;
         else
             next = old + (stored.size() > 1 && stored[1] == u'>' ? 2 * q.smallStep : q.smallStep);
@@ -236,7 +194,9 @@ bool Calibrator::writeCorrection(const Quantity& q, const SweepTable& t, double 
     }
     st_.RowCells[cell] = nibble::EncodeSigned(next, q.cellScale);
 
-    backup_.BeforeFirstWrite();
+    // The backup may have waited for the image; the step may have been stopped meanwhile.
+    if (!backup_.BeforeFirstWrite() || st_.AbortFlag)
+        return false;
     QString data = num::Digits(st_.CurRow, 3);
     for (int i = 1; i <= 4; ++i)
         data += st_.RowCells[i];
@@ -259,17 +219,9 @@ QString Calibrator::setOutput(const Quantity& q, double value, double timeout)
     return link_.SendCommand(QString::fromLatin1(q.command), num::Digits(value * q.frameScale, 3), 2, timeout);
 }
 
-QString Calibrator::readDisplay()
-{
-    return link_.SendCommand(QStringLiteral("GETD"), QString(), 12, 0.1);
-}
-
 bool Calibrator::insideWindow(const Quantity& q, double error) const
 {
-    const bool voltage = q.letter == 'V';
-    const double lower = voltage ? st_.RigorDnV : st_.RigorDnC;
-    const double upper = voltage ? st_.RigorUpV : st_.RigorUpC;
-    return error >= lower - WindowSlack && error <= upper + WindowSlack;
+    return error >= st_.*q.windowLow - WindowSlack && error <= st_.*q.windowHigh + WindowSlack;
 }
 
 void Calibrator::warnOpenTerminals()

@@ -36,12 +36,10 @@ private:
     void sweep(const cal::Quantity& q);
     QString setPointText(const cal::Quantity& q, const cal::SweepTable& t, int row, int cell) const;
 
-    void adjustVoltage(const cal::SweepTable& t, double set, const QString& text);
-    void adjustCurrent(const cal::SweepTable& t, double set, const QString& text);
+    void adjust(const cal::Quantity& q, const cal::SweepTable& t, double set, const QString& text);
     bool writeCorrection(const cal::Quantity& q, const cal::SweepTable& t, double set, double display, double error);
     void retrigger(const cal::Quantity& q, double set);
     QString setOutput(const cal::Quantity& q, double value, double timeout);
-    QString readDisplay();
     bool insideWindow(const cal::Quantity& q, double error) const;
     void warnOpenTerminals();
 

@@ -1,5 +1,8 @@
 #include "cal/ModelTables.h"
 
+#include "cal/Failure.h"
+#include "core/BenchState.h"
+
 #include <array>
 
 namespace psucal::cal {
@@ -15,25 +18,125 @@ int SweepTable::cellsAdjusted() const
     return lastAdjusted.ordinal() - firstAdjusted.ordinal() + 1;
 }
 
-const Quantity VoltageQuantity{'V', "VOLT", 1, 10, 100, 2, 0.02, 0.1, 0.01, false, 0, 100};
-const Quantity CurrentQuantity{'C', "CURR", 2, 100, 1000, 3, 0.004, 0.01, 0.001, true, 4, 1000};
+const Quantity VoltageQuantity{
+    .letter = 'V',
+    .command = "VOLT",
+    .setDecimals = 1,
+    .frameScale = 10,
+    .cellScale = 100,
+    .errorDecimals = 2,
+    .biasBase = 0.02,
+    .retrigger = 0.1,
+    .smallStep = 0.01,
+    .roundBeforeBias = false,
+    .shown = &DisplayReading::volts,
+    .pauseAfterFirstRead = 0,
+    .guardsOpenTerminals = false,
+    .windowLow = &BenchState::RigorDnV,
+    .windowHigh = &BenchState::RigorUpV,
+    .fail = FailCalV,
+};
+
+const Quantity CurrentQuantity{
+    .letter = 'C',
+    .command = "CURR",
+    .setDecimals = 2,
+    .frameScale = 100,
+    .cellScale = 1000,
+    .errorDecimals = 3,
+    .biasBase = 0.004,
+    .retrigger = 0.01,
+    .smallStep = 0.001,
+    .roundBeforeBias = true,
+    .shown = &DisplayReading::amps,
+    .pauseAfterFirstRead = 0.1,
+    .guardsOpenTerminals = true,
+    .windowLow = &BenchState::RigorDnC,
+    .windowHigh = &BenchState::RigorUpC,
+    .fail = FailCalC,
+};
 
 namespace {
 
-// clang-format off
+// Set points are (rowStep * row + cellStep * cell + offset) / 100, in volts or amperes.
 const std::array<ModelTable, 3> Models{{
-    {QStringLiteral("20V/10A"),
-     {59, 83, 80, 20, -4660, {59, 2}, {83, 2}, std::nullopt, 100, 1.0, 0.67},
-     {110, 141, 32, 8, -3528, {110, 2}, {141, 1}, std::nullopt, 128, 0.2, 0.05}},
-    {QStringLiteral("40V/5A"),
-     {59, 108, 80, 20, -4660, {59, 2}, {108, 3}, std::nullopt, 200, 1.0, 0.67},
-     {110, 141, 16, 4, -1764, {110, 2}, {141, 3}, std::nullopt, 128, 0.5, 0.067}},
-    // The 60 V unit's top cell would stand for 60.2 V, beyond what the unit can put out.
-    {QStringLiteral("60V/3.3A"),
-     {58, 95, 160, 40, -9300, {58, 3}, {95, 3}, CellRef{95, 3}, 152, 0.25, 0.67},
-     {110, 131, 16, 4, -1764, {110, 2}, {131, 2}, std::nullopt, 88, 0.5, 0.067}},
+    {
+        .name = QStringLiteral("20V/10A"),
+        .voltage = {.firstRow = 59,
+                    .lastRow = 83,
+                    .rowStep = 80,
+                    .cellStep = 20,
+                    .offset = -4660,
+                    .firstAdjusted = {.row = 59, .cell = 2},
+                    .lastAdjusted = {.row = 83, .cell = 2},
+                    .atMaxV = std::nullopt,
+                    .progressMax = 100,
+                    .gain = 1.0,
+                    .clamp = 0.67},
+        .current = {.firstRow = 110,
+                    .lastRow = 141,
+                    .rowStep = 32,
+                    .cellStep = 8,
+                    .offset = -3528,
+                    .firstAdjusted = {.row = 110, .cell = 2},
+                    .lastAdjusted = {.row = 141, .cell = 1},
+                    .atMaxV = std::nullopt,
+                    .progressMax = 128,
+                    .gain = 0.2,
+                    .clamp = 0.05},
+    },
+    {
+        .name = QStringLiteral("40V/5A"),
+        .voltage = {.firstRow = 59,
+                    .lastRow = 108,
+                    .rowStep = 80,
+                    .cellStep = 20,
+                    .offset = -4660,
+                    .firstAdjusted = {.row = 59, .cell = 2},
+                    .lastAdjusted = {.row = 108, .cell = 3},
+                    .atMaxV = std::nullopt,
+                    .progressMax = 200,
+                    .gain = 1.0,
+                    .clamp = 0.67},
+        .current = {.firstRow = 110,
+                    .lastRow = 141,
+                    .rowStep = 16,
+                    .cellStep = 4,
+                    .offset = -1764,
+                    .firstAdjusted = {.row = 110, .cell = 2},
+                    .lastAdjusted = {.row = 141, .cell = 3},
+                    .atMaxV = std::nullopt,
+                    .progressMax = 128,
+                    .gain = 0.5,
+                    .clamp = 0.067},
+    },
+    {
+        .name = QStringLiteral("60V/3.3A"),
+        // The top cell would stand for 60.2 V, beyond what the unit can put out.
+        .voltage = {.firstRow = 58,
+                    .lastRow = 95,
+                    .rowStep = 160,
+                    .cellStep = 40,
+                    .offset = -9300,
+                    .firstAdjusted = {.row = 58, .cell = 3},
+                    .lastAdjusted = {.row = 95, .cell = 3},
+                    .atMaxV = CellRef{.row = 95, .cell = 3},
+                    .progressMax = 152,
+                    .gain = 0.25,
+                    .clamp = 0.67},
+        .current = {.firstRow = 110,
+                    .lastRow = 131,
+                    .rowStep = 16,
+                    .cellStep = 4,
+                    .offset = -1764,
+                    .firstAdjusted = {.row = 110, .cell = 2},
+                    .lastAdjusted = {.row = 131, .cell = 2},
+                    .atMaxV = std::nullopt,
+                    .progressMax = 88,
+                    .gain = 0.5,
+                    .clamp = 0.067},
+    },
 }};
-// clang-format on
 
 } // namespace
 

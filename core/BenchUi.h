@@ -28,6 +28,8 @@ public:
     virtual int textWidth(const QString& text, FontStyle style) const = 0;
     virtual void uiChanged() = 0;
     virtual void messageBox(const QString& text) = 0;
+    // Asks whether to try again what just failed: true for Retry, false for Cancel.
+    virtual bool askRetry(const QString& text) = 0;
     // Ends the program at once; does not return.
     [[noreturn]] virtual void endProgram(int status) = 0;
 };
@@ -86,6 +88,7 @@ public:
     bool portSelectable() const { return portSelectable_; }
 
     void messageBox(const QString& text) { host_.messageBox(text); }
+    bool askRetry(const QString& text) { return host_.askRetry(text); }
     [[noreturn]] void endProgram(int status);
 
 private:

@@ -4,17 +4,20 @@
 #include "core/BenchUi.h"
 #include "core/Clock.h"
 #include "core/Numbers.h"
+#include "link/EepromImage.h"
 #include "link/Nibble.h"
 #include "link/Trace.h"
 #include "link/Transport.h"
 
+#include <algorithm>
+
 namespace psucal {
 
 namespace {
-constexpr int ImageLength = 1443;
-constexpr int ImageMinimum = 1440;
-constexpr int SerialBlockStart = 1404; // row 156, zero-based
-constexpr int BlockLength = 9;
+// The line counts as settled once it has been quiet this long...
+constexpr double QuietTime = 0.02;
+// ...or, on a line that keeps talking, after the time the longest reply takes at 9600 baud.
+constexpr double LongestReplyTime = image::Length * 10 / 9600.0;
 } // namespace
 
 SupplyLink::SupplyLink(BenchState& state, BenchUi& ui, Clock& clock, Transport& port)
@@ -53,6 +56,8 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
 
     if (!port_.isOpen() && !port_.open())
         return QString();
+    if (resync_ && outer)
+        drain();
     port_.discard();
     const double start = clock_.now();
     const QByteArray frame = (command + QStringLiteral("00") + data + u'\r').toLatin1();
@@ -73,7 +78,28 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     const QByteArray reply = port_.isOpen() ? port_.readAll() : QByteArray();
     if (trace_)
         trace_->received("supply", reply);
+    if (reply.size() < count)
+        replyLost();
     return QString::fromLatin1(reply);
+}
+
+void SupplyLink::drain()
+{
+    resync_ = false;
+    const double limit = clock_.now() + LongestReplyTime;
+    QByteArray dropped = port_.readAll();
+    while (clock_.now() < limit) {
+        const double quietUntil = std::min(clock_.now() + QuietTime, limit);
+        const bool more =
+            clock_.waitUntil(quietUntil, [&] { return st_.StopFlag || !port_.isOpen() || port_.bytesAvailable() > 0; });
+        if (st_.StopFlag)
+            endOnStop();
+        if (!more || !port_.isOpen())
+            break;
+        dropped += port_.readAll();
+    }
+    if (trace_ && !dropped.isEmpty())
+        trace_->received("supply", dropped);
 }
 
 void SupplyLink::endOnStop()
@@ -96,14 +122,14 @@ void SupplyLink::ReadSerialNumber()
     ui_.setBusy(true);
     if (port_.isOpen())
         port_.close();
-    const QString reply = SendCommand(QStringLiteral("GEEP"), QString(), ImageLength, 2.0);
+    const QString reply = SendCommand(QStringLiteral("GEEP"), QString(), image::Length, 2.0);
 
     QString serial;
-    if (reply.size() >= ImageMinimum) {
-        for (int block = 0; block < 4; ++block) {
-            const int at = SerialBlockStart + block * BlockLength;
+    if (reply.size() >= image::Minimum) {
+        for (int row = image::SerialRow; row < image::Rows; ++row) {
+            const QString cells = image::Row(reply, row);
             for (int cell = 0; cell < 4; ++cell) {
-                const QString pair = reply.mid(at + 2 * cell, 2);
+                const QString pair = cells.mid(2 * cell, 2);
                 if (pair == QLatin1String("00"))
                     continue;
                 const int code = nibble::DecodeByte(pair).toInt();
@@ -113,7 +139,7 @@ void SupplyLink::ReadSerialNumber()
                     serial += QChar(code);
             }
         }
-        st_.AsFoundImage = reply.left(ImageLength);
+        st_.AsFoundImage = reply.left(image::Length);
     }
     st_.SerialNo = serial;
     ui_.setSerialBox(serial);
@@ -125,18 +151,30 @@ bool SupplyLink::ReadEepRow()
 {
     const QString row = num::Digits(st_.CurRow, 3);
     for (int attempt = 0; attempt < 4; ++attempt) {
-        const QString reply = SendCommand(QStringLiteral("GEEP"), row, 8, 0.1);
+        const QString reply = SendCommand(QStringLiteral("GEEP"), row, image::RowLength, 0.1);
         Delay(0.1);
-        // Eight nibble characters are a row; anything else (short, garbled) is read again.
-        if (reply.size() >= 8 && nibble::IsNibbles(reply.left(8), 8)) {
-            for (int i = 1; i <= 4; ++i) {
-                st_.RowRead[i] = reply.mid(2 * i - 2, 2);
-                st_.RowCells[i] = st_.RowRead[i];
-            }
-            return true;
+        // Exactly eight nibble characters are a row. Anything else (short, garbled, the digits
+        // of a display reading that came late) is read again.
+        if (!nibble::IsNibbles(reply, image::RowLength)) {
+            replyLost();
+            continue;
         }
+        for (int i = 1; i <= 4; ++i) {
+            st_.RowRead[i] = reply.mid(2 * i - 2, 2);
+            st_.RowCells[i] = st_.RowRead[i];
+        }
+        return true;
     }
     return false;
+}
+
+std::optional<DisplayReading> SupplyLink::ReadDisplay()
+{
+    const std::optional<DisplayReading> reading =
+        DisplayReading::Parse(SendCommand(QStringLiteral("GETD"), QString(), 12, 0.1));
+    if (!reading)
+        replyLost();
+    return reading;
 }
 
 void SupplyLink::WaitOutputLow(bool isCurrent)
@@ -152,6 +190,7 @@ void SupplyLink::WaitOutputLow(bool isCurrent)
     }
     while (clock_.now() - start < 6.0) {
         Delay(0.1);
+        // Lenient on purpose: this only waits, and a reading it misreads costs one more poll.
         QString reply = SendCommand(QStringLiteral("GETD"), QString(), 12, 0.2);
         if (reply.isEmpty())
             reply = SendCommand(QStringLiteral("GETD"), QString(), 12, 0.2);

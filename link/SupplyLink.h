@@ -1,6 +1,10 @@
 #pragma once
 
+#include "link/DisplayReading.h"
+
 #include <QString>
+
+#include <optional>
 
 namespace psucal {
 
@@ -31,9 +35,14 @@ public:
     // the as-found image kept for the backup.
     void ReadSerialNumber();
 
-    // Row CurRow into RowRead/RowCells. False when four reads came back short or malformed:
-    // the buffers then still hold another row's cells and must not be written back.
+    // Row CurRow into RowRead/RowCells. False when four reads brought no reply of exactly eight
+    // nibble characters: the buffers then still hold another row's cells and must not be
+    // written back.
     bool ReadEepRow();
+
+    // "GETD" with the procedures' 0.1 s time-out, read strictly; nullopt when the reply is
+    // missing or not a display reading (see DisplayReading::Parse).
+    std::optional<DisplayReading> ReadDisplay();
 
     // Programs a low output and waits (at most 6 s) until the display shows it.
     void WaitOutputLow(bool isCurrent);
@@ -43,6 +52,11 @@ public:
 
 private:
     QString exchange(const QString& command, const QString& data, int count, double timeout);
+    // A reply lost to its time-out, or read as malformed, may still be on its way or half
+    // there: the line is drained before the next frame so that it cannot pass for that
+    // frame's answer.
+    void replyLost() { resync_ = true; }
+    void drain();
     [[noreturn]] void endOnStop();
 
     BenchState& st_;
@@ -51,6 +65,7 @@ private:
     Transport& port_;
     Trace* trace_ = nullptr;
     bool busy_ = false;
+    bool resync_ = false; // drain the line before the next frame
 };
 
 } // namespace psucal

@@ -66,7 +66,7 @@ QString Eeprom::serial() const
 QByteArray Eeprom::image() const
 {
     QByteArray out;
-    out.reserve(ImageLength);
+    out.reserve(image::Length);
     for (int r = 0; r < Rows; ++r) {
         out += row(r).toLatin1();
         out += ',';
@@ -77,9 +77,10 @@ QByteArray Eeprom::image() const
 
 QByteArray Eeprom::text() const
 {
-    QByteArray out;
+    const QByteArray serialText = serial().isEmpty() ? QByteArray("none") : serial().toLatin1();
+    QByteArray out = "# psucal-sim EEPROM, serial " + serialText + '\n';
     for (int r = 0; r < Rows; ++r)
-        out += QByteArray::number(r).rightJustified(3, '0') + ' ' + row(r).toLatin1() + '\n';
+        out += image::RowLine(r, row(r)).toLatin1() + '\n';
     return out;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/EepromImage.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -12,9 +14,8 @@ namespace psucal::sim {
 // (two nibble characters per byte, high nibble first).
 class Eeprom {
 public:
-    static constexpr int Rows = 160;
-    static constexpr int SerialRow = 156;
-    static constexpr int ImageLength = Rows * 9 + 3;
+    static constexpr int Rows = image::Rows;
+    static constexpr int SerialRow = image::SerialRow;
 
     // Eight nibble characters; "" for a row that does not exist.
     QString row(int r) const;
@@ -34,7 +35,8 @@ public:
 
     // The whole-image reply: 160 blocks of eight characters and a separator, "OK", an end character.
     QByteArray image() const;
-    // One line per row, "NNN cccccccc".
+    // A "#" comment line, then one line per row in the format of psucal's backups
+    // ("058 80 80 83 81"), so that a dump and a backup compare with diff.
     QByteArray text() const;
 
 private:

@@ -97,8 +97,8 @@ int main(int argc, char** argv)
         {u"defect"_qs, u"Part of the range is off by more than the cells can correct."_qs},
         {u"blank"_qs, u"Fresh board: no base data, no serial number, zero cells."_qs},
         {u"fault"_qs, u"Alter answers, see above (repeatable)."_qs, u"rule"_qs},
-        {u"eeprom-out"_qs, u"Write the EEPROM, one \"NNN cccccccc\" line per row, after every change and at exit."_qs,
-         u"file"_qs},
+        {u"eeprom-out"_qs,
+         u"Write the EEPROM after every change and at exit, one line per row as in psucal's backups."_qs, u"file"_qs},
         {u"link"_qs, u"Keep a symlink to the port at this path."_qs, u"path"_qs},
     });
     p.process(app);

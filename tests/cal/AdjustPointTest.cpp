@@ -61,12 +61,14 @@ TEST_F(AdjustPointTest, GainBiasAndRoundingFollowTheModel)
     }
 }
 
-TEST_F(AdjustPointTest, CurrentPointUsesHundredthsOfAnAmpereOnTheWire)
+TEST_F(AdjustPointTest, CurrentPointUsesHundredthsOfAnAmpereAndPausesAfterItsFirstRead)
 {
     ui.setModel(1);
     supply.displays = {D::Display(5.0, 1.150), D::Display(5.0, 1.165)};
     cal.AdjustPoint(QStringLiteral("C1.16"));
     EXPECT_EQ(supply.sent(QStringLiteral("CURR")), (QStringList{"116", "115", "116"}));
+    ASSERT_TRUE(supply.sent()[2].startsWith(QLatin1String("GEEP")));
+    EXPECT_NEAR(supply.timeOf(2) - supply.timeOf(1), 0.1, 1e-9);
 
     supply.frames.clear();
     ui.setModel(0);
@@ -159,41 +161,36 @@ TEST_F(AdjustPointTest, SilentSetCommandFailsTheStepAndSendsNothingMore)
     EXPECT_EQ(st.FailText, QStringLiteral("Cal.C failed !"));
 }
 
-TEST_F(AdjustPointTest, SilentFirstDisplayReadWritesNothing)
+TEST_F(AdjustPointTest, NothingIsWrittenOnceAReadingIsLost)
 {
-    // No reading means no display to correct against; a cell must not be pushed to its clamp.
-    cal.AdjustPoint(QStringLiteral("V10.0"));
-    EXPECT_EQ(supply.sent(), (QStringList{"VOLT00100", "GETD00"}));
-    EXPECT_EQ(st.FailText, QStringLiteral("Cal.V failed !"));
+    // A lost or misread display ends the point at once: no further frame, no further write.
+    struct Case {
+        QString point;
+        QString lost;
+        QString failText;
+    } cases[] = {
+        {"V10.0", QString(), "Cal.V failed !"}, {"C1.00", "05000990OK00", "Cal.C failed !"}, // "OK" out of place
+    };
+    for (const Case& c : cases) {
+        supply.frames.clear();
+        zeroCell(80);
+        st.AbortFlag = false;
+        st.FailText.clear();
+        supply.displays = {c.point[0] == u'V' ? D::Display(9.95, 0) : D::Display(5.0, 0.990), c.lost};
+        cal.AdjustPoint(c.point);
+        EXPECT_EQ(supply.sent(QStringLiteral("SEEP")).size(), 1) << c.lost.toStdString();
+        EXPECT_TRUE(supply.sent().last().startsWith(QLatin1String("GETD"))) << c.lost.toStdString();
+        EXPECT_EQ(st.FailText, c.failText);
+        EXPECT_TRUE(st.Unconverged.isEmpty());
+    }
 
+    // Raised from outside (the operator stopping the step) between two attempts: the same.
     supply.frames.clear();
     st.AbortFlag = false;
-    cal.AdjustPoint(QStringLiteral("C1.00"));
-    EXPECT_EQ(supply.sent(), (QStringList{"CURR00100", "GETD00"}));
-    EXPECT_EQ(st.FailText, QStringLiteral("Cal.C failed !"));
-    EXPECT_TRUE(st.AbortFlag);
-}
-
-TEST_F(AdjustPointTest, DisplayLostInsideTheLoop)
-{
-    // Voltage: the remaining attempts run on the last reading, their pauses cut short.
-    zeroCell(80);
-    supply.displays = {D::Display(9.95, 0), QString()};
+    supply.displays = {D::Display(9.95, 0)};
+    clock.scheduleIn(0.5, [this] { st.AbortFlag = true; });
     cal.AdjustPoint(QStringLiteral("V10.0"));
-    EXPECT_EQ(supply.sent(QStringLiteral("SEEP")).size(), 5);
-    EXPECT_EQ(st.FailText, QStringLiteral("Cal.V failed !"));
-    // From the second row read on, only the four silent display reads take time.
-    ASSERT_TRUE(supply.sent()[7].startsWith(QLatin1String("GEEP")));
-    EXPECT_NEAR(clock.now() - supply.timeOf(7), 4 * 0.1, 1e-9);
-
-    // Current: the attempt after the lost reading is the last.
-    supply.frames.clear();
-    supply.displays = {D::Display(5.0, 0.990), QString()};
-    st.AbortFlag = false;
-    st.FailText.clear();
-    cal.AdjustPoint(QStringLiteral("C1.00"));
-    EXPECT_EQ(supply.sent(QStringLiteral("SEEP")).size(), 2);
-    EXPECT_EQ(st.FailText, QStringLiteral("Cal.C failed !"));
+    EXPECT_EQ(supply.sent(QStringLiteral("SEEP")).size(), 1);
 }
 
 TEST_F(AdjustPointTest, OpenTerminalsStopTheCurrentStepWithAWarning)
@@ -228,23 +225,6 @@ TEST_F(AdjustPointTest, OpenTerminalGuardNeedsHighVoltageAndNoCurrent)
         EXPECT_FALSE(st.AbortFlag) << shown.toStdString();
         EXPECT_TRUE(ui.pcRuns().isEmpty());
     }
-}
-
-TEST_F(AdjustPointTest, RowThatCannotBeReadIsNeverWritten)
-{
-    st.RowRead = {"", "11", "22", "33", "44"};
-    st.RowCells = st.RowRead;
-    supply.answer = [](const QString& c, const QString& data) -> std::optional<QString> {
-        if (c == QLatin1String("GEEP") && !data.isEmpty())
-            return QStringLiteral("8080");
-        return std::nullopt;
-    };
-    supply.displays = {D::Display(9.95, 0)};
-    cal.AdjustPoint(QStringLiteral("V10.0"));
-    EXPECT_EQ(supply.sent(QStringLiteral("GEEP")).size(), 4);
-    EXPECT_TRUE(supply.sent(QStringLiteral("SEEP")).isEmpty());
-    EXPECT_EQ(st.Unconverged, QStringList{"V10.0"});
-    EXPECT_FALSE(st.AbortFlag);
 }
 
 TEST_F(AdjustPointTest, TextsThatNameNoPointSendNothing)

@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 
 namespace psucal::test {
 namespace {
@@ -59,19 +58,6 @@ TEST_F(BackupTest, ImageIsSavedBeforeTheFirstRowWrite)
     EXPECT_EQ(backups().size(), 1);
 }
 
-TEST_F(BackupTest, MissingImageIsReadBeforeTheWrite)
-{
-    const QString asFound = supply.image();
-    adjustOnce();
-    const QStringList sent = supply.sent();
-    const qsizetype image = sent.indexOf(QStringLiteral("GEEP00"));
-    const qsizetype write = sent.indexOf(QRegularExpression("^SEEP.*"));
-    ASSERT_GE(image, 0);
-    EXPECT_LT(image, write);
-    EXPECT_EQ(st.AsFoundImage, asFound);
-    EXPECT_EQ(backups().size(), 1);
-}
-
 TEST_F(BackupTest, FileNamesAreSafeAndNeverReused)
 {
     const QString image = supply.image();
@@ -86,33 +72,53 @@ TEST_F(BackupTest, FileNamesAreSafeAndNeverReused)
     EXPECT_EQ(backups().size(), 3);
 }
 
-TEST_F(BackupTest, NoImageMeansOneMessageAndTheCalibrationGoesOn)
+TEST_F(BackupTest, WithoutABackupNothingIsWrittenUnlessRetryGetsOne)
 {
-    supply.answer = [](const QString& c, const QString& data) -> std::optional<QString> {
-        if (c == QLatin1String("GEEP") && data.isEmpty())
+    int imageReads = 0;
+    supply.answer = [&](const QString& c, const QString& data) -> std::optional<QString> {
+        if (c == QLatin1String("GEEP") && data.isEmpty() && ++imageReads < 3)
             return QStringLiteral("80808080 OK"); // cut short
         return std::nullopt;
     };
+    adjustOnce(); // Cancel at once
+    EXPECT_EQ(host.questions.size(), 1);
+    EXPECT_TRUE(host.questions[0].contains(QLatin1String("did not send its EEPROM image")));
+    EXPECT_TRUE(supply.sent(QStringLiteral("SEEP")).isEmpty());
+    EXPECT_TRUE(st.AbortFlag);
+    EXPECT_EQ(st.FailText, QStringLiteral("Backup failed: the supply did not send its EEPROM image"));
+    EXPECT_TRUE(st.Unconverged.isEmpty());
+
+    // The next step asks again; the second Retry brings the image, and only then is a row written.
+    st.AbortFlag = false;
+    host.retries = 1;
     adjustOnce();
-    adjustOnce();
-    ASSERT_EQ(host.messages.size(), 1);
-    EXPECT_TRUE(host.messages[0].contains(QLatin1String("did not send its EEPROM image")));
-    EXPECT_EQ(supply.sent(QStringLiteral("SEEP")).size(), 2);
-    EXPECT_FALSE(st.BackupWritten);
-    EXPECT_TRUE(backups().isEmpty());
+    EXPECT_EQ(host.questions.size(), 2);
+    EXPECT_EQ(imageReads, 3);
+    EXPECT_EQ(supply.sent(QStringLiteral("SEEP")).size(), 1);
+    EXPECT_EQ(backups().size(), 1);
+    EXPECT_FALSE(st.AbortFlag);
 }
 
-TEST_F(BackupTest, UnwritableFolderMeansOneMessageAndTheCalibrationGoesOn)
+TEST_F(BackupTest, UnwritableFolderFailsTheStepAndNoBackupOverridesIt)
 {
     QFile blocker(backupDir()); // a file where the folder should be
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     st.AsFoundImage = supply.image();
     adjustOnce();
-    ASSERT_EQ(host.messages.size(), 1);
-    EXPECT_TRUE(host.messages[0].contains(backupDir()));
-    EXPECT_EQ(supply.sent(QStringLiteral("SEEP")).size(), 1);
+    ASSERT_EQ(host.questions.size(), 1);
+    EXPECT_TRUE(st.FailText.startsWith(QLatin1String("Backup failed: cannot create the folder ")))
+        << st.FailText.toStdString();
+    EXPECT_TRUE(supply.sent(QStringLiteral("SEEP")).isEmpty());
     EXPECT_FALSE(st.BackupWritten);
+
+    st.AbortFlag = false;
+    cal.backup().setSkipped(true);
+    adjustOnce();
+    adjustOnce();
+    EXPECT_EQ(host.messages, QStringList{"No backup of the supply's EEPROM is made (--no-backup)."});
+    EXPECT_EQ(host.questions.size(), 1);
+    EXPECT_EQ(supply.sent(QStringLiteral("SEEP")).size(), 2);
 }
 
 } // namespace

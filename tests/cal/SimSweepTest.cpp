@@ -1,95 +1,7 @@
-#include "cal/Calibrator.h"
-#include "cal/ModelTables.h"
-#include "core/BenchState.h"
-#include "core/BenchUi.h"
-#include "core/Numbers.h"
-#include "core/VirtualClock.h"
-#include "link/SupplyLink.h"
-#include "sim/InProcessSupply.h"
-#include "sim/SupplyModel.h"
-#include "tests/support/QtPrinters.h"
-#include "tests/support/RecordingHost.h"
-
-#include <QDir>
-#include <QFile>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "tests/cal/SimBench.h"
 
 namespace psucal::test {
 namespace {
-
-// One simulated unit on the bench, as the wizard finds it after identification.
-struct Bench {
-    explicit Bench(sim::SupplyConfig config) : model(config)
-    {
-        st.AbortFlag = false;
-        st.MaxV = config.ratingV;
-        st.SerialNo = config.serial;
-        ui.setModel(config.ratingV / 20 - 1);
-        for (int r = 0; r < 160; ++r)
-            found[r] = model.row(r);
-    }
-
-    // The display error at every cell the table adjusts, as the unit now shows it.
-    QStringList outside(const cal::Quantity& q, const cal::SweepTable& t)
-    {
-        QStringList out;
-        const bool voltage = q.letter == 'V';
-        for (int row = t.firstRow; row <= t.lastRow; ++row) {
-            for (int cell = 1; cell <= 4; ++cell) {
-                if (t.passedOver(row, cell))
-                    continue;
-                const bool top = t.atMaxV && *t.atMaxV == cal::CellRef{row, cell};
-                const double set = top ? st.MaxV : t.setPoint(row, cell);
-                link.SendCommand(QString::fromLatin1(q.command), num::Digits(set * q.frameScale, 3), 2, 0.1);
-                link.Delay(0.2);
-                const QString reply = link.SendCommand(QStringLiteral("GETD"), QString(), 12, 0.1);
-                const double shown = num::Leading(reply.mid(q.displayField, 4)) / q.displayDivisor;
-                const double error = num::RoundTo(shown - set, q.errorDecimals);
-                const double dn = voltage ? st.RigorDnV : st.RigorDnC;
-                const double up = voltage ? st.RigorUpV : st.RigorUpC;
-                if (error < dn - 1e-9 || error > up + 1e-9)
-                    out << num::Fixed(set, q.setDecimals);
-            }
-        }
-        return out;
-    }
-
-    // Cells the table passes over that no longer hold what the unit came with.
-    QStringList touchedPassedOver(const cal::SweepTable& t) const
-    {
-        QStringList out;
-        for (int row = t.firstRow; row <= t.lastRow; ++row)
-            for (int cell = 1; cell <= 4; ++cell)
-                if (t.passedOver(row, cell) && model.row(row).mid(2 * cell - 2, 2) != found[row].mid(2 * cell - 2, 2))
-                    out << QStringLiteral("%1/%2").arg(row).arg(cell);
-        return out;
-    }
-
-    VirtualClock clock;
-    RecordingHost host;
-    BenchUi ui{host};
-    BenchState st;
-    sim::SupplyModel model;
-    sim::InProcessSupply port{clock, model};
-    SupplyLink link{st, ui, clock, port};
-    QTemporaryDir dir;
-    Calibrator cal{st, ui, link, dir.path()};
-    QString found[160];
-};
-
-sim::SupplyConfig Unit(int volts, quint32 seed)
-{
-    sim::SupplyConfig c;
-    c.ratingV = volts;
-    c.seed = seed;
-    c.serial = QStringLiteral("SIM%1-%2").arg(volts).arg(seed);
-    return c;
-}
 
 class SimSweep : public ::testing::TestWithParam<std::tuple<int, quint32>> {};
 
@@ -119,16 +31,7 @@ TEST_P(SimSweep, WellBehavedUnitEndsInsideTheWindowEverywhere)
         EXPECT_EQ(b.model.row(r), b.found[r]) << r;
     EXPECT_TRUE(b.host.messages.isEmpty()) << b.host.messages.join(u'\n').toStdString();
 
-    // The backup holds the unit as it was found.
-    const QStringList files = QDir(b.dir.filePath(QStringLiteral("backups"))).entryList(QDir::Files);
-    ASSERT_EQ(files.size(), 1);
-    QFile f(QDir(b.dir.filePath(QStringLiteral("backups"))).filePath(files[0]));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromLatin1(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 161);
-    const QString& r60 = b.found[60];
-    EXPECT_EQ(lines[61],
-              QStringLiteral("060 %1 %2 %3 %4").arg(r60.mid(0, 2), r60.mid(2, 2), r60.mid(4, 2), r60.mid(6, 2)));
+    EXPECT_FALSE(b.cal.backup().writtenPath().isEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Units, SimSweep,
@@ -164,22 +67,6 @@ TEST(SimSweepOnce, ShortRowReadsLeaveTheEepromUntouched)
         EXPECT_EQ(b.model.row(r), b.found[r]) << r;
     EXPECT_FALSE(b.st.Unconverged.isEmpty());
     EXPECT_TRUE(b.st.Unconverged.first().startsWith(u'C'));
-}
-
-TEST(SimSweepOnce, OpenTerminalsStopTheCurrentSweepAtItsFirstPoint)
-{
-    sim::SupplyConfig config = Unit(40, 1);
-    config.terminals = sim::Terminals::Open;
-    Bench b(config);
-    b.ui.setCaption(QStringLiteral("WAIT..."));
-    b.cal.CalibrateCurrent();
-    EXPECT_TRUE(b.st.AbortFlag);
-    EXPECT_EQ(b.ui.caption(), QStringLiteral("NEXT  >"));
-    EXPECT_TRUE(b.ui.pcText().startsWith(QLatin1String("Warning !")));
-    EXPECT_EQ(b.st.CurRow, 110);
-    EXPECT_EQ(b.st.CurCell, 2);
-    EXPECT_TRUE(b.model.frames().filter(QStringLiteral("SEEP")).isEmpty());
-    EXPECT_NE(b.model.frames().last(), QStringLiteral("CURR00050")); // no closing step
 }
 
 } // namespace

@@ -47,30 +47,37 @@ protected:
     bool shorted = false;
 };
 
-TEST_F(SweepTest, VoltageSweepWalksEachModelsCells)
+TEST_F(SweepTest, EachSweepWalksEachModelsCells)
 {
+    const QStringList voltageOpening{"VOLT00010", "SOUT001", "VOLT00010", "GETD00"};
+    const QStringList currentOpening{"VOLT00050", "SOUT000", "CURR00100", "GETD00"};
     struct Case {
+        bool voltage;
         int model;
         QStringList points;
         int progressMax;
     } cases[] = {
-        {0, Points(10, 2, 97), 100},                           // 1.0 .. 20.2 V
-        {1, Points(10, 2, 198), 200},                          // 1.0 .. 40.4 V
-        {2, Points(10, 4, 148) << QStringLiteral("600"), 152}, // 1.0 .. 59.8 V, top cell at the rating
+        {true, 0, Points(10, 2, 97), 100},                           // 1.0 .. 20.2 V
+        {true, 1, Points(10, 2, 198), 200},                          // 1.0 .. 40.4 V
+        {true, 2, Points(10, 4, 148) << QStringLiteral("600"), 152}, // 1.0 .. 59.8 V, top cell at the rating
+        {false, 0, Points(8, 8, 124), 128},                          // 0.08 .. 9.92 A
+        {false, 1, Points(4, 4, 126), 128},                          // 0.04 .. 5.04 A
+        {false, 2, Points(4, 4, 85), 88},                            // 0.04 .. 3.40 A
     };
     for (const Case& c : cases) {
         supply.frames.clear();
         ui.setModel(c.model);
-        cal.CalibrateVoltage();
+        c.voltage ? cal.CalibrateVoltage() : cal.CalibrateCurrent();
 
         const QStringList sent = supply.sent();
         ASSERT_GE(sent.size(), 6);
-        EXPECT_EQ(sent.mid(0, 4), (QStringList{"VOLT00010", "SOUT001", "VOLT00010", "GETD00"}));
-        EXPECT_EQ(sent.mid(sent.size() - 2), (QStringList{"VOLT00050", "CURR00010"}));
-        // Opening 010 twice, closing 050 once.
-        QStringList points = pointFrames(QStringLiteral("VOLT"), 2);
+        EXPECT_EQ(sent.mid(0, 4), c.voltage ? voltageOpening : currentOpening);
+        const QStringList closing = c.voltage ? QStringList{"VOLT00050", "CURR00010"} : QStringList{"CURR00050"};
+        EXPECT_EQ(sent.mid(sent.size() - closing.size()), closing);
+        // Voltage: opening 010 twice, closing 050 once. Current: opening 100 once, closing 050.
+        QStringList points = pointFrames(QString::fromLatin1(c.voltage ? "VOLT" : "CURR"), c.voltage ? 2 : 1);
         points.removeLast();
-        EXPECT_EQ(points, c.points) << c.model;
+        EXPECT_EQ(points, c.points) << c.voltage << c.model;
         EXPECT_EQ(supply.sent(QStringLiteral("GETD")).size(), c.points.size() + 1);
         EXPECT_TRUE(supply.sent(QStringLiteral("SEEP")).isEmpty());
         EXPECT_EQ(ui.progressMax(), c.progressMax);
@@ -78,34 +85,6 @@ TEST_F(SweepTest, VoltageSweepWalksEachModelsCells)
         EXPECT_FALSE(ui.busy());
     }
     EXPECT_TRUE(host.messages.isEmpty());
-}
-
-TEST_F(SweepTest, CurrentSweepWalksEachModelsCells)
-{
-    struct Case {
-        int model;
-        QStringList points;
-        int progressMax;
-    } cases[] = {
-        {0, Points(8, 8, 124), 128}, // 0.08 .. 9.92 A
-        {1, Points(4, 4, 126), 128}, // 0.04 .. 5.04 A
-        {2, Points(4, 4, 85), 88},   // 0.04 .. 3.40 A
-    };
-    for (const Case& c : cases) {
-        supply.frames.clear();
-        ui.setModel(c.model);
-        cal.CalibrateCurrent();
-
-        const QStringList sent = supply.sent();
-        ASSERT_GE(sent.size(), 5);
-        EXPECT_EQ(sent.mid(0, 4), (QStringList{"VOLT00050", "SOUT000", "CURR00100", "GETD00"}));
-        EXPECT_EQ(sent.last(), QStringLiteral("CURR00050"));
-        QStringList points = pointFrames(QStringLiteral("CURR"), 1);
-        points.removeLast();
-        EXPECT_EQ(points, c.points) << c.model;
-        EXPECT_EQ(ui.progressValue(), c.progressMax);
-        EXPECT_EQ(ui.progressMax(), c.progressMax);
-    }
 }
 
 TEST_F(SweepTest, WithoutAModelNoCellIsAdjustedButTheSweepCloses)

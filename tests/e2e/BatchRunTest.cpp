@@ -38,16 +38,23 @@ struct BatchResult {
     QStringList trace;
 };
 
-BatchResult RunBatch(const QString& port, const QString& dir)
+// Runs psucal to its end, or until its output shows `stopAt` (then it is told to stop, as by
+// Ctrl-C: what would have gone wrong has by then gone wrong).
+BatchResult RunBatch(const QString& port, const QString& dir, const QString& stopAt = QString())
 {
     QProcess p;
     p.setWorkingDirectory(dir);
     p.start(PSUCAL_PATH, {"--batch", "--yes", "--supply-port", port, "--trace", dir + "/trace.txt"});
     p.closeWriteChannel();
-    p.waitForFinished(120000);
     BatchResult r;
+    while (p.state() != QProcess::NotRunning && p.waitForReadyRead(120000)) {
+        r.out += QString::fromLocal8Bit(p.readAllStandardOutput());
+        if (!stopAt.isEmpty() && r.out.contains(stopAt))
+            p.terminate();
+    }
+    p.waitForFinished(120000);
     r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.out += QString::fromLocal8Bit(p.readAllStandardOutput());
     QFile t(dir + "/trace.txt");
     if (t.open(QIODevice::ReadOnly))
         r.trace = QString::fromLatin1(t.readAll()).split('\n', Qt::SkipEmptyParts);
@@ -80,6 +87,36 @@ std::map<int, QString> ReadRows(const QString& path, const QRegularExpression& l
     return rows;
 }
 
+// The backup holds the unit as found; every row write changes one cell of what the row held;
+// the simulator ends with the rows as written last, and every other row as found.
+void ExpectOnlyAdjustedCellsWritten(const QString& dir, const QStringList& sent)
+{
+    const QStringList backups = QDir(dir + "/backups").entryList({"*.txt"}, QDir::Files);
+    ASSERT_EQ(backups.size(), 1);
+    const QRegularExpression rowLine("^(\\d{3}) ((?:[0-?]{2} ){3}[0-?]{2})$");
+    const auto asFound = ReadRows(dir + "/backups/" + backups[0], rowLine);
+    ASSERT_EQ(asFound.size(), 160u);
+
+    std::map<int, QString> written;
+    for (const QString& f : sent) {
+        if (!f.startsWith("SEEP00"))
+            continue;
+        const int row = f.mid(6, 3).toInt();
+        const QString before = written.count(row) ? written[row] : asFound.at(row);
+        written[row] = f.mid(9, 8);
+        int changed = 0;
+        for (int cell = 0; cell < 4; ++cell)
+            changed += written[row].mid(2 * cell, 2) != before.mid(2 * cell, 2);
+        EXPECT_LE(changed, 1) << f.toStdString() << " over " << before.toStdString();
+    }
+    const auto final = ReadRows(dir + "/eeprom.txt", rowLine);
+    ASSERT_EQ(final.size(), 160u);
+    for (const auto& [row, cells] : final) {
+        const auto w = written.find(row);
+        EXPECT_EQ(cells, w != written.end() ? w->second : asFound.at(row)) << "row " << row;
+    }
+}
+
 } // namespace
 
 TEST(BatchRun, SilentSupplyEndsWithStatusTwoAndTheConnectionPage)
@@ -110,25 +147,33 @@ TEST(BatchRun, SupplyVanishingMidSweepIsReportedAndTheEepromMatchesTheTrace)
     ASSERT_GE(sent.size(), 4);
     EXPECT_EQ(sent.mid(0, 3), (QStringList{"SESS00\\r", "GMAX00\\r", "GEEP00\\r"}));
 
-    // The backup holds the unit as found: the whole-image reply of start-up, row by row.
-    const QStringList backups = QDir(dir.filePath("backups")).entryList({"*.txt"}, QDir::Files);
-    ASSERT_EQ(backups.size(), 1);
-    EXPECT_TRUE(backups[0].startsWith("SIM200003_"));
-    const auto asFound = ReadRows(dir.filePath("backups/" + backups[0]),
-                                  QRegularExpression("^(\\d{3}) ((?:[0-?]{2} ){3}[0-?]{2})$"));
-    EXPECT_EQ(asFound.size(), 160u);
+    ExpectOnlyAdjustedCellsWritten(dir.path(), sent);
+}
 
-    // Every row written holds, in the simulator, the last value psucal wrote to it; every other
-    // row is as found.
-    std::map<int, QString> written;
-    for (const QString& f : sent)
-        if (f.startsWith("SEEP00"))
-            written[f.mid(6, 3).toInt()] = f.mid(9, 8);
-    EXPECT_FALSE(written.empty());
-    const auto final = ReadRows(dir.filePath("eeprom.txt"), QRegularExpression("^(\\d{3}) ([0-?]{8})$"));
-    ASSERT_EQ(final.size(), 160u);
-    for (const auto& [row, cells] : final) {
-        const auto w = written.find(row);
-        EXPECT_EQ(cells, w != written.end() ? w->second : asFound.at(row)) << "row " << row;
-    }
+TEST(BatchRun, LateDisplayReplyFailsTheStepWithoutWritingOtherCells)
+{
+    // The third display read is the first one after a row write; its reply comes 0.2 s late.
+    QTemporaryDir dir;
+    Sim sim({"--model", "20", "--seed", "2", "--fault", "GETD:late=0.2:nth=3"}, dir.filePath("eeprom.txt"));
+    ASSERT_FALSE(sim.port.isEmpty());
+    const BatchResult r = RunBatch(sim.port, dir.path(), "Short output terminals");
+    EXPECT_TRUE(r.out.contains("Voltage Recalibration Failed")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Cal.V failed !")) << r.out.toStdString();
+    const QStringList sent = Sent(r.trace);
+    EXPECT_EQ(sent.filter("SEEP").size(), 1);
+    ExpectOnlyAdjustedCellsWritten(dir.path(), sent);
+}
+
+TEST(BatchRun, BackupThatCannotBeWrittenStopsEveryWriteAndSaysWhy)
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath("backups")); // a file where the folder should be
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Sim sim({"--model", "20", "--seed", "2"}, dir.filePath("eeprom.txt"));
+    ASSERT_FALSE(sim.port.isEmpty());
+    const BatchResult r = RunBatch(sim.port, dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.contains("Backup failed: cannot create the folder")) << r.out.toStdString();
+    EXPECT_TRUE(Sent(r.trace).filter("SEEP").isEmpty());
 }

@@ -6,30 +6,21 @@ using namespace psucal::sim;
 using psucal::sim::test::Ask;
 using psucal::sim::test::Unit;
 
-TEST(FaultRule, ParsesTheTextForm)
+TEST(FaultRule, ParsesTheTextFormAndRejectsMalformedTextWithAReason)
 {
-    auto rule = FaultRule::Parse(QStringLiteral("GETD:silence:nth=3"));
-    ASSERT_TRUE(rule);
-    EXPECT_EQ(rule->word, "GETD");
-    EXPECT_EQ(rule->kind, FaultRule::Kind::Silence);
-    EXPECT_EQ(rule->when, FaultRule::When::Nth);
-    EXPECT_EQ(rule->n, 3);
-
-    rule = FaultRule::Parse(QStringLiteral("*:vanish=2.5:from=120"));
+    auto rule = FaultRule::Parse(QStringLiteral("*:vanish=2.5:from=120"));
     ASSERT_TRUE(rule);
     EXPECT_TRUE(rule->word.isEmpty());
     EXPECT_EQ(rule->kind, FaultRule::Kind::Vanish);
     EXPECT_DOUBLE_EQ(rule->value, 2.5);
     EXPECT_EQ(rule->when, FaultRule::When::From);
+    EXPECT_EQ(rule->n, 120);
 
     rule = FaultRule::Parse(QStringLiteral("GEEP:shortrow"));
     ASSERT_TRUE(rule);
     EXPECT_EQ(rule->value, 5);
     EXPECT_EQ(rule->when, FaultRule::When::Every);
-}
 
-TEST(FaultRule, RejectsMalformedTextWithAReason)
-{
     for (const char* bad :
          {"GETD", "GETD:melt", "GETD:late", "GETD:garbage=3", "GETD:silence:nth=0", "GETD:silence:sometimes",
           "GE:silence", "GETD:truncate=-1", "GETD:late=x", "GETD:silence:nth=1:extra"}) {
@@ -39,56 +30,57 @@ TEST(FaultRule, RejectsMalformedTextWithAReason)
     }
 }
 
-TEST(FaultPlan, CountsOnlyFramesOfItsWord)
+TEST(FaultPlan, CountsOnlyFramesOfItsWordOrDataPrefix)
 {
     SupplyModel m(Unit(40));
     ASSERT_TRUE(m.faults().add(QStringLiteral("GETD:silence:nth=2")));
     ASSERT_TRUE(m.faults().add(QStringLiteral("VOLT:truncate=1:from=2")));
-    EXPECT_EQ(Ask(m, "GETD").size(), 12);
-    EXPECT_EQ(Ask(m, "VOLT", "010"), "OK");
-    EXPECT_EQ(Ask(m, "GETD"), "");
-    EXPECT_EQ(Ask(m, "VOLT", "010"), "O");
-    EXPECT_EQ(Ask(m, "GETD").size(), 12);
-    EXPECT_EQ(Ask(m, "VOLT", "010"), "O");
-}
-
-TEST(FaultPlan, WordMayNameTheStartOfTheData)
-{
-    SupplyModel m(Unit(40));
-    m.faults().add(QStringLiteral("SEEP156:lost"));
-    m.faults().add(QStringLiteral("GEEP:shortrow=3"));
-    EXPECT_EQ(Ask(m, "SEEP",
-                  "156"
-                  "12345678"),
-              "");
-    EXPECT_EQ(Ask(m, "SEEP",
-                  "157"
-                  "12345678"),
-              "OK\r");
-    EXPECT_NE(m.row(156), "12345678");
+    ASSERT_TRUE(m.faults().add(QStringLiteral("SEEP156:lost")));
+    ASSERT_TRUE(m.faults().add(QStringLiteral("GEEP:shortrow=3")));
+    struct Exchange {
+        QByteArray frame;
+        QByteArray reply;
+        int size = -1; // when only the length matters
+    } exchanges[] = {
+        {"GETD", "", 12},
+        {"VOLT010", "OK"},
+        {"GETD", ""},
+        {"VOLT010", "O"},
+        {"GETD", "", 12},
+        {"VOLT010", "O"},
+        {"SEEP15612345678", ""},
+        {"SEEP15712345678", "OK\r"},
+        {"GEEP157", "123"},
+        {"GEEP", "", 1443},
+    };
+    for (const Exchange& e : exchanges) {
+        const QByteArray reply = Ask(m, e.frame.left(4), e.frame.mid(4));
+        if (e.size >= 0)
+            EXPECT_EQ(reply.size(), e.size) << e.frame.constData();
+        else
+            EXPECT_EQ(reply, e.reply) << e.frame.constData();
+    }
+    EXPECT_NE(m.row(156), "12345678"); // a lost frame does nothing
     EXPECT_EQ(m.row(157), "12345678");
-    EXPECT_EQ(Ask(m, "GEEP", "157"), "123");
-    EXPECT_EQ(Ask(m, "GEEP").size(), 1443); // the whole image is no row read
 }
 
 TEST(FaultPlan, EachKindAltersTheAnswerAsNamed)
 {
-    auto apply = [](const char* rule, const QByteArray& command, const QByteArray& data = {}) {
+    auto apply = [](const char* rule, const QByteArray& command) {
         SupplyModel m(Unit(40));
         m.faults().add(QString::fromLatin1(rule));
-        const QList<Answer> a = m.receive(command + "00" + data + '\r');
-        return a.value(0);
+        return m.receive(command + "00\r").value(0);
     };
-    EXPECT_EQ(apply("GMAX:silence", "GMAX").bytes, "");
-    EXPECT_EQ(apply("GMAX:truncate=4", "GMAX").bytes, "4005");
-    EXPECT_EQ(apply("GMAX:dropchar", "GMAX").bytes, "400500OK"); // the middle character
-    EXPECT_EQ(apply("GMAX:dropchar=1", "GMAX").bytes, "005000OK");
-    EXPECT_EQ(apply("GMAX:nondigits", "GMAX").bytes, "eaafaaaOK");
-
-    const QByteArray garbage = apply("GETD:garbage", "GETD").bytes;
-    ASSERT_EQ(garbage.size(), 12);
-    for (char c : garbage)
-        EXPECT_FALSE(c >= '0' && c <= '?') << c;
+    const std::pair<const char*, QByteArray> cases[] = {
+        {"GMAX:silence", ""},
+        {"GMAX:truncate=4", "4005"},
+        {"GMAX:dropchar", "400500OK"},
+        {"GMAX:dropchar=1", "005000OK"},
+        {"GMAX:nondigits", "eaafaaaOK"},
+        {"GMAX:garbage", "#x@z!&Kq%"},
+    };
+    for (const auto& [rule, bytes] : cases)
+        EXPECT_EQ(apply(rule, "GMAX").bytes, bytes) << rule;
 
     const Answer late = apply("*:late=0.5", "SESS");
     EXPECT_EQ(late.bytes, "OK\r");

@@ -54,46 +54,6 @@ TEST(InProcessSupply, ReplyArrivesAfterWireTimeAndTurnaround)
     EXPECT_EQ(b.wakes, 9);
 }
 
-TEST(InProcessSupply, WholeImageTakesAboutOneAndAHalfSeconds)
-{
-    Bench b;
-    b.port.write("GEEP00\r");
-    const bool all = b.clock.waitUntil(2.0, [&] { return b.port.bytesAvailable() >= 1443; });
-    EXPECT_TRUE(all);
-    EXPECT_NEAR(b.clock.now(), 7 * Char + 0.001 + 1443 * Char, 1e-9);
-    EXPECT_GT(b.clock.now(), 1.5);
-}
-
-TEST(InProcessSupply, DiscardKeepsRepliesStillOnTheWire)
-{
-    Bench b;
-    b.port.write("GEEP00\r");
-    b.clock.advanceTo(0.5);
-    EXPECT_GT(b.port.bytesAvailable(), 400);
-    b.port.discard();
-    EXPECT_EQ(b.port.bytesAvailable(), 0);
-    b.clock.advanceTo(2.0);
-    const QByteArray rest = b.port.readAll();
-    EXPECT_GT(rest.size(), 900);
-    EXPECT_TRUE(rest.endsWith("OK\r"));
-}
-
-TEST(InProcessSupply, TimingFaultsShowOnTheWire)
-{
-    Bench b;
-    b.model.faults().add(QStringLiteral("GETD:silence:nth=1"));
-    b.model.faults().add(QStringLiteral("GMAX:late=0.5"));
-    b.model.faults().add(QStringLiteral("GEEP:shortrow:nth=1"));
-    EXPECT_EQ(b.exchange("GETD00\r", 1.0), "");
-    EXPECT_EQ(b.exchange("GETD00\r", 0.1).size(), 12);
-    EXPECT_EQ(b.exchange("GMAX00\r", 0.5), "");
-    EXPECT_EQ(b.port.readAll(), "");
-    b.clock.advanceTo(b.clock.now() + 0.1);
-    EXPECT_EQ(b.port.readAll(), "4005000OK");
-    EXPECT_EQ(b.exchange("GEEP00100\r", 0.1).size(), 5);
-    EXPECT_EQ(b.exchange("GEEP00100\r", 0.1).size(), 8);
-}
-
 TEST(InProcessSupply, VanishedPortFailsUntilItComesBack)
 {
     Bench b;
@@ -109,37 +69,6 @@ TEST(InProcessSupply, VanishedPortFailsUntilItComesBack)
     b.clock.advanceTo(b.clock.now() + 3.0);
     EXPECT_TRUE(b.port.open());
     EXPECT_EQ(b.exchange("GMAX00\r", 0.1), "4005000OK");
-
-    b.port.vanish();
-    b.clock.advanceTo(b.clock.now() + 100);
-    EXPECT_FALSE(b.port.open());
-    b.port.restore();
-    EXPECT_TRUE(b.port.open());
-}
-
-TEST(InProcessSupply, OnlyPresentPortsOpen)
-{
-    Bench b;
-    b.port.close();
-    b.port.setPresentPorts({QStringLiteral("COM1"), QStringLiteral("/dev/ttyUSB0")});
-    b.port.setPortName(QStringLiteral("COM3"));
-    EXPECT_FALSE(b.port.open());
-    EXPECT_FALSE(b.port.write("SESS00\r"));
-    b.port.setPortName(QStringLiteral("/dev/ttyUSB0"));
-    EXPECT_TRUE(b.port.open());
-}
-
-TEST(InProcessSupply, ClosedPortReceivesNothing)
-{
-    Bench b;
-    b.port.write("GEEP00\r");
-    b.clock.advanceTo(0.2);
-    b.port.close();
-    b.clock.advanceTo(0.4);
-    EXPECT_EQ(b.port.bytesAvailable(), 0);
-    ASSERT_TRUE(b.port.open());
-    b.clock.advanceTo(2.0);
-    EXPECT_LT(b.port.bytesAvailable(), 1443 - 300);
 }
 
 TEST(InProcessSupply, RepliesInFlightOutliveThePort)

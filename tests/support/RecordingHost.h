@@ -24,9 +24,17 @@ public:
     int textWidth(const QString& text, FontStyle) const override { return CharWidth * static_cast<int>(text.size()); }
     void uiChanged() override { ++changes; }
     void messageBox(const QString& text) override { messages << text; }
+    // Answers Retry `retries` times, then Cancel.
+    bool askRetry(const QString& text) override
+    {
+        questions << text;
+        return retries-- > 0;
+    }
     [[noreturn]] void endProgram(int status) override { throw ProgramEnded(status); }
 
     QStringList messages;
+    QStringList questions;
+    int retries = 0;
     int changes = 0;
 };
 
