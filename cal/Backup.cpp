@@ -2,6 +2,7 @@
 
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
+#include "core/NewFile.h"
 #include "core/Numbers.h"
 #include "link/Nibble.h"
 #include "link/SupplyLink.h"
@@ -52,17 +53,7 @@ void Backup::BeforeFirstWrite()
 
 QString Backup::SafeSerial(const QString& serial)
 {
-    if (serial.isEmpty())
-        return QStringLiteral("unknown");
-    QString out = serial;
-    for (QChar& c : out) {
-        const char16_t u = c.unicode();
-        const bool keep =
-            (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u'-' || u == u'_';
-        if (!keep)
-            c = u'_';
-    }
-    return out;
+    return files::SafeName(serial);
 }
 
 bool Backup::ImageComplete(const QString& image)
