@@ -2,6 +2,7 @@
 
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
+#include "core/NewFile.h"
 #include "link/EepromImage.h"
 #include "link/SupplyLink.h"
 
@@ -9,10 +10,6 @@
 #include <QFile>
 
 namespace psucal {
-
-namespace {
-constexpr int MaxSuffix = 100;
-} // namespace
 
 Backup::Backup(BenchState& state, BenchUi& ui, SupplyLink& link, QString programDir)
     : st_(state), ui_(ui), link_(link), dir_(std::move(programDir)), now_([] { return QDateTime::currentDateTime(); })
@@ -61,28 +58,12 @@ QString Backup::attempt()
 
 QString Backup::SafeSerial(const QString& serial)
 {
-    if (serial.isEmpty())
-        return QStringLiteral("unknown");
-    QString out = serial;
-    for (QChar& c : out) {
-        const char16_t u = c.unicode();
-        const bool keep =
-            (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || (u >= u'0' && u <= u'9') || u == u'-' || u == u'_';
-        if (!keep)
-            c = u'_';
-    }
-    return out;
+    return files::SafeName(serial);
 }
 
 QString Backup::Write(const QString& programDir, const QString& serial, const QString& image, const QDateTime& when,
                       QString* error)
 {
-    const QString folder = QDir(programDir).filePath(QStringLiteral("backups"));
-    if (!QDir().mkpath(folder)) {
-        *error = QStringLiteral("cannot create the folder %1").arg(folder);
-        return QString();
-    }
-
     QByteArray text = QStringLiteral("# psucal as-found EEPROM image, serial %1, read %2\n")
                           .arg(serial.isEmpty() ? QStringLiteral("unknown") : serial,
                                when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
@@ -90,28 +71,18 @@ QString Backup::Write(const QString& programDir, const QString& serial, const QS
     for (int row = 0; row < image::Rows; ++row)
         text += image::RowLine(row, image::Row(image, row)).toLatin1() + '\n';
 
+    QFile file;
     const QString stem = SafeSerial(serial) + u'_' + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    for (int n = 1; n <= MaxSuffix; ++n) {
-        const QString name = n == 1 ? stem + QStringLiteral(".txt") : QStringLiteral("%1-%2.txt").arg(stem).arg(n);
-        const QString path = QDir(folder).filePath(name);
-        QFile file(path);
-        // NewOnly fails on an existing file, so an earlier backup is never replaced.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (file.exists())
-                continue;
-            *error = QStringLiteral("cannot write %1 (%2)").arg(path, file.errorString());
-            return QString();
-        }
-        if (file.write(text) != text.size() || !file.flush()) {
-            *error = QStringLiteral("cannot write %1 (%2)").arg(path, file.errorString());
-            file.close();
-            file.remove();
-            return QString();
-        }
-        return path;
+    if (!files::CreateNew(file, QDir(programDir).filePath(QStringLiteral("backups")), stem, QStringLiteral(".txt"),
+                          error))
+        return QString();
+    if (file.write(text) != text.size() || !file.flush()) {
+        *error = QStringLiteral("cannot write %1 (%2)").arg(file.fileName(), file.errorString());
+        file.close();
+        file.remove();
+        return QString();
     }
-    *error = QStringLiteral("too many backups named %1 already").arg(stem);
-    return QString();
+    return file.fileName();
 }
 
 } // namespace psucal

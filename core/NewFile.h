@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+// Files the program writes for people to keep (backups, reports): named after the unit and the
+// moment, and never written over.
+namespace psucal::files {
+
+// A serial number fit for a file name: letters, digits, "-" and "_" stay, anything else becomes
+// "_", and an empty serial reads "unknown".
+QString SafeName(const QString& serial);
+
+// Creates and opens for writing `folder`/`stem``extension`, or `stem`-2, -3 ... when that name is
+// taken; the folder is made when missing. False with the reason in `error` when no new file
+// could be made.
+bool CreateNew(QFile& file, const QString& folder, const QString& stem, const QString& extension, QString* error);
+
+} // namespace psucal::files

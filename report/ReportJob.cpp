@@ -1,0 +1,30 @@
+#include "report/ReportJob.h"
+
+#include "report/ReportData.h"
+#include "report/ReportOutput.h"
+#include "report/ReportStore.h"
+
+namespace psucal {
+
+ReportJob::Outcome ReportJob::PrintReport(QSqlDatabase& db, const ReportData& data, const QString& programDir,
+                                          const QDateTime& when, bool toPrinter, const QString& printerName)
+{
+    Outcome out;
+    out.stored = ReportStore::SaveReport(db, data, &out.error);
+    if (!out.stored)
+        return out;
+
+    QString why;
+    out.pdfPath = ReportOutput::WritePdf(programDir, data, when, &why);
+    if (out.pdfPath.isEmpty())
+        out.error = QStringLiteral("The report could not be filed as PDF: %1.").arg(why);
+
+    if (toPrinter && !ReportOutput::Print(data, &why, printerName)) {
+        out.printerError = QStringLiteral("The report was not printed: %1.").arg(why);
+        if (!out.pdfPath.isEmpty())
+            out.printerError += QStringLiteral(" It is filed as %1.").arg(out.pdfPath);
+    }
+    return out;
+}
+
+} // namespace psucal

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlRecord>
+#include <QString>
+
+#include <array>
+
+namespace psucal {
+
+struct ReportData;
+
+// The records behind every printed report, in table `report` of the results database: one
+// record per test spot of a unit, the header facts repeated in each. A unit's records are
+// replaced as a whole by its next report.
+class ReportStore {
+public:
+    struct Field {
+        const char* name;
+        int size;          // characters at most
+        const char* label; // how the operator knows the value
+    };
+    static const std::array<Field, 15> Fields;
+
+    // Creates the table and its index on SN when they are missing.
+    static bool EnsureTable(QSqlDatabase& db, QString* error);
+
+    // Replaces the unit's records by one per spot row of the voltage grid. All values are checked
+    // against their field sizes first, and the delete and the inserts share one transaction, so
+    // on any failure the earlier records stay and `error` says why.
+    static bool SaveReport(QSqlDatabase& db, const ReportData& data, QString* error);
+
+    // The records of one serial number in spot order.
+    static QList<QSqlRecord> Records(QSqlDatabase& db, const QString& serial, QString* error);
+};
+
+} // namespace psucal

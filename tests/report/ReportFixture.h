@@ -1,0 +1,93 @@
+#pragma once
+
+#include "report/ReportCanvas.h"
+#include "report/ReportData.h"
+#include "tests/support/QtPrinters.h"
+
+#include <QList>
+
+namespace psucal::test {
+
+// Grids whose values say where they came from: voltage spot k is set to k V, displays k.0k and
+// outputs k.1k; current spot k is set to k/100 A, displays and outputs 0.k1 and 0.k2 (k as 2 digits).
+struct Report {
+    SpotGrid voltage{false};
+    SpotGrid current{true};
+    ReportData data{voltage, current};
+
+    explicit Report(int spots, const QString& serial = QStringLiteral("SN100"))
+    {
+        for (int k = 1; k <= spots; ++k) {
+            const QString v[4] = {QString::number(k), QStringLiteral("%1.0").arg(k),
+                                  QStringLiteral("%1.0%2").arg(k).arg(k % 10),
+                                  QStringLiteral("%1.1%2").arg(k).arg(k % 10)};
+            const QString kk = QStringLiteral("%1").arg(k, 2, 10, QLatin1Char('0'));
+            const QString c[4] = {v[0], QStringLiteral("0.") + kk, QStringLiteral("0.") + kk + u'1',
+                                  QStringLiteral("0.") + kk + u'2'};
+            for (int col = 0; col < 4; ++col) {
+                voltage.setText(k + 1, col, v[col]);
+                current.setText(k + 1, col, c[col]);
+            }
+        }
+        data.ClientModel = QStringLiteral("PSU-40");
+        data.SerialNo = serial;
+        data.MaxV = 40;
+        data.MaxI = 5;
+        data.ModelIndex = 1;
+        data.EquipmentText = QStringLiteral("HP 34401A");
+        data.AmbientTemp = QStringLiteral("23");
+        data.TestedBy = QStringLiteral("QA-017");
+        data.StartDate = QDate(2026, 3, 14);
+        data.AllPass = true;
+        data.SpotCount = spots;
+    }
+};
+
+// Keeps what was drawn, in millimetres; a character is 1 mm wide at 9 pt.
+class RecordingCanvas : public ReportCanvas {
+public:
+    struct Text {
+        int page;
+        double x, y;
+        QString text;
+        TextStyle style;
+    };
+    struct Line {
+        int page;
+        QLineF line; // a rectangle is kept as its diagonal
+        Stroke stroke;
+        bool rect;
+    };
+    QList<Text> texts;
+    QList<Line> lines;
+    int page = 1;
+
+    QSizeF pageSize() const override { return {210, 297}; }
+    double textWidth(const QString& t, const TextStyle& s) const override { return t.size() * s.points / 9.0; }
+    double textHeight(const TextStyle& s) const override { return s.points * 0.4; }
+    void text(double x, double y, const QString& t, const TextStyle& s) override { texts.append({page, x, y, t, s}); }
+    void line(const QLineF& l, const Stroke& s) override { lines.append({page, l, s, false}); }
+    void rect(const QRectF& r, const Stroke& s) override
+    {
+        lines.append({page, QLineF(r.topLeft(), r.bottomRight()), s, true});
+    }
+    bool newPage() override { return ++page; }
+
+    const Text* find(const QString& t, int onPage = 1) const
+    {
+        for (const Text& x : texts)
+            if (x.text == t && x.page == onPage)
+                return &x;
+        return nullptr;
+    }
+    QList<QRectF> rects(int onPage) const
+    {
+        QList<QRectF> out;
+        for (const Line& l : lines)
+            if (l.rect && l.page == onPage)
+                out << QRectF(l.line.p1(), l.line.p2());
+        return out;
+    }
+};
+
+} // namespace psucal::test
