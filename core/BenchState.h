@@ -45,6 +45,19 @@ struct BenchState {
 
     QDate StartDate;
 
+    // Verification (run modes 0-2): the meter has delivered a reading since start (the results
+    // view is open, five readings per spot); the passes' verdicts.
+    bool MeterSeen = false;
+    bool VoltPass = false;
+    bool CurrPass = false;
+    bool AllPass = false;
+
+    // Report header facts, copied from the boxes TxtH(0..3).
+    QString ClientModel;
+    QString EquipmentText;
+    QString AmbientTemp;
+    QString TestedBy;
+
     // As-found EEPROM image from the last whole-image read (1443 characters), kept so that
     // it can be backed up before anything is written to the supply.
     QString AsFoundImage;

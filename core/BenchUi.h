@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/FullWindowUi.h"
 #include "core/WizardCaption.h"
 
 #include <QString>
@@ -32,6 +33,15 @@ public:
     virtual bool askRetry(const QString& text) = 0;
     // Ends the program at once; does not return.
     [[noreturn]] virtual void endProgram(int status) = 0;
+
+    // The full window's grids and charts; front ends without them ignore these.
+    // A spot row was written (row -1: the grid was rebuilt).
+    virtual void gridChanged(bool /*current*/, int /*row*/) {}
+    // Bring a spot row into view.
+    virtual void scrollGrid(bool /*current*/, int /*row*/) {}
+    virtual void redrawChart(bool /*current*/) {}
+    // The meter has delivered: maximise the window and lay out grids and charts (MeterSeen is set).
+    virtual void showResultsView() {}
 };
 
 // The controls the procedures drive, as plain data. Front ends show it; tests read it.
@@ -87,6 +97,16 @@ public:
     void setPortSelectable(bool on);
     bool portSelectable() const { return portSelectable_; }
 
+    // The full window of run modes 0-2: change it in place, then call fullChanged() so that the
+    // window follows.
+    const FullWindowUi& full() const { return full_; }
+    FullWindowUi& full() { return full_; }
+    void fullChanged() { changed(); }
+    void gridChanged(bool current, int row) { host_.gridChanged(current, row); }
+    void scrollGrid(bool current, int row) { host_.scrollGrid(current, row); }
+    void redrawChart(bool current) { host_.redrawChart(current); }
+    void showResultsView() { host_.showResultsView(); }
+
     void messageBox(const QString& text) { host_.messageBox(text); }
     bool askRetry(const QString& text) { return host_.askRetry(text); }
     [[noreturn]] void endProgram(int status);
@@ -107,6 +127,7 @@ private:
     int model_ = -1;
     QString serialBox_ = QStringLiteral("88888888");
     bool portSelectable_ = true;
+    FullWindowUi full_;
 };
 
 } // namespace psucal
