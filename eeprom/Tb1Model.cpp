@@ -1,7 +1,10 @@
 #include "eeprom/Tb1Model.h"
 
 #include "db/Database.h"
+#include "eeprom/ImageRows.h"
 #include "link/Nibble.h"
+
+#include <QColor>
 
 namespace psucal {
 
@@ -20,6 +23,15 @@ Qt::ItemFlags Tb1Model::flags(const QModelIndex& index) const
 {
     const Qt::ItemFlags f = QSqlTableModel::flags(index);
     return index.column() == 0 ? f & ~Qt::ItemIsEditable : f;
+}
+
+QVariant Tb1Model::data(const QModelIndex& index, int role) const
+{
+    if (role == Qt::TextAlignmentRole)
+        return Qt::AlignCenter;
+    if (role == Qt::ForegroundRole && !eeprom::Writable(QSqlTableModel::data(this->index(index.row(), 0)).toInt()))
+        return QColor(Qt::gray);
+    return QSqlTableModel::data(index, role);
 }
 
 bool Tb1Model::setData(const QModelIndex& index, const QVariant& value, int role)

@@ -12,6 +12,8 @@ public:
     explicit Tb1Model(QSqlDatabase db, QObject* parent = nullptr);
 
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Cells centred; the rows the editor never writes in grey.
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
     // The model row showing EEPROM row `id`; -1 when it is not shown.
