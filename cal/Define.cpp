@@ -34,6 +34,7 @@ Define::Define(BenchState& state, BenchUi& ui, SupplyLink& link) : st_(state), u
 bool Define::Run()
 {
     st_.AbortFlag = false;
+    st_.FailText.clear();
     reason_.clear();
     WriteSerialNumber();
     if (!st_.AbortFlag)

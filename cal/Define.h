@@ -22,7 +22,7 @@ public:
     // IdentifySupply of the wizard, run with selector 2 once the base data is in.
     void setIdentify(std::function<void(int)> identify) { identify_ = std::move(identify); }
 
-    // The Define page's procedure: AbortFlag cleared, the serial number, then the base data
+    // The Define page's procedure: AbortFlag and FailText cleared, the serial number, then the base data
     // when AbortFlag is still clear. A failure leaves AbortFlag raised and FailText
     // "Define failed !", and shows the one message box the page gets (the reason under it).
     // A Stop (AbortFlag raised from outside) ends it without a message. True on success.
