@@ -28,7 +28,6 @@ struct DefineBench {
         });
     }
     QStringList seep() const { return model.frames().filter(QRegularExpression("^SEEP")); }
-    void fault(const char* rule) { ASSERT_TRUE(model.faults().add(QString::fromLatin1(rule))); }
 
     VirtualClock clock;
     sim::SupplyModel model;
@@ -60,17 +59,12 @@ TEST(Define, WritesTheSerialNumberAndEachModelsBaseDataFrameByFrame)
         DefineBench b(20 * (m + 1));
         EXPECT_TRUE(b.define.Run()) << b.host.messages.join('|').toStdString();
         EXPECT_EQ(b.seep(), serial + base[m]);
-        EXPECT_EQ(b.model.eeprom().serial(), "SN123456");
         for (const QString& f : base[m])
             EXPECT_EQ(b.model.row(f.mid(6, 3).toInt()), f.mid(9));
         EXPECT_EQ(b.model.row(6), "00000000");
-        EXPECT_EQ(b.st.SerialNo, "SN123456");
-        EXPECT_FALSE(b.st.AbortFlag);
-        EXPECT_TRUE(b.st.FailText.isEmpty());
         EXPECT_TRUE(b.host.messages.isEmpty());
         EXPECT_EQ(b.identified, QList<int>({2}));
-        EXPECT_EQ(b.progressAtIdentify, 7);
-        EXPECT_EQ(b.ui.progressMax(), 8);
+        EXPECT_EQ(b.progressAtIdentify, 7); // of 8
         EXPECT_EQ(b.ui.status(2), " Voltage (Output terminals must be open)");
     }
 }
@@ -81,23 +75,14 @@ TEST(Define, TheSerialKeepsInnerBlanksAndRefusesWhatCannotReadBack)
     EXPECT_TRUE(b.define.Run());
     EXPECT_EQ(b.seep().mid(0, 2), QStringList({"SEEP0015641422043", "SEEP0015744450000"}));
 
-    struct Case {
-        QString serial;
-        const char* reason;
-    };
-    const Case refused[] = {{"   ", "S/N = ?"},
-                            {"12345678901234567", "at most 16"},
-                            {QString("SN") + QChar(0xE9), "printable"},
-                            {"SN\x01", "printable"}};
-    for (const Case& c : refused) {
-        SCOPED_TRACE(c.reason);
-        DefineBench r(40, c.serial);
+    const QString refused[] = {"   ", "12345678901234567", QString("SN") + QChar(0xE9), "SN\x01"};
+    for (const QString& serial : refused) {
+        DefineBench r(40, serial);
         EXPECT_FALSE(r.define.Run());
         EXPECT_TRUE(r.model.frames().isEmpty());
         EXPECT_EQ(r.st.FailText, "Define failed !");
         ASSERT_EQ(r.host.messages.size(), 1);
-        EXPECT_TRUE(r.host.messages[0].startsWith("Define failed !\nS/N = ?"));
-        EXPECT_TRUE(r.host.messages[0].contains(c.reason)) << r.host.messages[0].toStdString();
+        EXPECT_TRUE(r.host.messages[0].startsWith("Define failed !\nS/N = ?")) << r.host.messages[0].toStdString();
     }
 }
 
@@ -117,35 +102,22 @@ TEST(Define, AnUnconfirmedRowStopsDefineWithOneMessage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault);
         DefineBench b(60);
-        b.fault(c.fault);
+        ASSERT_TRUE(b.model.faults().add(c.fault));
         EXPECT_FALSE(b.define.Run());
         EXPECT_EQ(b.seep().size(), c.frames);
-        EXPECT_TRUE(b.st.AbortFlag);
         EXPECT_EQ(b.st.FailText, "Define failed !");
         EXPECT_EQ(b.host.messages, QStringList({QString("Define failed !\n") + c.message}));
         EXPECT_TRUE(b.identified.isEmpty());
-        EXPECT_FALSE(b.ui.busy());
     }
 }
 
-TEST(Define, NothingIsWrittenWithoutTheBackupOrAModel)
+TEST(Define, NothingIsWrittenWithoutTheBackup)
 {
     DefineBench b(20);
-    int asked = 0;
-    b.define.setBackupGuard([&] {
-        ++asked;
-        return false;
-    });
+    b.define.setBackupGuard([] { return false; });
     EXPECT_FALSE(b.define.Run());
-    EXPECT_EQ(asked, 1);
     EXPECT_TRUE(b.seep().isEmpty());
     EXPECT_EQ(b.host.messages.size(), 1);
-
-    DefineBench none(20);
-    none.ui.setModel(-1);
-    EXPECT_FALSE(none.define.Run());
-    EXPECT_EQ(none.seep().size(), 4); // the serial number only
-    EXPECT_EQ(none.st.FailText, "Define failed !");
 }
 
 } // namespace psucal::test

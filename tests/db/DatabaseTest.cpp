@@ -23,16 +23,14 @@ QByteArray Bytes(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
-void WriteFile(const QString& path, const QByteArray& bytes)
+// Prepares Calibration.dt as raw bytes, or through a connection of its own closed before the test.
+void Prepare(const QString& dir, const QByteArray& bytes, const QStringList& statements = {})
 {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-// Prepares Calibration.dt through a connection of its own, closed before the test opens it.
-void Prepare(const QString& dir, const QStringList& statements)
-{
+    if (statements.isEmpty()) {
+        QFile f(dir + "/Calibration.dt");
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        return;
+    }
     {
         QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "prepare");
         raw.setDatabaseName(dir + "/Calibration.dt");
@@ -52,25 +50,23 @@ TEST(Database, AMissingFileIsCreatedWithAWholeTb1RollbackJournalAndBusyTimeout)
     Database db(dir.path());
     ASSERT_TRUE(db.usable()) << db.error().toStdString();
     EXPECT_TRUE(Bytes(dir.path() + "/Calibration.dt").startsWith(QByteArray("SQLite format 3\0", 16)));
-    EXPECT_EQ(Scalar(db.connection(), "SELECT count(*) FROM TB1").toInt(), 160);
-    EXPECT_EQ(Scalar(db.connection(), "SELECT min(ID) || '-' || max(ID) FROM TB1").toString(), "0-159");
+    EXPECT_EQ(Scalar(db.connection(), "SELECT count(*) || ' ' || min(ID) || '-' || max(ID) FROM TB1"), "160 0-159");
     EXPECT_EQ(Scalar(db.connection(), "PRAGMA journal_mode").toString(), "delete");
     EXPECT_EQ(Scalar(db.connection(), "PRAGMA busy_timeout").toInt(), 5000);
     // A cell holds two characters at most.
-    QSqlQuery q(db.connection());
-    EXPECT_FALSE(q.exec("UPDATE TB1 SET Cell1 = '123' WHERE ID = 3"));
+    EXPECT_FALSE(QSqlQuery(db.connection()).exec("UPDATE TB1 SET Cell1 = '123' WHERE ID = 3"));
 
     // A second object on the same file has a connection of its own.
     Database second(dir.path());
-    EXPECT_TRUE(second.usable());
-    EXPECT_NE(second.connection().connectionName(), db.connection().connectionName());
+    EXPECT_TRUE(second.usable() && second.connection().connectionName() != db.connection().connectionName());
 }
 
 TEST(Database, AnIncompleteTb1IsCompletedAndKeepsWhatItHeld)
 {
     QTemporaryDir dir;
-    Prepare(dir.path(), {"CREATE TABLE TB1 (ID INTEGER PRIMARY KEY, Cell1 TEXT, Cell2 TEXT, Cell3 TEXT, Cell4 TEXT)",
-                         "INSERT INTO TB1 VALUES (5, '12', '34', '56', '78')", "INSERT INTO TB1 (ID) VALUES (0)"});
+    Prepare(dir.path(), {},
+            {"CREATE TABLE TB1 (ID INTEGER PRIMARY KEY, Cell1 TEXT, Cell2 TEXT, Cell3 TEXT, Cell4 TEXT)",
+             "INSERT INTO TB1 VALUES (5, '12', '34', '56', '78')", "INSERT INTO TB1 (ID) VALUES (0)"});
     Database db(dir.path());
     ASSERT_TRUE(db.usable()) << db.error().toStdString();
     EXPECT_EQ(Scalar(db.connection(), "SELECT count(*) FROM TB1").toInt(), 160);
@@ -85,28 +81,21 @@ TEST(Database, AFileItCannotUseIsLeftAsItIsAndNamedInTheMessage)
         QByteArray bytes;
         QStringList statements;
     };
-    QByteArray damaged("SQLite format 3\0", 16);
-    damaged += QByteArray(4096, '\x5a');
     const Case cases[] = {
-        {"an older database of another kind", QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(2000, '\1'), {}},
-        {"a short text file", "hello\n", {}},
-        {"a damaged SQLite file", damaged, {}},
+        {"an older database of another kind", QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(2000, 1), {}},
+        {"a damaged SQLite file", QByteArray("SQLite format 3\0", 16) + QByteArray(4096, 'Z'), {}},
         {"a TB1 of another layout", {}, {"CREATE TABLE TB1 (Row INTEGER, Data TEXT)"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QTemporaryDir dir;
         const QString path = dir.path() + "/Calibration.dt";
-        if (c.statements.isEmpty())
-            WriteFile(path, c.bytes);
-        else
-            Prepare(dir.path(), c.statements);
+        Prepare(dir.path(), c.bytes, c.statements);
         const QByteArray before = Bytes(path);
         {
             Database db(dir.path());
             EXPECT_FALSE(db.usable());
-            EXPECT_TRUE(db.error().contains(path)) << db.error().toStdString();
-            EXPECT_TRUE(db.error().contains("not available")) << db.error().toStdString();
+            EXPECT_TRUE(db.error().contains(path) && db.error().contains("not available")) << db.error().toStdString();
         }
         EXPECT_EQ(Bytes(path), before);
     }

@@ -10,6 +10,7 @@
 #include "sim/SupplyModel.h"
 #include "tests/support/RecordingHost.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -17,20 +18,12 @@ namespace psucal::test {
 
 // The EEPROM editor on a fresh Calibration.dt, talking to a simulated supply in virtual time.
 struct EditorBench {
-    explicit EditorBench(sim::SupplyConfig cfg = {}) : model(cfg), port(clock, model), ui(host)
-    {
-        st.AbortFlag = false;
-        st.SerialNo = cfg.serial;
-    }
+    EditorBench() : port(clock, model), ui(host) { st.SerialNo = model.config().serial; }
 
-    // Frames the supply received since `from`, optionally only those of one command word.
+    // Frames the supply received since `from` that start with `word`.
     QStringList framesSince(qsizetype from, const QString& word = QString()) const
     {
-        QStringList out;
-        for (const QString& f : model.frames().mid(from))
-            if (word.isEmpty() || f.startsWith(word))
-                out << f;
-        return out;
+        return model.frames().mid(from).filter(QRegularExpression('^' + QRegularExpression::escape(word)));
     }
     // What the supply now holds, as the table would show it after a read.
     QString tableRow(int id)
