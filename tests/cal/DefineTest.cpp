@@ -1,14 +1,6 @@
 #include "cal/Define.h"
-#include "core/BenchState.h"
-#include "core/BenchUi.h"
-#include "core/VirtualClock.h"
-#include "link/SupplyLink.h"
-#include "sim/InProcessSupply.h"
-#include "sim/SupplyModel.h"
 #include "tests/support/QtPrinters.h"
-#include "tests/support/RecordingHost.h"
-
-#include <QRegularExpression>
+#include "tests/support/SupplyBench.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +8,9 @@ namespace psucal::test {
 namespace {
 
 // A blank board of the given rating, the model chosen in CmbModel, the serial number typed.
-struct DefineBench {
+struct DefineBench : SupplyBench {
     explicit DefineBench(int ratingV, const QString& serial = "SN123456")
-        : model(sim::SupplyConfig{.ratingV = ratingV, .blank = true}), port(clock, model)
+        : SupplyBench(sim::SupplyConfig{.ratingV = ratingV, .blank = true})
     {
         ui.setModel(ratingV / 20 - 1);
         st.SerialNoEdit = serial;
@@ -27,15 +19,8 @@ struct DefineBench {
             progressAtIdentify = ui.progressValue();
         });
     }
-    QStringList seep() const { return model.frames().filter(QRegularExpression("^SEEP")); }
+    QStringList seep() const { return framesSince(0, "SEEP"); }
 
-    VirtualClock clock;
-    sim::SupplyModel model;
-    sim::InProcessSupply port;
-    RecordingHost host;
-    BenchUi ui{host};
-    BenchState st;
-    SupplyLink link{st, ui, clock, port};
     Define define{st, ui, link};
     QList<int> identified;
     int progressAtIdentify = -1;
