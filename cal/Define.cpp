@@ -20,6 +20,22 @@ const QString DefineHint = QStringLiteral("Will original base data write into QR
 const QString VoltageHint = QStringLiteral("Calibration Voltage (Output terminals must be open)");
 constexpr int HintFrom = 11; // the hints are shown from their 12th character
 
+// The hourglass while a step runs, and the progress bar back at 0 however the step ends.
+class Hourglass {
+public:
+    explicit Hourglass(BenchUi& ui) : ui_(ui) { ui_.setBusy(true); }
+    ~Hourglass()
+    {
+        ui_.setProgressValue(0);
+        ui_.setBusy(false);
+    }
+    Hourglass(const Hourglass&) = delete;
+    Hourglass& operator=(const Hourglass&) = delete;
+
+private:
+    BenchUi& ui_;
+};
+
 bool Printable(const QString& text)
 {
     for (QChar c : text)
@@ -86,28 +102,24 @@ void Define::WriteSerialNumber()
     if (!Printable(serial))
         return fail(QStringLiteral("S/N = ?\nA serial number holds printable ASCII characters only."));
 
-    ui_.setBusy(true);
-    if (guardAllows()) {
-        bool written = true;
-        for (int i = 0; i < SerialRows && written; ++i) {
-            QString cells;
-            for (int k = 0; k < 4; ++k) {
-                const int at = 4 * i + k;
-                int code = at < serial.size() ? serial[at].unicode() : 0;
-                cells += nibble::EncodeByte(code);
-            }
-            st_.CurRow = SerialRow + i;
-            written = writeRow(st_.CurRow, cells, SerialAttempts, 0.2);
+    Hourglass hourglass(ui_);
+    if (!guardAllows())
+        return;
+    for (int i = 0; i < SerialRows; ++i) {
+        QString cells;
+        for (int k = 0; k < 4; ++k) {
+            const int at = 4 * i + k;
+            int code = at < serial.size() ? serial[at].unicode() : 0;
+            cells += nibble::EncodeByte(code);
         }
-        if (written) {
-            link_.ReadSerialNumber();
-            link_.Delay(0.2);
-            if (st_.SerialNo != serial)
-                fail(QStringLiteral("The serial number read back is \"%1\", not \"%2\".").arg(st_.SerialNo, serial));
-        }
+        st_.CurRow = SerialRow + i;
+        if (!writeRow(st_.CurRow, cells, SerialAttempts, 0.2))
+            return;
     }
-    ui_.setProgressValue(0);
-    ui_.setBusy(false);
+    link_.ReadSerialNumber();
+    link_.Delay(0.2);
+    if (st_.SerialNo != serial)
+        fail(QStringLiteral("The serial number read back is \"%1\", not \"%2\".").arg(st_.SerialNo, serial));
 }
 
 void Define::WriteBaseData()
@@ -116,18 +128,10 @@ void Define::WriteBaseData()
     if (!rows)
         return fail(QStringLiteral("Plese select ' Max Output V & I ' ."));
 
-    ui_.setBusy(true);
+    Hourglass hourglass(ui_);
     ui_.setStatus(2, DefineHint);
     ui_.setProgressMax(8);
     ui_.setProgressValue(0);
-    struct Idle {
-        BenchUi& ui;
-        ~Idle()
-        {
-            ui.setProgressValue(0);
-            ui.setBusy(false);
-        }
-    } idle{ui_};
 
     if (!guardAllows())
         return;
