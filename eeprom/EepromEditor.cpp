@@ -1,0 +1,306 @@
+#include "eeprom/EepromEditor.h"
+
+#include "core/BenchState.h"
+#include "core/BenchUi.h"
+#include "link/SupplyLink.h"
+
+namespace psucal {
+
+using namespace eeprom;
+
+namespace {
+constexpr int ReadAttempts = 3;
+constexpr int WriteAttempts = 4;
+constexpr int RowAttempts = 5;
+const QString CellAlphabet = QStringLiteral("two characters of 0-9 : ; < = > ?");
+} // namespace
+
+// Marks an operation in hand: busy pointer, controls off, no second operation inside a wait.
+class EepromEditor::BusyScope {
+public:
+    explicit BusyScope(EepromEditor& e) : e_(e), outer_(!e.busy_)
+    {
+        if (!outer_)
+            return;
+        e_.busy_ = true;
+        e_.ui_.setBusy(true);
+        emit e_.busyChanged(true);
+    }
+    ~BusyScope()
+    {
+        if (!outer_)
+            return;
+        e_.busy_ = false;
+        e_.ui_.setBusy(false);
+        emit e_.busyChanged(false);
+    }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    EepromEditor& e_;
+    bool outer_;
+};
+
+EepromEditor::EepromEditor(BenchState& state, BenchUi& ui, SupplyLink& link, QSqlDatabase db, QObject* parent)
+    : QObject(parent), st_(state), ui_(ui), link_(link), table_(std::move(db))
+{
+}
+
+bool EepromEditor::CmdRead_Click()
+{
+    if (busy_)
+        return false;
+    BusyScope scope(*this);
+    return readImage();
+}
+
+bool EepromEditor::readImage()
+{
+    QString reply;
+    std::optional<ImageRowList> rows;
+    for (int attempt = 0; attempt < ReadAttempts && !rows; ++attempt) {
+        reply = link_.SendCommand(QStringLiteral("GEEP"), QString(), ImageLength, 2.0);
+        rows = SplitImage(reply);
+    }
+    // A failed read says so and stops: the table may be another unit's, or empty, and must not
+    // be sent to this one in its place.
+    if (!rows) {
+        readValid_ = false;
+        ui_.messageBox(QStringLiteral("The supply did not send its whole EEPROM image (%1 tries).\n"
+                                      "The table was left as it was and nothing was written.")
+                           .arg(ReadAttempts));
+        return false;
+    }
+    if (!LoadEepromImage(reply))
+        return false;
+    readValid_ = true;
+    readFor_ = st_.SerialNo;
+    unitSerial_ = SerialOf(*rows);
+    return true;
+}
+
+bool EepromEditor::LoadEepromImage(const QString& image)
+{
+    const std::optional<ImageRowList> rows = SplitImage(image);
+    if (!rows)
+        return false;
+    QString error;
+    if (!table_.storeRows(*rows, &error)) {
+        ui_.messageBox(QStringLiteral("The table TB1 cannot be changed: %1").arg(error));
+        return false;
+    }
+    emit tableChanged();
+    setCurrentRecord(0);
+    return true;
+}
+
+bool EepromEditor::readyToWrite()
+{
+    if (readValid_ && st_.SerialNo == readFor_)
+        return true;
+    ui_.messageBox(QStringLiteral("Read the supply first.\nWrite and Clear send the table only after it was read "
+                                  "from the unit now connected."));
+    return false;
+}
+
+bool EepromEditor::guardAllows()
+{
+    return !guard_ || guard_();
+}
+
+QString EepromEditor::seep(const QString& data, int attempts)
+{
+    QString reply;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        reply = link_.SendCommand(QStringLiteral("SEEP"), data, 3, 0.6);
+        if (reply.startsWith(QLatin1String("OK")))
+            break;
+    }
+    return reply;
+}
+
+bool EepromEditor::CmdWrite_Click()
+{
+    if (busy_)
+        return false;
+    BusyScope scope(*this);
+    return writeAll();
+}
+
+bool EepromEditor::writeAll()
+{
+    lastWrite_ = WriteReport();
+    if (!readyToWrite())
+        return false;
+    QString error;
+    const auto records = table_.all(&error);
+    if (!records) {
+        ui_.messageBox(QStringLiteral("The table TB1 cannot be read: %1").arg(error));
+        return false;
+    }
+
+    QStringList frames;
+    QStringList bad;
+    for (int id = 0; id < Rows; ++id) {
+        if (!Writable(id))
+            continue;
+        QString data = RowText(id);
+        for (int k = 0; k < 4; ++k) {
+            const QString cell = WireCell((*records)[id][k]);
+            if (cell.isEmpty())
+                bad << QStringLiteral("row %1 cell %2 \"%3\"").arg(RowText(id)).arg(k + 1).arg((*records)[id][k]);
+            data += cell;
+        }
+        frames << data;
+    }
+    if (!bad.isEmpty()) {
+        const QString list = bad.size() > 10 ? bad.mid(0, 10).join(u'\n') + QStringLiteral("\n...") : bad.join(u'\n');
+        ui_.messageBox(QStringLiteral("Nothing was sent: every cell must be %1.\n%2").arg(CellAlphabet, list));
+        return false;
+    }
+    if (!guardAllows())
+        return false;
+
+    for (const QString& data : frames) {
+        const QString reply = seep(data, WriteAttempts);
+        ++lastWrite_.rowsSent;
+        if (reply.isEmpty()) {
+            lastWrite_.silentRow = data.left(3).toInt();
+            break;
+        }
+        if (!reply.startsWith(QLatin1String("OK")))
+            lastWrite_.unconfirmed << data.left(3);
+    }
+    const QString unconfirmed = QStringLiteral("These rows did not answer \"OK\" and may not hold what the table "
+                                               "said: %1")
+                                    .arg(lastWrite_.unconfirmed.join(QStringLiteral(", ")));
+    if (lastWrite_.silentRow >= 0) {
+        QString text = QStringLiteral("Connect failed\nRow %1 got no answer; the rows after it were not sent.")
+                           .arg(RowText(lastWrite_.silentRow));
+        if (!lastWrite_.unconfirmed.isEmpty())
+            text += u'\n' + unconfirmed;
+        ui_.messageBox(text);
+        return false;
+    }
+    lastWrite_.readBack = readImage();
+    if (!lastWrite_.unconfirmed.isEmpty())
+        ui_.messageBox(unconfirmed);
+    return lastWrite_.readBack && lastWrite_.unconfirmed.isEmpty();
+}
+
+bool EepromEditor::CmdWrite_a_R_Click()
+{
+    if (busy_)
+        return false;
+    BusyScope scope(*this);
+    const std::optional<int> row = ParseRow(text1_[0]);
+    if (!row) {
+        ui_.messageBox(
+            QStringLiteral("Row number \"%1\" is not a whole number from 0 to 159.\nNothing was sent.").arg(text1_[0]));
+        return false;
+    }
+    if (!Writable(*row)) {
+        ui_.messageBox(QStringLiteral("Address ID 8~57 row can't write !"));
+        return false;
+    }
+    QString data = RowText(*row);
+    for (int k = 1; k <= 4; ++k) {
+        const QString cell = WireCell(text1_[k]);
+        if (cell.isEmpty()) {
+            ui_.messageBox(QStringLiteral("Row %1: cell %2 \"%3\" is not %4.\nNothing was sent.")
+                               .arg(RowText(*row))
+                               .arg(k)
+                               .arg(text1_[k], CellAlphabet));
+            return false;
+        }
+        data += cell;
+    }
+    if (!guardAllows())
+        return false;
+    if (!seep(data, RowAttempts).startsWith(QLatin1String("OK"))) {
+        ui_.messageBox(QStringLiteral("Row %1 was not written: the supply did not answer \"OK\" in %2 tries.")
+                           .arg(RowText(*row))
+                           .arg(RowAttempts));
+        return false;
+    }
+    const bool readBack = readImage();
+    setCurrentRecord(*row);
+    return readBack;
+}
+
+bool EepromEditor::CmdClear_Click()
+{
+    if (busy_)
+        return false;
+    BusyScope scope(*this);
+    if (!readyToWrite())
+        return false;
+    QString error;
+    if (!table_.zeroCalibrationCells(current_, &error)) {
+        ui_.messageBox(QStringLiteral("The table TB1 cannot be changed: %1").arg(error));
+        return false;
+    }
+    emit tableChanged();
+    return writeAll();
+}
+
+EepromEditor::LoadResult EepromEditor::LoadBackup(const QString& path, bool force)
+{
+    QString error;
+    const std::optional<BackupFile> backup = BackupFile::Read(path, &error);
+    if (!backup) {
+        ui_.messageBox(QStringLiteral("The backup file %1 cannot be used: %2.\nNothing was loaded.").arg(path, error));
+        return LoadResult::Refused;
+    }
+    return LoadBackupRows(*backup, force);
+}
+
+EepromEditor::LoadResult EepromEditor::LoadBackupRows(const BackupFile& backup, bool force)
+{
+    if (busy_)
+        return LoadResult::Refused;
+    if (!readValid_) {
+        ui_.messageBox(QStringLiteral("Read the supply first, so that the backup can be checked against the unit "
+                                      "now connected.\nNothing was loaded."));
+        return LoadResult::Refused;
+    }
+    if (backup.serial() != unitSerial_ && !force)
+        return LoadResult::SerialDiffers;
+    QString error;
+    if (!table_.storeRows(backup.rows, &error)) {
+        ui_.messageBox(QStringLiteral("The table TB1 cannot be changed: %1").arg(error));
+        return LoadResult::Refused;
+    }
+    emit tableChanged();
+    setCurrentRecord(0);
+    return LoadResult::Loaded;
+}
+
+void EepromEditor::setCurrentRecord(int id)
+{
+    if (id < 0 || id >= Rows)
+        return;
+    const bool moved = id != current_;
+    current_ = id;
+    text1_[0] = QString::number(id);
+    // A cell that cannot be copied leaves its box as it was.
+    if (const std::optional<Tb1::Cells> cells = table_.cells(id)) {
+        for (int k = 0; k < 4; ++k)
+            if (!(*cells)[k].isNull())
+                text1_[k + 1] = (*cells)[k];
+    }
+    if (moved)
+        emit currentChanged(id);
+    emit boxesChanged();
+}
+
+void EepromEditor::Text1_LostFocus(int index)
+{
+    if (index != 0)
+        return;
+    if (const std::optional<int> row = ParseRow(text1_[0]))
+        setCurrentRecord(*row);
+}
+
+} // namespace psucal
