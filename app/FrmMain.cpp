@@ -1,9 +1,13 @@
 #include "app/FrmMain.h"
 
+#include "app/FullView.h"
+#include "app/FullWindowActions.h"
 #include "app/PcFont.h"
 #include "app/PcWidget.h"
 #include "app/PortList.h"
+#include "app/StepFrame.h"
 #include "app/Wizard.h"
+#include "core/BenchState.h"
 #include "core/WizardCaption.h"
 
 #include <QApplication>
@@ -27,6 +31,8 @@ constexpr int WindowWidth = 6765;
 constexpr int WindowHeight = 5055;
 constexpr int FrameLeft = 150;
 constexpr int FrameTop = 450;
+// The full window before it is first maximised: compact, and tall enough for its frames.
+constexpr int FullHeight = 6600;
 } // namespace
 
 FrmMain::FrmMain(QWidget* parent) : QMainWindow(parent)
@@ -40,6 +46,21 @@ FrmMain::~FrmMain() = default;
 QWidget* FrmMain::messageArea() const
 {
     return pc_;
+}
+
+QPushButton* FrmMain::wizardButton() const
+{
+    return full_ ? full_->stepFrame()->wizardButton() : button_;
+}
+
+QComboBox* FrmMain::portSelector() const
+{
+    return full_ ? full_->portBox(false) : ports_;
+}
+
+QProgressBar* FrmMain::progressBar() const
+{
+    return full_ ? full_->stepFrame()->progressBar() : progress_;
 }
 
 void FrmMain::place(QWidget* w, int left, int top, int width, int height)
@@ -123,10 +144,103 @@ int FrmMain::textWidth(const QString& text, FontStyle style) const
     return PcTextWidth(text, style, logicalDpiX());
 }
 
+void FrmMain::attachFull(BenchState* st, BenchUi* ui, FullWindowActions* actions, SupplyLink* supply, SpotGrid* gridV,
+                         SpotGrid* gridC, const QStringList& ports, const QString& supplyPort, const QString& meterPort)
+{
+    ui_ = ui;
+    actions_ = actions;
+    full_ = new FullView(*st, *ui, *gridV, *gridC, this);
+    full_->setActions(actions);
+    full_->setSupply(supply);
+    full_->setPorts(ports, supplyPort, meterPort);
+    // The compact window's controls go with its central widget.
+    setCentralWidget(full_);
+    central_ = full_;
+    frame2_ = nullptr;
+    pc_ = nullptr;
+    button_ = nullptr;
+    progressLabel_ = nullptr;
+    progress_ = nullptr;
+    portLabel_ = nullptr;
+    ports_ = nullptr;
+    picture1_ = full_->focusSink();
+    connect(full_, &FullView::acted, this, &FrmMain::uiChanged);
+    connect(full_, &FullView::layoutWanted, this, &FrmMain::relayout);
+
+    const int dpi = logicalDpiX();
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(TwipsToPx(WindowWidth, dpi), TwipsToPx(FullHeight, dpi));
+    if (st->RunMode < 2)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    uiChanged();
+    relayout();
+}
+
+void FrmMain::setEditorPanel(QWidget* panel)
+{
+    if (full_)
+        full_->setEditorPanel(panel);
+    relayout();
+}
+
+void FrmMain::relayout()
+{
+    if (full_)
+        full_->arrange(frameGeometry().size(), statusBar()->height());
+}
+
+void FrmMain::gridChanged(bool current, int row)
+{
+    if (full_)
+        full_->gridChanged(current, row);
+}
+
+void FrmMain::scrollGrid(bool current, int row)
+{
+    if (full_)
+        full_->scrollGrid(current, row);
+}
+
+void FrmMain::redrawChart(bool current)
+{
+    if (full_)
+        full_->redrawChart(current);
+}
+
+void FrmMain::showResultsView()
+{
+    if (!full_)
+        return;
+    showMaximized();
+    relayout();
+}
+
 void FrmMain::uiChanged()
 {
     if (!ui_)
         return;
+    const BenchUi& ui = *ui_;
+    if (full_) {
+        full_->follow();
+        if (!ui.full().windowCaption.isEmpty())
+            setWindowTitle(ui.full().windowCaption);
+    } else {
+        followCompact();
+    }
+    status1_->setText(ui.status(1));
+    status2_->setText(ui.status(2));
+    if (ui.busy() != busyCursor_) {
+        busyCursor_ = ui.busy();
+        if (busyCursor_)
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    }
+}
+
+void FrmMain::followCompact()
+{
     const BenchUi& ui = *ui_;
     pc_->setRuns(ui.pcRuns());
     button_->setText(ui.caption());
@@ -136,19 +250,10 @@ void FrmMain::uiChanged()
         ui_->clearFocus();
     }
     ports_->setEnabled(ui.portSelectable());
-    status1_->setText(ui.status(1));
-    status2_->setText(ui.status(2));
     progress_->setMaximum(ui.progressMax());
     progress_->setValue(ui.progressValue());
     progress_->setVisible(ui.progressVisible());
     progressLabel_->setVisible(ui.progressVisible());
-    if (ui.busy() != busyCursor_) {
-        busyCursor_ = ui.busy();
-        if (busyCursor_)
-            QApplication::setOverrideCursor(Qt::BusyCursor);
-        else
-            QApplication::restoreOverrideCursor();
-    }
 }
 
 void FrmMain::messageBox(const QString& text)
@@ -174,6 +279,8 @@ void FrmMain::endProgram(int status)
 void FrmMain::closeEvent(QCloseEvent* event)
 {
     event->ignore();
+    if (actions_)
+        actions_->FormUnload();
     if (wizard_)
         wizard_->FormUnload();
     endProgram(0);
@@ -182,9 +289,18 @@ void FrmMain::closeEvent(QCloseEvent* event)
 void FrmMain::changeEvent(QEvent* event)
 {
     // No button keeps the focus when the window comes to the front.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        if (actions_)
+            actions_->FormActivate();
         picture1_->setFocus();
+    }
     QMainWindow::changeEvent(event);
+}
+
+void FrmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    relayout();
 }
 
 } // namespace psucal

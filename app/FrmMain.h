@@ -14,11 +14,17 @@ class QPushButton;
 
 namespace psucal {
 
+class FullView;
+class FullWindowActions;
 class PcWidget;
+class SpotGrid;
+class SupplyLink;
 class Wizard;
+struct BenchState;
 
-// The compact recalibration window: message area, wizard button, progress bar, supply-port
-// selector and a two-panel status bar. Everything it shows comes from BenchUi.
+// The main window. Run mode 3: the compact recalibration window (message area, wizard button,
+// progress bar, supply-port selector, two-panel status bar). Run modes 0-2: the full window of
+// FullView. Everything it shows comes from BenchUi.
 class FrmMain : public QMainWindow, public BenchUiHost {
     Q_OBJECT
 public:
@@ -27,6 +33,15 @@ public:
 
     // The window shows `ui` and drives `wizard`; `port` is the supply port selected at start.
     void attach(BenchUi* ui, Wizard* wizard, const QStringList& ports, const QString& port);
+    // Run modes 0-2, instead of attach(): the full window shows `ui`, `st` (RunMode, PanelMode,
+    // MeterSeen, SpotCount, OnlyRead, SmallCal) and the two grids, and calls `actions` for its
+    // controls. A double-click on a Setting sends that set point on `supply` (may be null).
+    // Call before show(): run modes 0 and 1 come up maximised.
+    void attachFull(BenchState* st, BenchUi* ui, FullWindowActions* actions, SupplyLink* supply, SpotGrid* gridV,
+                    SpotGrid* gridC, const QStringList& ports, const QString& supplyPort, const QString& meterPort);
+    // The EEPROM editor panel PEEP of run mode 0, shown while "EEP" is ticked (after attachFull).
+    void setEditorPanel(QWidget* panel);
+    FullView* fullView() const { return full_; }
     // Runs just before the process ends (ports released, trace flushed, simulator stopped).
     void setBeforeExit(std::function<void()> f) { beforeExit_ = std::move(f); }
 
@@ -35,10 +50,14 @@ public:
     void messageBox(const QString& text) override;
     bool askRetry(const QString& text) override;
     [[noreturn]] void endProgram(int status) override;
+    void gridChanged(bool current, int row) override;
+    void scrollGrid(bool current, int row) override;
+    void redrawChart(bool current) override;
+    void showResultsView() override;
 
-    QPushButton* wizardButton() const { return button_; }
-    QComboBox* portSelector() const { return ports_; }
-    QProgressBar* progressBar() const { return progress_; }
+    QPushButton* wizardButton() const;
+    QComboBox* portSelector() const;
+    QProgressBar* progressBar() const;
     QLabel* statusPanel(int panel) const { return panel == 1 ? status1_ : status2_; }
     QWidget* messageArea() const;
     QWidget* focusSink() const { return picture1_; }
@@ -46,13 +65,18 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildRunMode3();
+    void followCompact();
+    void relayout();
     void place(QWidget* w, int left, int top, int width, int height);
 
     BenchUi* ui_ = nullptr;
     Wizard* wizard_ = nullptr;
+    FullWindowActions* actions_ = nullptr;
+    FullView* full_ = nullptr;
     std::function<void()> beforeExit_;
     bool busyCursor_ = false;
     QWidget* central_ = nullptr;

@@ -1,6 +1,7 @@
 #include "app/PcFont.h"
 
 #include <QFontMetrics>
+#include <QWidget>
 
 #include <cmath>
 
@@ -24,6 +25,22 @@ int PcTextWidth(const QString& text, FontStyle style, int logicalDpi)
 int TwipsToPx(int twips, int logicalDpi)
 {
     return static_cast<int>(std::lround(twips * logicalDpi / 1440.0));
+}
+
+int PxToTwips(int px, int logicalDpi)
+{
+    return static_cast<int>(std::lround(px * 1440.0 / logicalDpi));
+}
+
+QRect TwipsToPx(const QRect& twips, int logicalDpi)
+{
+    return QRect(TwipsToPx(twips.left(), logicalDpi), TwipsToPx(twips.top(), logicalDpi),
+                 TwipsToPx(twips.width(), logicalDpi), TwipsToPx(twips.height(), logicalDpi));
+}
+
+void PlaceTwips(QWidget* w, int left, int top, int width, int height)
+{
+    w->setGeometry(TwipsToPx(QRect(left, top, width, height), w->logicalDpiX()));
 }
 
 } // namespace psucal

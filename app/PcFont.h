@@ -3,6 +3,9 @@
 #include "core/BenchUi.h"
 
 #include <QFont>
+#include <QRect>
+
+class QWidget;
 
 namespace psucal {
 
@@ -13,5 +16,9 @@ QFont PcFont(FontStyle style);
 int PcTextWidth(const QString& text, FontStyle style, int logicalDpi = 96);
 // Twips to pixels, and back, at a logical resolution.
 int TwipsToPx(int twips, int logicalDpi = 96);
+int PxToTwips(int px, int logicalDpi = 96);
+QRect TwipsToPx(const QRect& twips, int logicalDpi = 96);
+// Moves a widget to a rectangle given in twips, at the widget's own resolution.
+void PlaceTwips(QWidget* w, int left, int top, int width, int height);
 
 } // namespace psucal

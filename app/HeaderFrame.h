@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QGroupBox>
+
+#include <array>
+
+class QLineEdit;
+
+namespace psucal {
+
+class BenchUi;
+class FullWindowActions;
+
+// Frame4 of the full window: the report header boxes TxtH(0..3), client model, equipment,
+// ambient temperature and tester.
+class HeaderFrame : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit HeaderFrame(QWidget* parent = nullptr);
+
+    void setActions(FullWindowActions* actions) { actions_ = actions; }
+    void follow(const BenchUi& ui);
+
+    QLineEdit* box(int index) const { return boxes_.at(index); }
+
+signals:
+    void acted();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    FullWindowActions* actions_ = nullptr;
+    std::array<QLineEdit*, 4> boxes_{};
+};
+
+} // namespace psucal

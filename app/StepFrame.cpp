@@ -1,0 +1,159 @@
+#include "app/StepFrame.h"
+
+#include "app/FullWindowActions.h"
+#include "app/PcFont.h"
+#include "core/BenchState.h"
+#include "core/BenchUi.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace psucal {
+
+namespace {
+// Step boxes top down; without "Define" the other two spread over the same height.
+constexpr std::array<int, 3> StepTop{250, 550, 850};
+constexpr std::array<int, 3> StepTopWithoutDefine{250, 325, 750};
+const QStringList SpotEntries{"05", "10", "20", "40", "80"};
+} // namespace
+
+StepFrame::StepFrame(QWidget* parent) : QGroupBox(QStringLiteral("Steps"), parent)
+{
+    setObjectName(QStringLiteral("Frame2"));
+    build();
+    connectActions();
+}
+
+void StepFrame::build()
+{
+    const QStringList names{"Define", "Cal. V", "Cal. C"};
+    for (int i = 0; i < 3; ++i) {
+        steps_[i] = new QCheckBox(names[i], this);
+        steps_[i]->setObjectName(QStringLiteral("CekPro_%1").arg(i));
+        PlaceTwips(steps_[i], 150, StepTop[i], 1350, 255);
+    }
+    onlyRead_ = new QCheckBox(QStringLiteral("Only read"), this);
+    onlyRead_->setObjectName(QStringLiteral("CekOnlyRead"));
+    PlaceTwips(onlyRead_, 1650, 250, 1500, 255);
+    smallCal_ = new QCheckBox(QStringLiteral("Small Cal."), this);
+    smallCal_->setObjectName(QStringLiteral("CekSmallCal"));
+    PlaceTwips(smallCal_, 1650, 550, 1500, 255);
+    eep_ = new QCheckBox(QStringLiteral("EEP"), this);
+    eep_->setObjectName(QStringLiteral("CekEEP"));
+    PlaceTwips(eep_, 1650, 850, 1500, 255);
+
+    auto* spotsLabel = new QLabel(QStringLiteral("Spots"), this);
+    spotsLabel->setObjectName(QStringLiteral("LabelVC"));
+    PlaceTwips(spotsLabel, 3350, 270, 800, 255);
+    spots_ = new QComboBox(this);
+    spots_->setObjectName(QStringLiteral("CmbSpots"));
+    spots_->addItems(SpotEntries);
+    spotsLabel->setBuddy(spots_);
+    PlaceTwips(spots_, 4350, 220, 1200, 330);
+    print_ = new QPushButton(QStringLiteral("Print"), this);
+    print_->setObjectName(QStringLiteral("CmdPrint"));
+    PlaceTwips(print_, 4350, 650, 1200, 405);
+
+    progressLabel_ = new QLabel(QStringLiteral("Progress"), this);
+    PlaceTwips(progressLabel_, 150, 1200, 1200, 225);
+    progress_ = new QProgressBar(this);
+    progress_->setTextVisible(false);
+    PlaceTwips(progress_, 150, 1440, 2650, 225);
+
+    back_ = new QPushButton(QStringLiteral("Back  <"), this);
+    back_->setObjectName(QStringLiteral("Command1_0"));
+    PlaceTwips(back_, 2950, 1260, 1200, 405);
+    next_ = new QPushButton(QStringLiteral("Next   >"), this);
+    next_->setObjectName(QStringLiteral("Command1_1"));
+    PlaceTwips(next_, 4350, 1260, 1200, 405);
+}
+
+void StepFrame::connectActions()
+{
+    auto act = [this](auto&& f) {
+        if (actions_)
+            f(*actions_);
+        emit acted();
+    };
+    connect(next_, &QPushButton::clicked, this, [act] { act([](FullWindowActions& a) { a.Command1_Click(1); }); });
+    connect(back_, &QPushButton::clicked, this, [act] { act([](FullWindowActions& a) { a.Command1_Click(0); }); });
+    for (int i = 0; i < 3; ++i) {
+        connect(steps_[i], &QCheckBox::clicked, this, [this, act, i] {
+            // A click ticks a pending step and clears one in hand or done.
+            const int value = stepValues_[i] == 0 ? 1 : 0;
+            act([i, value](FullWindowActions& a) { a.CekPro_Click(i, value); });
+        });
+    }
+    connect(onlyRead_, &QCheckBox::clicked, this,
+            [act](bool on) { act([on](FullWindowActions& a) { a.CekOnlyRead_Click(on); }); });
+    connect(smallCal_, &QCheckBox::clicked, this,
+            [act](bool on) { act([on](FullWindowActions& a) { a.CekSmallCal_Click(on); }); });
+    connect(eep_, &QCheckBox::clicked, this,
+            [act](bool on) { act([on](FullWindowActions& a) { a.CekEEP_Click(on); }); });
+    connect(print_, &QPushButton::clicked, this, [act] { act([](FullWindowActions& a) { a.CmdPrint_Click(); }); });
+    connect(spots_, &QComboBox::activated, this, [act](int index) {
+        const int count = SpotEntries.value(index).toInt();
+        act([count](FullWindowActions& a) { a.CmbSpots_Click(count); });
+    });
+}
+
+void StepFrame::showStep(int index, int value, bool visible, bool enabled)
+{
+    QCheckBox* box = steps_[index];
+    stepValues_[index] = value;
+    box->setCheckState(value == 0 ? Qt::Unchecked : Qt::Checked);
+    // A step done shows a greyed tick, yet stays live for the operator.
+    QPalette pal = parentWidget() ? parentWidget()->palette() : QPalette();
+    if (value == 2) {
+        for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::Base, QPalette::Button, QPalette::ButtonText})
+            for (auto group : {QPalette::Active, QPalette::Inactive})
+                pal.setColor(group, role, pal.color(QPalette::Disabled, role));
+    }
+    box->setPalette(pal);
+    box->setVisible(visible);
+    box->setEnabled(enabled);
+}
+
+void StepFrame::follow(BenchUi& ui, const BenchState& st)
+{
+    FullWindowUi& full = ui.full();
+    const bool idle = !full.pageRunning;
+    const bool withDefine = full.stepVisible[0];
+    for (int i = 0; i < 3; ++i) {
+        showStep(i, full.step[i], full.stepVisible[i], idle);
+        const QRect g = steps_[i]->geometry();
+        steps_[i]->move(g.left(), TwipsToPx((withDefine ? StepTop : StepTopWithoutDefine)[i], logicalDpiY()));
+    }
+    onlyRead_->setChecked(st.OnlyRead);
+    onlyRead_->setEnabled(idle && full.onlyReadEnabled);
+    smallCal_->setChecked(st.SmallCal);
+    smallCal_->setEnabled(idle && full.smallCalEnabled);
+    eep_->setVisible(full.eepVisible);
+    eep_->setChecked(full.eepChecked);
+    eep_->setEnabled(idle);
+    const int spot = SpotEntries.indexOf(QStringLiteral("%1").arg(st.SpotCount, 2, 10, QLatin1Char('0')));
+    spots_->setCurrentIndex(spot);
+    spots_->setEnabled(idle);
+    print_->setEnabled(idle && full.printEnabled);
+    progress_->setMaximum(ui.progressMax());
+    progress_->setValue(ui.progressValue());
+    progress_->setVisible(ui.progressVisible());
+    progressLabel_->setVisible(ui.progressVisible());
+
+    back_->setEnabled(idle && full.backEnabled);
+    next_->setText(ui.caption());
+    next_->setEnabled(ui.buttonEnabled());
+    if (ui.buttonFocused()) {
+        next_->setFocus();
+        ui.clearFocus();
+    }
+    if (full.backFocused && back_->isEnabled()) {
+        back_->setFocus();
+        full.backFocused = false;
+    }
+}
+
+} // namespace psucal

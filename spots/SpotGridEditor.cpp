@@ -1,0 +1,73 @@
+#include "spots/SpotGridEditor.h"
+
+#include "core/Numbers.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace psucal {
+
+bool SpotGridEditor::isSpotCell(int row, int col, int wanted) const
+{
+    return col == wanted && row >= SpotGrid::FirstSpotRow && row < grid_.rowCount();
+}
+
+bool SpotGridEditor::keyPress(int row, int col, QChar key)
+{
+    if (!isSpotCell(row, col, SpotGrid::OutputColumn))
+        return false;
+    QString text = grid_.text(row, col);
+    if (key == u'\b') {
+        if (text.isEmpty())
+            return false;
+        text.chop(1);
+    } else if (key.unicode() < 0x20 || key.unicode() == 0x7f) {
+        return false;
+    } else if (text.size() >= MaxEntryLength) {
+        return false;
+    } else if (key == u'.') {
+        if (text.contains(u'.'))
+            return false;
+        text = num::Shortest(num::Leading(text)) + u'.';
+    } else {
+        text += key.isDigit() && key.unicode() < 0x80 ? QString(key) : QStringLiteral("0");
+    }
+    grid_.setText(row, col, text);
+    return true;
+}
+
+bool SpotGridEditor::clearCell(int row, int col)
+{
+    if (!isSpotCell(row, col, SpotGrid::OutputColumn))
+        return false;
+    grid_.setText(row, col, QString());
+    return true;
+}
+
+bool SpotGridEditor::leaveCell(int row, int col)
+{
+    if (!isSpotCell(row, col, SpotGrid::OutputColumn) || grid_.text(row, col).isEmpty())
+        return false;
+    const double value = grid_.number(row, col);
+    if (!std::isfinite(value)) {
+        grid_.setText(row, col, QString());
+        grid_.setColor(row, col, QColor());
+        return true;
+    }
+    // The largest value the cell's format shows in seven characters.
+    const double limit = grid_.isCurrent() ? 999.999 : 9999.99;
+    grid_.setText(row, col, num::Fixed(std::clamp(value, -limit, limit), grid_.valueDecimals()));
+    return grid_.judgeOutput(row);
+}
+
+std::optional<SpotGridEditor::SetPoint> SpotGridEditor::setPoint(int row, int col) const
+{
+    if (!isSpotCell(row, col, SpotGrid::SettingColumn))
+        return std::nullopt;
+    const double units = grid_.number(row, col) * (grid_.isCurrent() ? 100.0 : 10.0);
+    if (!std::isfinite(units) || num::RoundTo(units, 0) < 0.0 || num::RoundTo(units, 0) > 999.0)
+        return std::nullopt;
+    return SetPoint{grid_.isCurrent() ? QStringLiteral("CURR") : QStringLiteral("VOLT"), num::Digits(units, 3)};
+}
+
+} // namespace psucal

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "spots/SpotGrid.h"
+
+#include <QChar>
+#include <QString>
+
+#include <optional>
+
+namespace psucal {
+
+// The operator's hand on a spot grid: typing an Output, clearing it, judging it when the cursor
+// leaves it, and the set point a double-click on a Setting sends. Rows and columns are the
+// grid's own (spot k in row k + 1).
+class SpotGridEditor {
+public:
+    // Longer entries are refused: seven characters hold any reading the grid can show.
+    static constexpr int MaxEntryLength = 7;
+
+    explicit SpotGridEditor(SpotGrid& grid) : grid_(grid) {}
+
+    // A typed character: digits and "." build the number, Backspace takes one back, any other
+    // printable character counts as "0"; Enter, Esc and other control keys type nothing.
+    // True when the cell changed.
+    bool keyPress(int row, int col, QChar key);
+    // Delete empties an Output cell.
+    bool clearCell(int row, int col);
+    // The cursor leaves (row, col): an Output with text is kept within the readable range (a
+    // text that is no finite number is dropped), rewritten in its format and judged.
+    bool leaveCell(int row, int col);
+
+    struct SetPoint {
+        QString command; // "VOLT" or "CURR"
+        QString data;    // 0.1 V or 0.01 A units, three digits, rounded
+    };
+    // What a double-click on (row, col) sends: only a Setting of a spot row, only a set point
+    // that three digits can carry.
+    std::optional<SetPoint> setPoint(int row, int col) const;
+
+private:
+    bool isSpotCell(int row, int col, int wanted) const;
+
+    SpotGrid& grid_;
+};
+
+} // namespace psucal
