@@ -35,7 +35,8 @@ public:
     void attach(BenchUi* ui, Wizard* wizard, const QStringList& ports, const QString& port);
     // Run modes 0-2, instead of attach(): the full window shows `ui`, `st` (RunMode, PanelMode,
     // MeterSeen, SpotCount, OnlyRead, SmallCal) and the two grids, and calls `actions` for its
-    // controls. A double-click on a Setting sends that set point on `supply` (may be null).
+    // controls; a control's new value is stored there before its action is called. A
+    // double-click on a Setting sends that set point on `supply` (may be null).
     // Call before show(): run modes 0 and 1 come up maximised.
     void attachFull(BenchState* st, BenchUi* ui, FullWindowActions* actions, SupplyLink* supply, SpotGrid* gridV,
                     SpotGrid* gridC, const QStringList& ports, const QString& supplyPort, const QString& meterPort);

@@ -69,12 +69,12 @@ void FullView::build()
     line_->setFrameStyle(QFrame::HLine | QFrame::Sunken);
     PlaceTwips(line_, 0, 405, 6765, 30);
 
-    steps_ = new StepFrame(this);
+    steps_ = new StepFrame(ui_, st_, this);
     PlaceTwips(steps_, Left, StepTop, FrameWidth, StepHeight);
     // The unit and report frames take the height their font needs; the grids start below them.
     const int dpi = logicalDpiX();
-    unit_ = new UnitFrame(this);
-    header_ = new HeaderFrame(this);
+    unit_ = new UnitFrame(ui_, this);
+    header_ = new HeaderFrame(ui_, this);
     int top = TwipsToPx(StepTop + StepHeight + FrameGap, dpi);
     for (QWidget* frame : {static_cast<QWidget*>(unit_), static_cast<QWidget*>(header_)}) {
         frame->setGeometry(TwipsToPx(Left, dpi), top, TwipsToPx(FrameWidth, dpi), frame->sizeHint().height());
@@ -146,9 +146,9 @@ void FullView::setEditorPanel(QWidget* panel)
 void FullView::follow()
 {
     const FullWindowUi& full = ui_.full();
-    steps_->follow(ui_, st_);
-    unit_->follow(ui_);
-    header_->follow(ui_);
+    steps_->follow();
+    unit_->follow();
+    header_->follow();
     const bool idle = !full.pageRunning && !sending_;
     commPort_->setEnabled(idle && ui_.portSelectable());
     eqPort_->setEnabled(idle);

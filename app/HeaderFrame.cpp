@@ -10,7 +10,7 @@
 
 namespace psucal {
 
-HeaderFrame::HeaderFrame(QWidget* parent) : QGroupBox(QStringLiteral("Report"), parent)
+HeaderFrame::HeaderFrame(BenchUi& ui, QWidget* parent) : QGroupBox(QStringLiteral("Report"), parent), ui_(ui)
 {
     setObjectName(QStringLiteral("Frame4"));
     const QStringList labels{"Client Model", "Equipment", "Ambient Temp (Deg C)", "Tested By"};
@@ -22,6 +22,7 @@ HeaderFrame::HeaderFrame(QWidget* parent) : QGroupBox(QStringLiteral("Report"), 
         boxes_[i]->installEventFilter(this);
         form->addRow(labels[i], boxes_[i]);
         connect(boxes_[i], &QLineEdit::textEdited, this, [this, i](const QString& text) {
+            ui_.full().header[i] = text;
             if (actions_)
                 actions_->TxtH_Change(i, text);
             emit acted();
@@ -29,9 +30,9 @@ HeaderFrame::HeaderFrame(QWidget* parent) : QGroupBox(QStringLiteral("Report"), 
     }
 }
 
-void HeaderFrame::follow(const BenchUi& ui)
+void HeaderFrame::follow()
 {
-    const FullWindowUi& full = ui.full();
+    const FullWindowUi& full = ui_.full();
     for (int i = 0; i < 4; ++i) {
         // Only a changed text is set, so typing keeps its cursor.
         if (boxes_[i]->text() != full.header[i])

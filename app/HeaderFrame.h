@@ -16,10 +16,10 @@ class FullWindowActions;
 class HeaderFrame : public QGroupBox {
     Q_OBJECT
 public:
-    explicit HeaderFrame(QWidget* parent = nullptr);
+    explicit HeaderFrame(BenchUi& ui, QWidget* parent = nullptr);
 
     void setActions(FullWindowActions* actions) { actions_ = actions; }
-    void follow(const BenchUi& ui);
+    void follow();
 
     QLineEdit* box(int index) const { return boxes_.at(index); }
 
@@ -30,6 +30,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    BenchUi& ui_;
     FullWindowActions* actions_ = nullptr;
     std::array<QLineEdit*, 4> boxes_{};
 };

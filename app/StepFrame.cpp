@@ -20,7 +20,8 @@ constexpr std::array<int, 3> StepTopWithoutDefine{250, 325, 750};
 const QStringList SpotEntries{"05", "10", "20", "40", "80"};
 } // namespace
 
-StepFrame::StepFrame(QWidget* parent) : QGroupBox(QStringLiteral("Steps"), parent)
+StepFrame::StepFrame(BenchUi& ui, BenchState& st, QWidget* parent)
+    : QGroupBox(QStringLiteral("Steps"), parent), ui_(ui), st_(st)
 {
     setObjectName(QStringLiteral("Frame2"));
     build();
@@ -83,19 +84,27 @@ void StepFrame::connectActions()
     for (int i = 0; i < 3; ++i) {
         connect(steps_[i], &QCheckBox::clicked, this, [this, act, i] {
             // A click ticks a pending step and clears one in hand or done.
-            const int value = stepValues_[i] == 0 ? 1 : 0;
+            const int value = ui_.full().step[i] == 0 ? 1 : 0;
+            ui_.full().step[i] = value;
             act([i, value](FullWindowActions& a) { a.CekPro_Click(i, value); });
         });
     }
-    connect(onlyRead_, &QCheckBox::clicked, this,
-            [act](bool on) { act([on](FullWindowActions& a) { a.CekOnlyRead_Click(on); }); });
-    connect(smallCal_, &QCheckBox::clicked, this,
-            [act](bool on) { act([on](FullWindowActions& a) { a.CekSmallCal_Click(on); }); });
-    connect(eep_, &QCheckBox::clicked, this,
-            [act](bool on) { act([on](FullWindowActions& a) { a.CekEEP_Click(on); }); });
+    connect(onlyRead_, &QCheckBox::clicked, this, [this, act](bool on) {
+        st_.OnlyRead = on;
+        act([on](FullWindowActions& a) { a.CekOnlyRead_Click(on); });
+    });
+    connect(smallCal_, &QCheckBox::clicked, this, [this, act](bool on) {
+        st_.SmallCal = on;
+        act([on](FullWindowActions& a) { a.CekSmallCal_Click(on); });
+    });
+    connect(eep_, &QCheckBox::clicked, this, [this, act](bool on) {
+        ui_.full().eepChecked = on;
+        act([on](FullWindowActions& a) { a.CekEEP_Click(on); });
+    });
     connect(print_, &QPushButton::clicked, this, [act] { act([](FullWindowActions& a) { a.CmdPrint_Click(); }); });
-    connect(spots_, &QComboBox::activated, this, [act](int index) {
+    connect(spots_, &QComboBox::activated, this, [this, act](int index) {
         const int count = SpotEntries.value(index).toInt();
+        st_.SpotCount = count;
         act([count](FullWindowActions& a) { a.CmbSpots_Click(count); });
     });
 }
@@ -103,7 +112,6 @@ void StepFrame::connectActions()
 void StepFrame::showStep(int index, int value, bool visible, bool enabled)
 {
     QCheckBox* box = steps_[index];
-    stepValues_[index] = value;
     box->setCheckState(value == 0 ? Qt::Unchecked : Qt::Checked);
     // A step done shows a greyed tick, yet stays live for the operator.
     QPalette pal = parentWidget() ? parentWidget()->palette() : QPalette();
@@ -117,8 +125,10 @@ void StepFrame::showStep(int index, int value, bool visible, bool enabled)
     box->setEnabled(enabled);
 }
 
-void StepFrame::follow(BenchUi& ui, const BenchState& st)
+void StepFrame::follow()
 {
+    BenchUi& ui = ui_;
+    const BenchState& st = st_;
     FullWindowUi& full = ui.full();
     const bool idle = !full.pageRunning;
     const bool withDefine = full.stepVisible[0];

@@ -22,11 +22,11 @@ struct BenchState;
 class StepFrame : public QGroupBox {
     Q_OBJECT
 public:
-    explicit StepFrame(QWidget* parent = nullptr);
+    StepFrame(BenchUi& ui, BenchState& st, QWidget* parent = nullptr);
 
     void setActions(FullWindowActions* actions) { actions_ = actions; }
     // Shows the controls as the wizard left them.
-    void follow(BenchUi& ui, const BenchState& st);
+    void follow();
 
     QPushButton* wizardButton() const { return next_; }
     QPushButton* backButton() const { return back_; }
@@ -39,7 +39,7 @@ public:
     QProgressBar* progressBar() const { return progress_; }
 
 signals:
-    // An action ran: the window shows the controls again.
+    // An action ran (the control's new value stored first): the window shows the controls again.
     void acted();
 
 private:
@@ -47,9 +47,10 @@ private:
     void connectActions();
     void showStep(int index, int value, bool visible, bool enabled);
 
+    BenchUi& ui_;
+    BenchState& st_;
     FullWindowActions* actions_ = nullptr;
     std::array<QCheckBox*, 3> steps_{};
-    std::array<int, 3> stepValues_{};
     QCheckBox* onlyRead_ = nullptr;
     QCheckBox* smallCal_ = nullptr;
     QCheckBox* eep_ = nullptr;

@@ -10,8 +10,8 @@
 
 namespace psucal {
 
-UnitFrame::UnitFrame(QWidget* parent)
-    : QGroupBox(QStringLiteral("Unit"), parent), serial_(new QLineEdit(this)), model_(new QComboBox(this))
+UnitFrame::UnitFrame(BenchUi& ui, QWidget* parent)
+    : QGroupBox(QStringLiteral("Unit"), parent), ui_(ui), serial_(new QLineEdit(this)), model_(new QComboBox(this))
 {
     setObjectName(QStringLiteral("Frame3"));
     serial_->setObjectName(QStringLiteral("TxtH_4"));
@@ -28,19 +28,22 @@ UnitFrame::UnitFrame(QWidget* parent)
     row->addWidget(model_, 1);
 
     connect(serial_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        ui_.setSerialBox(text);
         if (actions_)
             actions_->TxtH_Change(4, text);
         emit acted();
     });
     connect(model_, &QComboBox::activated, this, [this](int index) {
+        ui_.setModel(index);
         if (actions_)
             actions_->CmbModel_Click(index);
         emit acted();
     });
 }
 
-void UnitFrame::follow(const BenchUi& ui)
+void UnitFrame::follow()
 {
+    const BenchUi& ui = ui_;
     const FullWindowUi& full = ui.full();
     const bool idle = !full.pageRunning;
     if (serial_->text() != ui.serialBox())

@@ -14,10 +14,10 @@ class FullWindowActions;
 class UnitFrame : public QGroupBox {
     Q_OBJECT
 public:
-    explicit UnitFrame(QWidget* parent = nullptr);
+    explicit UnitFrame(BenchUi& ui, QWidget* parent = nullptr);
 
     void setActions(FullWindowActions* actions) { actions_ = actions; }
-    void follow(const BenchUi& ui);
+    void follow();
 
     QLineEdit* serialBox() const { return serial_; }
     QComboBox* modelBox() const { return model_; }
@@ -26,6 +26,7 @@ signals:
     void acted();
 
 private:
+    BenchUi& ui_;
     FullWindowActions* actions_ = nullptr;
     QLineEdit* serial_;
     QComboBox* model_;

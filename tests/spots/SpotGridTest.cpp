@@ -1,5 +1,5 @@
-#include "spots/Band.h"
 #include "spots/SpotGrid.h"
+#include "spots/Band.h"
 
 #include <gtest/gtest.h>
 
@@ -71,7 +71,8 @@ TEST(SpotGrid, JudgingUsesWholeDisplayUnitsWithInclusiveLimits)
     v.BuildVoltageSpots(20, SpotGrid::VoltageSpotStep(20.0f, 20), 20.0f);
     const int row = 13; // setting 12.0
     v.setText(row, SpotGrid::DisplayColumn, "12.00");
-    for (const auto& [output, passes] : {std::pair{"11.86", true}, {"12.14", true}, {"12.15", false}, {"11.85", false}}) {
+    for (const auto& [output, passes] :
+         {std::pair{"11.86", true}, {"12.14", true}, {"12.15", false}, {"11.85", false}}) {
         v.setText(row, SpotGrid::OutputColumn, output);
         EXPECT_EQ(v.outputPasses(row), passes) << output;
     }
@@ -84,7 +85,8 @@ TEST(SpotGrid, JudgingUsesWholeDisplayUnitsWithInclusiveLimits)
     EXPECT_EQ(v.color(row, SpotGrid::OutputColumn), SpotGrid::FailColor);
 
     // Display window 0.00 .. 0.10 above the setting, both ends included.
-    for (const auto& [display, passes] : {std::pair{"12.00", true}, {"12.10", true}, {"12.11", false}, {"11.99", false}}) {
+    for (const auto& [display, passes] :
+         {std::pair{"12.00", true}, {"12.10", true}, {"12.11", false}, {"11.99", false}}) {
         v.setText(row, SpotGrid::DisplayColumn, display);
         EXPECT_EQ(v.displayPasses(row, 0.0, 0.10), passes) << display;
     }
