@@ -30,46 +30,34 @@ StepFrame::StepFrame(BenchUi& ui, BenchState& st, QWidget* parent)
 
 void StepFrame::build()
 {
+    // Each control under its own name, at its place in twips.
+    auto add = [](auto* w, const QString& name, int left, int top, int width, int height) {
+        w->setObjectName(name);
+        PlaceTwips(w, left, top, width, height);
+        return w;
+    };
     const QStringList names{"Define", "Cal. V", "Cal. C"};
-    for (int i = 0; i < 3; ++i) {
-        steps_[i] = new QCheckBox(names[i], this);
-        steps_[i]->setObjectName(QStringLiteral("CekPro_%1").arg(i));
-        PlaceTwips(steps_[i], 150, StepTop[i], 1350, 255);
-    }
-    onlyRead_ = new QCheckBox(QStringLiteral("Only read"), this);
-    onlyRead_->setObjectName(QStringLiteral("CekOnlyRead"));
-    PlaceTwips(onlyRead_, 1650, 250, 1500, 255);
-    smallCal_ = new QCheckBox(QStringLiteral("Small Cal."), this);
-    smallCal_->setObjectName(QStringLiteral("CekSmallCal"));
-    PlaceTwips(smallCal_, 1650, 550, 1500, 255);
-    eep_ = new QCheckBox(QStringLiteral("EEP"), this);
-    eep_->setObjectName(QStringLiteral("CekEEP"));
-    PlaceTwips(eep_, 1650, 850, 1500, 255);
+    for (int i = 0; i < 3; ++i)
+        steps_[i] = add(new QCheckBox(names[i], this), QStringLiteral("CekPro_%1").arg(i), 150, StepTop[i], 1350, 255);
+    onlyRead_ =
+        add(new QCheckBox(QStringLiteral("Only read"), this), QStringLiteral("CekOnlyRead"), 1650, 250, 1500, 255);
+    smallCal_ =
+        add(new QCheckBox(QStringLiteral("Small Cal."), this), QStringLiteral("CekSmallCal"), 1650, 550, 1500, 255);
+    eep_ = add(new QCheckBox(QStringLiteral("EEP"), this), QStringLiteral("CekEEP"), 1650, 850, 1500, 255);
 
-    auto* spotsLabel = new QLabel(QStringLiteral("Spots"), this);
-    spotsLabel->setObjectName(QStringLiteral("LabelVC"));
-    PlaceTwips(spotsLabel, 3350, 270, 800, 255);
-    spots_ = new QComboBox(this);
-    spots_->setObjectName(QStringLiteral("CmbSpots"));
+    auto* spotsLabel = add(new QLabel(QStringLiteral("Spots"), this), QStringLiteral("LabelVC"), 3350, 270, 800, 255);
+    spots_ = add(new QComboBox(this), QStringLiteral("CmbSpots"), 4350, 220, 1200, 330);
     spots_->addItems(SpotEntries);
     spotsLabel->setBuddy(spots_);
-    PlaceTwips(spots_, 4350, 220, 1200, 330);
-    print_ = new QPushButton(QStringLiteral("Print"), this);
-    print_->setObjectName(QStringLiteral("CmdPrint"));
-    PlaceTwips(print_, 4350, 650, 1200, 405);
+    print_ = add(new QPushButton(QStringLiteral("Print"), this), QStringLiteral("CmdPrint"), 4350, 650, 1200, 405);
 
-    progressLabel_ = new QLabel(QStringLiteral("Progress"), this);
-    PlaceTwips(progressLabel_, 150, 1200, 1200, 225);
-    progress_ = new QProgressBar(this);
+    progressLabel_ =
+        add(new QLabel(QStringLiteral("Progress"), this), QStringLiteral("Label4_4"), 150, 1200, 1200, 225);
+    progress_ = add(new QProgressBar(this), QStringLiteral("ProgressBar1"), 150, 1440, 2650, 225);
     progress_->setTextVisible(false);
-    PlaceTwips(progress_, 150, 1440, 2650, 225);
 
-    back_ = new QPushButton(QStringLiteral("Back  <"), this);
-    back_->setObjectName(QStringLiteral("Command1_0"));
-    PlaceTwips(back_, 2950, 1260, 1200, 405);
-    next_ = new QPushButton(QStringLiteral("Next   >"), this);
-    next_->setObjectName(QStringLiteral("Command1_1"));
-    PlaceTwips(next_, 4350, 1260, 1200, 405);
+    back_ = add(new QPushButton(QStringLiteral("Back  <"), this), QStringLiteral("Command1_0"), 2950, 1260, 1200, 405);
+    next_ = add(new QPushButton(QStringLiteral("Next   >"), this), QStringLiteral("Command1_1"), 4350, 1260, 1200, 405);
 }
 
 void StepFrame::connectActions()

@@ -117,22 +117,16 @@ void AccuracyChart::drawValues(ReportCanvas& canvas, const SpotGrid& grid) const
 {
     const Stroke limit{2, true, Qt::black};
     const Stroke measured{2, false, Qt::black};
-    for (int r = SpotGrid::FirstSpotRow + 1; r < grid.rowCount(); ++r) {
-        // A spot without a measurement breaks the lines on both sides of it.
-        if (grid.text(r - 1, SpotGrid::OutputColumn).isEmpty() || grid.text(r, SpotGrid::OutputColumn).isEmpty())
-            continue;
-        const double d1 = grid.number(r - 1, SpotGrid::DisplayColumn);
-        const double d2 = grid.number(r, SpotGrid::DisplayColumn);
-        const double o1 = grid.number(r - 1, SpotGrid::OutputColumn);
-        const double o2 = grid.number(r, SpotGrid::OutputColumn);
-        const double x1 = ChartX(r - 2), x2 = ChartX(r - 1);
+    for (const SpotGrid::Segment& s : grid.measuredSegments()) {
+        const double d1 = s.display1, d2 = s.display2;
+        const double x1 = ChartX(s.spot), x2 = ChartX(s.spot + 1);
         for (const int sign : {1, -1}) {
             clippedLine(
                 canvas,
                 QLineF(x1, ChartY(sign * spots::Band(current_, d1)), x2, ChartY(sign * spots::Band(current_, d2))),
                 limit);
         }
-        clippedLine(canvas, QLineF(x1, ChartY(o1 - d1), x2, ChartY(o2 - d2)), measured);
+        clippedLine(canvas, QLineF(x1, ChartY(s.output1 - d1), x2, ChartY(s.output2 - d2)), measured);
     }
 }
 

@@ -9,7 +9,10 @@ namespace psucal::spots {
 
 namespace {
 constexpr double Epsilon = 1e-6; // far below one display unit
-int Scale(bool current) { return current ? 1000 : 100; }
+int Scale(bool current)
+{
+    return current ? 1000 : 100;
+}
 } // namespace
 
 double VoltageBand(double display)

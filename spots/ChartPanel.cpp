@@ -109,19 +109,14 @@ void ChartPanel::paint(QPainter& p, const QRect& surface, const SpotGrid& grid, 
 
     const QPen band(BandColor, 1, Qt::DotLine);
     const QPen deviation(current_ ? CurrColor : VoltColor, 1);
-    for (int r = SpotGrid::FirstSpotRow + 1; r < grid.rowCount(); ++r) {
-        if (grid.text(r - 1, SpotGrid::OutputColumn).isEmpty() || grid.text(r, SpotGrid::OutputColumn).isEmpty())
-            continue;
-        const double d1 = grid.number(r - 1, SpotGrid::DisplayColumn);
-        const double d2 = grid.number(r, SpotGrid::DisplayColumn);
-        const double o1 = grid.number(r - 1, SpotGrid::OutputColumn);
-        const double o2 = grid.number(r, SpotGrid::OutputColumn);
-        const double x1 = r - 2, x2 = r - 1;
+    for (const SpotGrid::Segment& s : grid.measuredSegments()) {
+        const double b1 = spots::Band(current_, s.display1);
+        const double b2 = spots::Band(current_, s.display2);
         p.setPen(band);
-        line(x1, spots::Band(current_, d1), x2, spots::Band(current_, d2));
-        line(x1, -spots::Band(current_, d1), x2, -spots::Band(current_, d2));
+        line(s.spot, b1, s.spot + 1, b2);
+        line(s.spot, -b1, s.spot + 1, -b2);
         p.setPen(deviation);
-        line(x1, o1 - d1, x2, o2 - d2);
+        line(s.spot, s.output1 - s.display1, s.spot + 1, s.output2 - s.display2);
     }
     p.restore();
 }

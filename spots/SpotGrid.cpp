@@ -118,6 +118,18 @@ bool SpotGrid::displayPasses(int row, double lower, double upper) const
     return spots::DisplayWithinWindow(current_, number(row, SettingColumn), number(row, DisplayColumn), lower, upper);
 }
 
+QVector<SpotGrid::Segment> SpotGrid::measuredSegments() const
+{
+    QVector<Segment> segments;
+    for (int r = FirstSpotRow + 1; r < rowCount(); ++r) {
+        if (text(r - 1, OutputColumn).isEmpty() || text(r, OutputColumn).isEmpty())
+            continue;
+        segments.push_back({r - 2, number(r - 1, DisplayColumn), number(r - 1, OutputColumn), number(r, DisplayColumn),
+                            number(r, OutputColumn)});
+    }
+    return segments;
+}
+
 bool SpotGrid::judgeOutput(int row)
 {
     if (row < FirstSpotRow || row >= rowCount() || text(row, OutputColumn).isEmpty())

@@ -67,6 +67,14 @@ public:
     // cell is not an Output cell with text.
     bool judgeOutput(int row);
 
+    // Two neighbouring spots that both have an Output, which the charts join with a line; a spot
+    // without one breaks the lines on both sides of it.
+    struct Segment {
+        int spot; // the first of the two, 1-based
+        double display1, output1, display2, output2;
+    };
+    QVector<Segment> measuredSegments() const;
+
 private:
     bool current_;
     QVector<Row> rows_;
