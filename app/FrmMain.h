@@ -37,7 +37,7 @@ public:
     // MeterSeen, SpotCount, OnlyRead, SmallCal) and the two grids, and calls `actions` for its
     // controls; a control's new value is stored there before its action is called. A
     // double-click on a Setting sends that set point on `supply` (may be null).
-    // Call before show(): run modes 0 and 1 come up maximised.
+    // All of them must outlive the window. Call before show(): run modes 0 and 1 come up maximised.
     void attachFull(BenchState* st, BenchUi* ui, FullWindowActions* actions, SupplyLink* supply, SpotGrid* gridV,
                     SpotGrid* gridC, const QStringList& ports, const QString& supplyPort, const QString& meterPort);
     // The EEPROM editor panel PEEP of run mode 0, shown while "EEP" is ticked (after attachFull).

@@ -102,13 +102,15 @@ void StepFrame::showStep(int index, int value, bool visible, bool enabled)
     QCheckBox* box = steps_[index];
     box->setCheckState(value == 0 ? Qt::Unchecked : Qt::Checked);
     // A step done shows a greyed tick, yet stays live for the operator.
-    QPalette pal = parentWidget() ? parentWidget()->palette() : QPalette();
-    if (value == 2) {
+    const bool greyed = value == 2;
+    if (box->property("greyed").toBool() != greyed) {
+        QPalette pal = palette();
         for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::Base, QPalette::Button, QPalette::ButtonText})
             for (auto group : {QPalette::Active, QPalette::Inactive})
-                pal.setColor(group, role, pal.color(QPalette::Disabled, role));
+                pal.setColor(group, role, pal.color(greyed ? QPalette::Disabled : group, role));
+        box->setPalette(pal);
+        box->setProperty("greyed", greyed);
     }
-    box->setPalette(pal);
     box->setVisible(visible);
     box->setEnabled(enabled);
 }

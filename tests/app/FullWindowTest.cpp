@@ -67,12 +67,13 @@ struct FullWindow {
         c.ratingV = 60;
         return c;
     }()};
-    FrmMain window;
+    // What the window shows outlives it.
     BenchState st;
-    BenchUi ui{window};
     SpotGrid gridV{false};
     SpotGrid gridC{true};
     RecordingActions actions;
+    FrmMain window;
+    BenchUi ui{window};
 };
 
 } // namespace
