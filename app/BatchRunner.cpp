@@ -1,6 +1,7 @@
 #include "app/BatchRunner.h"
 
 #include "app/BatchHost.h"
+#include "app/FullBatch.h"
 #include "app/Prompt.h"
 #include "app/Session.h"
 
@@ -18,6 +19,8 @@ void PrintUnconverged(const char* step, const QStringList& points)
 
 int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
 {
+    if (session.st.RunMode != 3)
+        return RunFullBatch(session, host, yes, inputFd);
     Wizard& wizard = session.wizard;
     BenchUi& ui = session.ui;
 
