@@ -34,6 +34,9 @@ void Ends(Session& session)
 
 int Verdict(Session& session, bool pass)
 {
+    // A pass that ran to its end without a single reading points at the meter, not the supply.
+    if (!session.st.MeterSeen && session.ui.full().step[1] == 2)
+        Print(QStringLiteral("No reading came from the meter on %1.\n").arg(session.meterPortName()));
     Print(pass ? QStringLiteral("PASS\n") : QStringLiteral("FAIL\n"));
     Ends(session);
     return pass ? 0 : 1;
@@ -83,15 +86,8 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     if (ui.full().step[1] != 2)
         return Verdict(session, false);
 
-    if (!yes) {
-        std::fprintf(stderr, "Short the output terminals, then press Enter (Ctrl-C ends the run) ... ");
-        std::fflush(stderr);
-        if (!WaitForEnter(inputFd)) {
-            std::fprintf(stderr, "\nNo answer at the prompt; the current step was not run (use --yes to run without "
-                                 "a prompt).\n");
-            return Verdict(session, false);
-        }
-    }
+    if (!AskToShortTerminals(yes, inputFd))
+        return Verdict(session, false);
 
     Print(verifyOnly ? QStringLiteral("\nCurrent step: verification (output terminals shorted)\n")
                      : QStringLiteral("\nCurrent step: calibration and verification (output terminals shorted)\n"));

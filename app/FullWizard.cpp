@@ -1,6 +1,7 @@
 #include "app/FullWizard.h"
 
 #include "app/PortLock.h"
+#include "app/RunProcedure.h"
 #include "app/Wizard.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
@@ -11,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 
 namespace psucal {
 
@@ -274,7 +274,7 @@ void FullWizard::DefinePage()
         return;
     }
     st_.AbortFlag = false;
-    run(procs_.define);
+    RunProcedure(st_, procs_.define);
     ui_.full().step[0] = st_.AbortFlag ? 0 : 2;
     setBack(!st_.AbortFlag);
     ui_.setCaption(caption::Design);
@@ -286,12 +286,7 @@ void FullWizard::VoltagePage()
     const PageGuard page(ui_);
     setSteps(2, 1, 0);
     st_.AbortFlag = false;
-    if (ratingKnown()) {
-        if (!st_.OnlyRead && st_.RunMode != 1)
-            run(procs_.calibrateVoltage);
-        if (!st_.AbortFlag)
-            run(procs_.verifyVoltage);
-    }
+    calibrateAndVerify(procs_.calibrateVoltage, procs_.verifyVoltage);
     if (st_.FailText.isEmpty()) {
         setBack(true);
     } else {
@@ -309,12 +304,7 @@ void FullWizard::CurrentPage()
     const PageGuard page(ui_);
     setSteps(2, 2, 1);
     st_.AbortFlag = false;
-    if (ratingKnown()) {
-        if (!st_.OnlyRead && st_.RunMode != 1)
-            run(procs_.calibrateCurrent);
-        if (!st_.AbortFlag)
-            run(procs_.verifyCurrent);
-    }
+    calibrateAndVerify(procs_.calibrateCurrent, procs_.verifyCurrent);
     if (!st_.FailText.isEmpty()) {
         ui_.full().step[2] = 0;
         ui_.messageBox(st_.FailText);
@@ -342,17 +332,15 @@ bool FullWizard::ratingKnown()
     return false;
 }
 
-// The page goes on to its end whatever the procedure throws; the failure is reported.
-void FullWizard::run(const std::function<void()>& procedure)
+// Unless only reading, the step calibrates; a calibration that went through is verified.
+void FullWizard::calibrateAndVerify(const std::function<void()>& calibrate, const std::function<void()>& verify)
 {
-    try {
-        if (procedure)
-            procedure();
-    } catch (const std::exception& e) {
-        if (st_.FailText.isEmpty())
-            st_.FailText = QString::fromLocal8Bit(e.what());
-        st_.AbortFlag = true;
-    }
+    if (!ratingKnown())
+        return;
+    if (!st_.OnlyRead && st_.RunMode != 1)
+        RunProcedure(st_, calibrate);
+    if (!st_.AbortFlag)
+        RunProcedure(st_, verify);
 }
 
 void FullWizard::CekPro_Click(int index, int value)

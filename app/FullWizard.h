@@ -72,7 +72,7 @@ private:
     void setSteps(int define, int voltage, int current);
     void setBack(bool enabled);
     bool ratingKnown();
-    void run(const std::function<void()>& procedure);
+    void calibrateAndVerify(const std::function<void()>& calibrate, const std::function<void()>& verify);
     bool busy() const;
 
     BenchState& st_;

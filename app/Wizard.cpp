@@ -1,6 +1,7 @@
 #include "app/Wizard.h"
 
 #include "app/PortLock.h"
+#include "app/RunProcedure.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Numbers.h"
@@ -10,7 +11,6 @@
 #include "link/Transport.h"
 
 #include <cmath>
-#include <exception>
 #include <utility>
 
 namespace psucal {
@@ -248,15 +248,7 @@ bool Wizard::runProcedure(const std::function<void()>& procedure)
         st_.FailText = RatingUnknown;
         return true;
     }
-    // The page goes on to its end whatever the procedure throws; the failure is reported.
-    try {
-        if (procedure)
-            procedure();
-    } catch (const std::exception& e) {
-        if (st_.FailText.isEmpty())
-            st_.FailText = QString::fromLocal8Bit(e.what());
-        st_.AbortFlag = true;
-    }
+    RunProcedure(st_, procedure);
     return !st_.AbortFlag;
 }
 
