@@ -1,51 +1,25 @@
 #include "app/FullWizard.h"
 
-#include "app/PortLock.h"
+#include "app/PageGuard.h"
 #include "app/RunProcedure.h"
 #include "app/Wizard.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
-#include "core/Numbers.h"
 #include "core/StatusText.h"
 #include "core/WizardCaption.h"
-#include "spots/SpotGrid.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace psucal {
 
 namespace {
 const QString RatingUnknown = QStringLiteral("Supply rating unknown: nothing was calibrated or verified.");
-constexpr double TemperatureLimit = 9999; // keeps a pasted run of digits printable
 } // namespace
 
-// While a page talks to the supply only "Stop" acts: every other control waits until the page
-// has unwound, so that two procedures never drive the supply at once.
-class FullWizard::PageGuard {
-public:
-    explicit PageGuard(BenchUi& ui) : ui_(ui), lock_(ui)
-    {
-        ui_.full().pageRunning = true;
-        ui_.fullChanged();
-    }
-    ~PageGuard()
-    {
-        ui_.full().pageRunning = false;
-        ui_.fullChanged();
-    }
-    PageGuard(const PageGuard&) = delete;
-    PageGuard& operator=(const PageGuard&) = delete;
-
-private:
-    BenchUi& ui_;
-    PortLock lock_;
-};
-
 FullWizard::FullWizard(BenchState& state, BenchUi& ui, Wizard& wizard, SpotGrid& gridV, SpotGrid& gridC)
-    : st_(state), ui_(ui), wizard_(wizard), gridV_(gridV), gridC_(gridC)
+    : st_(state), ui_(ui), wizard_(wizard), setup_(state, ui, gridV, gridC)
 {
-    wizard_.setFullIdentify([this](int selector) { identified(selector); });
+    wizard_.setFullIdentify([this](int selector) { setup_.identified(selector); });
 }
 
 bool FullWizard::busy() const
@@ -56,7 +30,7 @@ bool FullWizard::busy() const
 void FullWizard::FormLoad(const QString& supplyPort, const QString& meterPort, bool eepEnabled)
 {
     const PageGuard page(ui_);
-    applyRunMode(eepEnabled);
+    setup_.applyRunMode(eepEnabled);
     ui_.setCaption(caption::Design);
     wizard_.FormLoad(supplyPort, meterPort);
     if (st_.RunMode == 2) {
@@ -65,74 +39,7 @@ void FullWizard::FormLoad(const QString& supplyPort, const QString& meterPort, b
     }
     for (int i = 0; i < 4; ++i)
         TxtH_Change(i, ui_.full().header[i]);
-    setAxisLabels();
-}
-
-void FullWizard::applyRunMode(bool eepEnabled)
-{
-    FullWindowUi& f = ui_.full();
-    f.backEnabled = false;
-    f.eepVisible = st_.RunMode == 0 && eepEnabled;
-    if (st_.RunMode <= 1)
-        f.modelEntries = {QStringLiteral("QRB-1100"), QStringLiteral("QRB-2200"), QStringLiteral("QRB-3300")};
-    if (st_.RunMode >= 1) {
-        f.step[0] = 2;
-        f.stepVisible[0] = false;
-    }
-    if (st_.RunMode == 1) {
-        st_.OnlyRead = true;
-        f.onlyReadEnabled = false;
-        f.smallCalEnabled = false;
-    }
-    if (st_.RunMode == 2) {
-        f.modelEnabled = false;
-        f.serialBoxEnabled = false;
-    }
-    ui_.fullChanged();
-}
-
-// The rest of identification in run modes 0-2, once MaxV and MaxI are known.
-void FullWizard::identified(int selector)
-{
-    ui_.full().windowCaption = QStringLiteral("Calibration %1 (Equipment HP-34401A) V%2.%3")
-                                   .arg(st_.RatingText)
-                                   .arg(PSUCAL_VERSION_MAJOR)
-                                   .arg(PSUCAL_VERSION_MINOR);
-    st_.VoltSpotStep = SpotGrid::VoltageSpotStep(static_cast<float>(st_.MaxV), st_.SpotCount);
-    st_.CurrSpotStep = SpotGrid::CurrentSpotStep(static_cast<float>(st_.MaxI), st_.SpotCount);
-    if (selector != 1)
-        rebuild(false);
-    if (selector != 0)
-        rebuild(true);
-    ui_.fullChanged();
-}
-
-// New spots mean new results: nothing measured before stays in the grid or in the pass flags.
-void FullWizard::rebuild(bool current)
-{
-    if (current) {
-        gridC_.BuildCurrentSpots(st_.SpotCount, static_cast<float>(st_.CurrSpotStep), static_cast<float>(st_.MaxI));
-        gridC_.clearResults();
-        st_.CurrPass = false;
-    } else {
-        gridV_.BuildVoltageSpots(st_.SpotCount, static_cast<float>(st_.VoltSpotStep), static_cast<float>(st_.MaxV));
-        gridV_.clearResults();
-        st_.VoltPass = false;
-    }
-    st_.AllPass = false;
-    ui_.gridChanged(current, -1);
-    ui_.redrawChart(current);
-}
-
-void FullWizard::setAxisLabels()
-{
-    FullWindowUi& f = ui_.full();
-    const double n = st_.SpotCount;
-    if (st_.MaxV > 0)
-        f.voltAxis = {num::Fixed(st_.MaxV / n, 1) + u'V', num::Fixed(st_.MaxV, 1) + u'V'};
-    if (st_.MaxI > 0)
-        f.currAxis = {num::Fixed(st_.MaxI / n, 2) + u'A', num::Fixed(st_.MaxI, 2) + u'A'};
-    ui_.fullChanged();
+    setup_.setAxisLabels();
 }
 
 void FullWizard::Command1_Click(int index)
@@ -371,32 +278,7 @@ void FullWizard::CmbModel_Click(int index)
 
 void FullWizard::TxtH_Change(int index, const QString& text)
 {
-    FullWindowUi& f = ui_.full();
-    switch (index) {
-    case 0:
-        st_.ClientModel = f.header[0] = text;
-        break;
-    case 1:
-        st_.EquipmentText = f.header[1] = text;
-        break;
-    case 2: {
-        const double value = num::Leading(text);
-        const double whole =
-            std::isfinite(value) ? std::clamp(std::floor(value), -TemperatureLimit, TemperatureLimit) : 0;
-        st_.AmbientTemp = f.header[2] = QString::number(static_cast<int>(whole));
-        break;
-    }
-    case 3:
-        st_.TestedBy = f.header[3] = text;
-        break;
-    case 4:
-        st_.SerialNoEdit = text;
-        ui_.setSerialBox(text);
-        break;
-    default:
-        return;
-    }
-    ui_.fullChanged();
+    setup_.headerChanged(index, text);
 }
 
 void FullWizard::CmbSpots_Click(int count)
@@ -406,7 +288,7 @@ void FullWizard::CmbSpots_Click(int count)
     const PageGuard page(ui_);
     st_.SpotCount = count;
     wizard_.CmbSpots_Click();
-    setAxisLabels();
+    setup_.setAxisLabels();
 }
 
 void FullWizard::CmbCommPort_Click(const QString& portName)
@@ -415,8 +297,8 @@ void FullWizard::CmbCommPort_Click(const QString& portName)
         return;
     // The wizard forgets the unit and rebuilds the voltage spots; the current spots go too.
     wizard_.CmbCommPort_Click(portName);
-    rebuild(true);
-    setAxisLabels();
+    setup_.rebuild(true);
+    setup_.setAxisLabels();
 }
 
 void FullWizard::CmbEqPort_Click(const QString& portName)
@@ -427,10 +309,7 @@ void FullWizard::CmbEqPort_Click(const QString& portName)
 
 void FullWizard::FormActivate()
 {
-    const FullWindowUi& f = ui_.full();
-    st_.EquipmentText = f.header[1];
-    st_.AmbientTemp = f.header[2];
-    st_.TestedBy = f.header[3];
+    setup_.copyHeaders();
 }
 
 void FullWizard::FormUnload()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/FullWindowActions.h"
+#include "app/FullWindowSetup.h"
 
 #include <QString>
 
@@ -58,12 +59,6 @@ public:
     void CurrentPage();
 
 private:
-    class PageGuard;
-
-    void identified(int selector);
-    void rebuild(bool current);
-    void setAxisLabels();
-    void applyRunMode(bool eepEnabled);
     void nextClick();
     void stopClick();
     void fulfillClick();
@@ -78,8 +73,7 @@ private:
     BenchState& st_;
     BenchUi& ui_;
     Wizard& wizard_;
-    SpotGrid& gridV_;
-    SpotGrid& gridC_;
+    FullWindowSetup setup_;
     Procedures procs_;
 };
 
