@@ -136,7 +136,8 @@ TEST(BatchRun, SilentSupplyEndsWithStatusTwoAndTheConnectionPage)
     EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d supply < $").match(r.trace[1]).hasMatch()) << r.trace[1].toStdString();
 
     // Run mode 1 gives up as early, before the meter is ever asked.
-    const BatchResult v = RunBatch(sim.port, dir.path(), QString(), {"--run-mode", "1", "--meter-port", "/nonexistent"});
+    const BatchResult v =
+        RunBatch(sim.port, dir.path(), QString(), {"--run-mode", "1", "--meter-port", "/nonexistent"});
     EXPECT_EQ(v.status, 2) << v.out.toStdString();
     EXPECT_EQ(Sent(v.trace), (QStringList{"SESS00\\r", "GMAX00\\r", "ENDS00\\r"}));
 }
