@@ -1,6 +1,7 @@
 #include "app/BatchRunner.h"
 
 #include "app/BatchHost.h"
+#include "app/FullBatch.h"
 #include "app/Prompt.h"
 #include "app/Session.h"
 
@@ -18,6 +19,8 @@ void PrintUnconverged(const char* step, const QStringList& points)
 
 int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
 {
+    if (session.st.RunMode != 3)
+        return RunFullBatch(session, host, yes, inputFd);
     Wizard& wizard = session.wizard;
     BenchUi& ui = session.ui;
 
@@ -36,15 +39,9 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     host.flushPage();
     PrintUnconverged("Voltage", wizard.voltageUnconverged());
 
-    if (!yes) {
-        std::fprintf(stderr, "Short the output terminals, then press Enter (Ctrl-C ends the run) ... ");
-        std::fflush(stderr);
-        if (!WaitForEnter(inputFd)) {
-            std::fprintf(stderr, "\nNo answer at the prompt; the current step was not run (use --yes to run without "
-                                 "a prompt).\n");
-            session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
-            return 1;
-        }
+    if (!AskToShortTerminals(yes, inputFd)) {
+        session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+        return 1;
     }
 
     if (wizard.state() == Wizard::State::Next)

@@ -1,136 +1,187 @@
 #include "app/CommandLine.h"
 
-#include <optional>
+#include <QCommandLineParser>
 
 namespace psucal {
 
 namespace {
 
-bool isSimModel(const QString& s)
+bool IsSimModel(const QString& s)
 {
     return s == u"20" || s == u"40" || s == u"60";
 }
 
-class Parser {
-public:
-    explicit Parser(const QStringList& args) : args_(args) {}
-
-    Options run()
-    {
-        while (i_ < args_.size() && opt_.error.isEmpty())
-            one(args_[i_++]);
-        return opt_;
-    }
-
-private:
-    void one(const QString& arg)
-    {
-        QString name = arg;
-        std::optional<QString> inlineValue;
-        if (arg.startsWith(u"--")) {
-            const qsizetype eq = arg.indexOf(u'=');
-            if (eq > 0) {
-                name = arg.first(eq);
-                inlineValue = arg.sliced(eq + 1);
-            }
-        }
-
-        const auto noValue = [&](bool& flag) {
-            if (inlineValue)
-                fail(QStringLiteral("%1 takes no value").arg(name));
-            else
-                flag = true;
-        };
-
-        if (name == u"--help" || name == u"-h")
-            noValue(opt_.help);
-        else if (name == u"--version")
-            noValue(opt_.version);
-        else if (name == u"--batch")
-            noValue(opt_.batch);
-        else if (name == u"--yes")
-            noValue(opt_.yes);
-        else if (name == u"--no-backup")
-            noValue(opt_.noBackup);
-        else if (name == u"--supply-port")
-            value(name, inlineValue, QStringLiteral("a device"), opt_.supplyPort);
-        else if (name == u"--meter-port")
-            value(name, inlineValue, QStringLiteral("a device"), opt_.meterPort);
-        else if (name == u"--trace")
-            value(name, inlineValue, QStringLiteral("a file name"), opt_.traceFile);
-        else if (name == u"--dir")
-            value(name, inlineValue, QStringLiteral("a folder"), opt_.dir);
-        else if (name == u"--run-mode")
-            runMode(name, inlineValue);
-        else if (name == u"--simulate")
-            simulate(inlineValue);
-        else if (arg.startsWith(u'-') && arg.size() > 1)
-            fail(QStringLiteral("unknown option '%1'").arg(arg));
-        else
-            fail(QStringLiteral("unexpected argument '%1'").arg(arg));
-    }
-
-    // The value of an option: after "=", or the next argument unless that is another option.
-    bool value(const QString& name, const std::optional<QString>& inlineValue, const QString& what, QString& out)
-    {
-        QString v;
-        if (inlineValue)
-            v = *inlineValue;
-        else if (i_ < args_.size() && !args_[i_].startsWith(u"--"))
-            v = args_[i_++];
-        if (v.isEmpty()) {
-            fail(QStringLiteral("%1 needs %2").arg(name, what));
-            return false;
-        }
-        out = v;
-        return true;
-    }
-
-    void runMode(const QString& name, const std::optional<QString>& inlineValue)
-    {
-        QString v;
-        if (!value(name, inlineValue, QStringLiteral("a number"), v))
-            return;
-        bool ok = false;
-        const int n = v.toInt(&ok);
-        if (!ok || n < 0 || n > 3)
-            fail(QStringLiteral("invalid run mode '%1' (run modes are 0 to 3)").arg(v));
-        else if (n != 3)
-            fail(QStringLiteral("run mode %1 is not available in this version").arg(n));
-        else
-            opt_.runMode = n;
-    }
-
-    // The model is optional, so only 20, 40 or 60 following --simulate is taken as its value.
-    void simulate(const std::optional<QString>& inlineValue)
-    {
-        QString v;
-        if (inlineValue)
-            v = *inlineValue;
-        else if (i_ < args_.size() && isSimModel(args_[i_]))
-            v = args_[i_++];
-        else
-            v = QStringLiteral("40");
-        if (!isSimModel(v)) {
-            fail(QStringLiteral("--simulate takes 20, 40 or 60, not '%1'").arg(v));
-            return;
-        }
-        opt_.simulate = true;
-        opt_.simModel = v.toInt();
-    }
-
-    void fail(const QString& message) { opt_.error = message; }
-
-    const QStringList& args_;
-    qsizetype i_ = 0;
-    Options opt_;
+// Options with a value, and what the value is, for the error when it is missing.
+struct Valued {
+    const char* name;
+    const char* what;
 };
+constexpr Valued ValuedOptions[] = {{"supply-port", "a device"}, {"meter-port", "a device"}, {"trace", "a file name"},
+                                    {"dir", "a folder"},         {"run-mode", "a number"},   {"spots", "a number"}};
+
+QList<QCommandLineOption> OptionList()
+{
+    QList<QCommandLineOption> list{
+        {"supply-port",
+         "Serial port of the power supply (default COM1). COM1..COM4 stand for /dev/ttyS0../dev/ttyS3; any other "
+         "value is a device path, e.g. /dev/ttyUSB0.",
+         "DEV"},
+        {"meter-port", "Serial port of the HP 34401A multimeter (default COM2).", "DEV"},
+        {"simulate",
+         "Run against the built-in simulated bench instead of real instruments. MODEL is the supply's rated "
+         "voltage: 20, 40 (default) or 60.",
+         "MODEL"},
+        {"batch", "Run the wizard in the terminal without a window; progress goes to stderr and each prompt waits "
+                  "for Enter."},
+        {"yes", "With --batch: answer every prompt at once."},
+        {"trace", "Log every frame sent and received, with a timestamp, to FILE.", "FILE"},
+        {"dir", "Program folder to use instead of the working directory.", "DIR"},
+        {"run-mode",
+         "Run mode: 3 the recalibration wizard (default); 0 calibration and verification with Define, 1 "
+         "verification only, 2 calibration and verification.",
+         "N"},
+        {"spots", "Test spots per verification pass: 5, 10, 20 (default), 40 or 80.", "N"},
+        {"no-backup", "Write to the supply without saving its EEPROM under backups/ first."},
+        {{"h", "help"}, "Show this help and exit."},
+        {"version", "Show the version and exit."},
+    };
+    return list;
+}
+
+// "--simulate" may stand alone or take a model; the parser wants one or the other, so a
+// model that follows it is joined to it and a lone one gets the default.
+QStringList FoldSimulate(const QStringList& args)
+{
+    QStringList out;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] != u"--simulate") {
+            out << args[i];
+        } else if (i + 1 < args.size() && IsSimModel(args[i + 1])) {
+            out << QStringLiteral("--simulate=") + args[++i];
+        } else {
+            out << QStringLiteral("--simulate=40");
+        }
+    }
+    return out;
+}
+
+QString Dashes(const QString& name)
+{
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+QString ParseError(const QCommandLineParser& p)
+{
+    for (const QString& name : p.unknownOptionNames())
+        return QStringLiteral("unknown option '%1'").arg(Dashes(name));
+    return p.errorText();
+}
+
+// A value missing at the end of the line, or given to a switch, in our words rather than the parser's.
+QString PreCheck(const QStringList& args)
+{
+    for (const QString& arg : args) {
+        const qsizetype eq = arg.indexOf(u'=');
+        const QString name = arg.left(eq);
+        if (eq > 2 && arg.startsWith(u"--"))
+            for (const char* flag : {"batch", "yes", "no-backup", "help", "version"})
+                if (name == QStringLiteral("--") + QLatin1String(flag))
+                    return QStringLiteral("%1 takes no value").arg(name);
+    }
+    if (!args.isEmpty())
+        for (const Valued& v : ValuedOptions)
+            if (args.last() == QStringLiteral("--") + QLatin1String(v.name))
+                return QStringLiteral("%1 needs %2").arg(args.last(), QLatin1String(v.what));
+    return QString();
+}
+
+// A value that is missing, or that is really the next option, is named with what was expected.
+QString CheckValues(const QCommandLineParser& p)
+{
+    for (const Valued& v : ValuedOptions) {
+        const QString name = QLatin1String(v.name);
+        if (!p.isSet(name))
+            continue;
+        const QString value = p.value(name);
+        if (value.isEmpty() || value.startsWith(u"--"))
+            return QStringLiteral("--%1 needs %2").arg(name, QLatin1String(v.what));
+    }
+    return QString();
+}
+
+QString Interpret(const QCommandLineParser& p, Options& o)
+{
+    if (const QStringList rest = p.positionalArguments(); !rest.isEmpty())
+        return QStringLiteral("unexpected argument '%1'").arg(rest.first());
+    if (const QString e = CheckValues(p); !e.isEmpty())
+        return e;
+    o.help = p.isSet("help");
+    o.version = p.isSet("version");
+    o.batch = p.isSet("batch");
+    o.yes = p.isSet("yes");
+    o.noBackup = p.isSet("no-backup");
+    o.supplyPort = p.value("supply-port");
+    o.meterPort = p.value("meter-port");
+    o.traceFile = p.value("trace");
+    o.dir = p.value("dir");
+    if (p.isSet("simulate")) {
+        const QString model = p.value("simulate");
+        if (!IsSimModel(model))
+            return QStringLiteral("--simulate takes 20, 40 or 60, not '%1'").arg(model);
+        o.simulate = true;
+        o.simModel = model.toInt();
+    }
+    bool ok = true;
+    if (p.isSet("run-mode")) {
+        const QString v = p.value("run-mode");
+        o.runMode = v.toInt(&ok);
+        if (!ok || o.runMode < 0 || o.runMode > 3)
+            return QStringLiteral("invalid run mode '%1' (run modes are 0 to 3)").arg(v);
+    }
+    if (p.isSet("spots")) {
+        const QString v = p.value("spots");
+        o.spots = v.toInt(&ok);
+        if (!ok || (o.spots != 5 && o.spots != 10 && o.spots != 20 && o.spots != 40 && o.spots != 80))
+            return QStringLiteral("invalid spot count '%1' (5, 10, 20, 40 or 80)").arg(v);
+    }
+    return QString();
+}
+
+constexpr int HelpIndent = 22;
+constexpr int HelpWidth = 100;
+
+// `head` and then the words of `text`, lines kept within the help's width under the head's indent.
+QString Wrapped(const QString& head, const QString& text)
+{
+    QString out;
+    QString line = head;
+    for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
+        if (line.size() > HelpIndent && line.size() + 1 + word.size() > HelpWidth) {
+            out += line + u'\n';
+            line = QString(HelpIndent, u' ');
+        }
+        line += (line.size() > HelpIndent ? QStringLiteral(" ") : QString()) + word;
+    }
+    return out + line + u'\n';
+}
 
 } // namespace
 
 Options parseCommandLine(const QStringList& arguments)
 {
-    return Parser(arguments).run();
+    QCommandLineParser p;
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    p.addOptions(OptionList());
+    Options o;
+    o.error = PreCheck(arguments);
+    if (!o.error.isEmpty())
+        return o;
+    // The parser reads from the second entry on, as from argv.
+    if (!p.parse(QStringList{QStringLiteral("psucal")} + FoldSimulate(arguments)))
+        o.error = ParseError(p);
+    else
+        o.error = Interpret(p, o);
+    return o;
 }
 
 Options parseCommandLine(int argc, const char* const* argv)
@@ -148,42 +199,43 @@ QString versionText()
 
 QString helpText()
 {
-    return QStringLiteral(
-        "Usage: psucal [options]\n"
-        "\n"
-        "Recalibrates a programmable power supply (20V/10A, 40V/5A or 60V/3.3A) over RS-232.\n"
-        "Without options the calibration wizard opens in a window.\n"
-        "\n"
-        "Options:\n"
-        "  --supply-port DEV   Serial port of the power supply (default COM1). COM1..COM4 stand for\n"
-        "                      /dev/ttyS0../dev/ttyS3; any other value is a device path, e.g. /dev/ttyUSB0.\n"
-        "  --meter-port DEV    Serial port of the HP 34401A multimeter (default COM2).\n"
-        "  --simulate [MODEL]  Run against the built-in simulated bench instead of real instruments.\n"
-        "                      MODEL is the supply's rated voltage: 20, 40 (default) or 60.\n"
-        "  --batch             Run the wizard in the terminal without a window; progress goes to stderr\n"
-        "                      and each prompt waits for Enter.\n"
-        "  --yes               With --batch: answer every prompt at once.\n"
-        "  --trace FILE        Log every frame sent and received, with a timestamp, to FILE.\n"
-        "  --dir DIR           Program folder to use instead of the working directory.\n"
-        "  --run-mode N        Run mode; only 3, the recalibration wizard, is available in this version.\n"
-        "  --no-backup         Write to the supply without saving its EEPROM under backups/ first.\n"
-        "  -h, --help          Show this help and exit.\n"
-        "  --version           Show the version and exit.\n"
-        "\n"
-        "Options that take a value also accept the form --option=VALUE.\n"
-        "\n"
-        "Files (in the program folder: the working directory, or DIR given with --dir):\n"
-        "  Calibration.conf    Acceptance limits, read at start-up and never written. Lines such as\n"
-        "                        RigorUpLimit 8\n"
-        "                        RigorDnLimit 2\n"
-        "                      (in hundredths of a volt and thousandths of an ampere). Missing: defaults.\n"
-        "  backups/            Copies of each supply's EEPROM as found, saved before anything is written.\n"
-        "\n"
-        "Exit status (--batch):\n"
-        "  0  every step succeeded\n"
-        "  1  a step failed or left points outside the acceptance window, the supply's rating is\n"
-        "     unknown, or the prompt got no answer\n"
-        "  2  no connection to the supply\n");
+    QString options;
+    for (const QCommandLineOption& o : OptionList()) {
+        QStringList names;
+        for (const QString& n : o.names())
+            names << Dashes(n);
+        QString head = QStringLiteral("  ") + names.join(QStringLiteral(", "));
+        if (o.names().first() == QLatin1String("simulate"))
+            head += QStringLiteral(" [%1]").arg(o.valueName());
+        else if (!o.valueName().isEmpty())
+            head += QStringLiteral(" ") + o.valueName();
+        options += Wrapped(head.leftJustified(HelpIndent), o.description());
+    }
+    return QStringLiteral("Usage: psucal [options]\n"
+                          "\n"
+                          "Recalibrates a programmable power supply (20V/10A, 40V/5A or 60V/3.3A) over RS-232 and,\n"
+                          "in run modes 0 to 2, verifies it against an HP 34401A multimeter.\n"
+                          "Without options the calibration wizard opens in a window.\n"
+                          "\n"
+                          "Options:\n") +
+           options +
+           QStringLiteral(
+               "\n"
+               "Options that take a value also accept the form --option=VALUE.\n"
+               "\n"
+               "Files (in the program folder: the working directory, or DIR given with --dir):\n"
+               "  Calibration.conf    Acceptance limits, read at start-up and never written. Lines such as\n"
+               "                        RigorUpLimit 8\n"
+               "                        RigorDnLimit 2\n"
+               "                      (in hundredths of a volt and thousandths of an ampere). Missing: defaults.\n"
+               "  backups/            Copies of each supply's EEPROM as found, saved before anything is written.\n"
+               "\n"
+               "Exit status (--batch):\n"
+               "  0  every step succeeded (run modes 0-2: every spot of both passes passed, PASS)\n"
+               "  1  a step failed or left points outside the acceptance window, the supply's rating is\n"
+               "     unknown, a verification pass found a spot outside its band (FAIL), or the prompt got\n"
+               "     no answer\n"
+               "  2  no connection to the supply\n");
 }
 
 } // namespace psucal

@@ -7,6 +7,7 @@ namespace psucal {
 
 struct Options {
     int runMode = 3;
+    int spots = 20; // test spots per verification pass: 5, 10, 20, 40 or 80
     QString supplyPort;
     QString meterPort;
     bool simulate = false;

@@ -4,10 +4,24 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace psucal {
+
+bool AskToShortTerminals(bool yes, int fd)
+{
+    if (yes)
+        return true;
+    std::fprintf(stderr, "Short the output terminals, then press Enter (Ctrl-C ends the run) ... ");
+    std::fflush(stderr);
+    if (WaitForEnter(fd))
+        return true;
+    std::fprintf(stderr, "\nNo answer at the prompt; the current step was not run (use --yes to run without a "
+                         "prompt).\n");
+    return false;
+}
 
 bool WaitForEnter(int fd)
 {

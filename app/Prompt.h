@@ -7,6 +7,10 @@ namespace psucal {
 // that is closed or cannot be read.
 bool WaitForEnter(int fd);
 
+// Asks on stderr for the output terminals to be shorted and waits for Enter on `fd`, unless
+// `yes` answers at once. False (and said why) when no answer can come.
+bool AskToShortTerminals(bool yes, int fd);
+
 // Opens /dev/null on any of descriptors 0..2 that the parent left closed. Otherwise the first
 // port or file opened would take that number, and the prompt would read the serial line.
 void KeepStandardStreamsOpen();

@@ -25,8 +25,10 @@ SerialTransport::Settings MeterSettings()
 
 Session::Session(const Options& options, BenchUiHost& host)
     : ui(host), supplyPort(SupplySettings()), meterPort(MeterSettings()), supply(st, ui, clock, supplyPort),
+      meter(st, ui, clock, meterPort),
       calibrator(st, ui, supply, options.dir.isEmpty() ? QDir::currentPath() : options.dir),
-      wizard(st, ui, supply, meterPort)
+      wizard(st, ui, supply, meterPort, FGridV, FGridC), verifier(st, ui, supply, meter, FGridV, FGridC),
+      fullWizard(st, ui, wizard, FGridV, FGridC)
 {
     dir_ = QDir(options.dir.isEmpty() ? QDir::currentPath() : options.dir).absolutePath();
     supplyPortName_ = options.supplyPort.isEmpty() ? QStringLiteral("COM1") : options.supplyPort;
@@ -34,11 +36,18 @@ Session::Session(const Options& options, BenchUiHost& host)
     traceFile_ = options.traceFile;
     simulate_ = options.simulate;
     simModel_ = options.simModel;
-    st.RunMode = 3;
+    st.RunMode = options.runMode;
+    st.SpotCount = options.spots;
     st.StartDate = QDate::currentDate();
     calibrator.backup().setSkipped(options.noBackup);
     wizard.setProcedures(
         Wizard::Procedures{[this] { calibrator.CalibrateVoltage(); }, [this] { calibrator.CalibrateCurrent(); }});
+    verifier.setIdentify([this](int selector) { wizard.IdentifySupply(selector); });
+    fullWizard.setProcedures(FullWizard::Procedures{{},
+                                                    [this] { calibrator.CalibrateVoltage(); },
+                                                    [this] { calibrator.CalibrateCurrent(); },
+                                                    [this] { verifier.VerifyVoltage(); },
+                                                    [this] { verifier.VerifyCurrent(); }});
 }
 
 Session::~Session()
@@ -55,6 +64,7 @@ bool Session::prepare(QString* error)
     const ConfResult conf = ConfReader::read(dir_);
     conf.apply(st);
     confWarning_ = conf.warning;
+    eepVisible_ = conf.EEPVisible;
 
     if (!traceFile_.isEmpty()) {
         trace_ = std::make_unique<Trace>(traceFile_, clock);
@@ -63,6 +73,7 @@ bool Session::prepare(QString* error)
             return false;
         }
         supply.setTrace(trace_.get());
+        meter.setTrace(trace_.get());
     }
     if (simulate_ && !startSimulator(simModel_, error))
         return false;
@@ -85,24 +96,45 @@ bool Session::startSimulator(int model, QString* error)
         *error = QStringLiteral("the simulator did not start: %1").arg(sim_->errorString());
         return false;
     }
+    return readSimulatorPorts(error);
+}
+
+// "supply <path>" comes first; in run modes 0-2 the meter's "meter <path>" is awaited as well.
+bool Session::readSimulatorPorts(QString* error)
+{
+    const bool wantMeter = st.RunMode != 3;
+    bool haveSupply = false;
+    bool haveMeter = false;
     QByteArray out;
-    while (!out.contains('\n')) {
+    while (!haveSupply || (wantMeter && !haveMeter)) {
         if (!sim_->waitForReadyRead(5000)) {
-            *error = QStringLiteral("the simulator did not report its port");
+            *error = haveSupply ? QStringLiteral("the simulator did not report a meter port")
+                                : QStringLiteral("the simulator did not report its port");
             return false;
         }
         out += sim_->readAllStandardOutput();
-    }
-    for (const QByteArray& line : out.split('\n')) {
-        if (line.startsWith("supply "))
-            supplyPortName_ = QString::fromLocal8Bit(line.mid(7).trimmed());
+        qsizetype end;
+        while ((end = out.indexOf('\n')) >= 0) {
+            const QByteArray line = out.left(end).trimmed();
+            out.remove(0, end + 1);
+            if (line.startsWith("supply ")) {
+                supplyPortName_ = QString::fromLocal8Bit(line.mid(7).trimmed());
+                haveSupply = true;
+            } else if (line.startsWith("meter ")) {
+                meterPortName_ = QString::fromLocal8Bit(line.mid(6).trimmed());
+                haveMeter = true;
+            }
+        }
     }
     return true;
 }
 
 void Session::load()
 {
-    wizard.FormLoad(supplyPortName_, meterPortName_);
+    if (st.RunMode == 3)
+        wizard.FormLoad(supplyPortName_, meterPortName_);
+    else
+        fullWizard.FormLoad(supplyPortName_, meterPortName_, eepVisible_);
 }
 
 void Session::release()

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "app/FullWizard.h"
 #include "app/Wizard.h"
 #include "cal/Calibrator.h"
+#include "cal/Verifier.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/RealClock.h"
+#include "link/MeterLink.h"
 #include "link/SerialTransport.h"
 #include "link/SupplyLink.h"
 #include "link/Trace.h"
+#include "spots/SpotGrid.h"
 
 #include <QProcess>
 #include <QString>
@@ -19,8 +23,8 @@ namespace psucal {
 struct Options;
 
 // Everything one running psucal owns, wired together for either face: state, controls,
-// clock, both ports, the supply link, the procedures and the wizard; plus the trace file and
-// the simulated supply when asked for.
+// clock, both ports and their links, the test-spot grids, the procedures and both wizards; plus
+// the trace file and the simulated bench when asked for.
 class Session {
 public:
     Session(const Options& options, BenchUiHost& host);
@@ -37,6 +41,10 @@ public:
     QString programDir() const { return dir_; }
     QString supplyPortName() const { return supplyPortName_; }
     QString confWarning() const { return confWarning_; }
+    QString meterPortName() const { return meterPortName_; }
+
+    // What the full window of run modes 0-2 calls.
+    FullWindowActions& actions() { return fullWizard; }
 
     BenchState st;
     BenchUi ui;
@@ -44,11 +52,17 @@ public:
     SerialTransport supplyPort;
     SerialTransport meterPort;
     SupplyLink supply;
+    MeterLink meter;
+    SpotGrid FGridV;
+    SpotGrid FGridC{true};
     Calibrator calibrator;
     Wizard wizard;
+    Verifier verifier;
+    FullWizard fullWizard;
 
 private:
     bool startSimulator(int model, QString* error);
+    bool readSimulatorPorts(QString* error);
 
     QString dir_;
     QString supplyPortName_;
@@ -57,6 +71,7 @@ private:
     bool simulate_ = false;
     int simModel_ = 40;
     QString confWarning_;
+    bool eepVisible_ = false;
     std::unique_ptr<Trace> trace_;
     std::unique_ptr<QProcess> sim_;
 };

@@ -1,14 +1,16 @@
 #include "app/Wizard.h"
 
+#include "app/PortLock.h"
+#include "app/RunProcedure.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Numbers.h"
+#include "core/StatusText.h"
 #include "core/WizardCaption.h"
 #include "link/SupplyLink.h"
 #include "link/Transport.h"
 
 #include <cmath>
-#include <exception>
 #include <utility>
 
 namespace psucal {
@@ -17,20 +19,6 @@ namespace {
 const QString VoltageInProgress = QStringLiteral("Voltage Recalibration in progress......");
 const QString CurrentInProgress = QStringLiteral("Current Recalibration in progress......");
 const QString RatingUnknown = QStringLiteral("Supply rating unknown: nothing was calibrated.");
-
-// A port change would close the supply port under a running exchange, so the selector is
-// locked while the wizard talks to the supply. A nested lock leaves it as it found it.
-class PortLock {
-public:
-    explicit PortLock(BenchUi& ui) : ui_(ui), was_(ui.portSelectable()) { ui_.setPortSelectable(false); }
-    ~PortLock() { ui_.setPortSelectable(was_); }
-    PortLock(const PortLock&) = delete;
-    PortLock& operator=(const PortLock&) = delete;
-
-private:
-    BenchUi& ui_;
-    bool was_;
-};
 
 int RatingIndex(double maxV)
 {
@@ -66,8 +54,9 @@ QString SetPointLabel(const QString& setPoint)
 }
 } // namespace
 
-Wizard::Wizard(BenchState& state, BenchUi& ui, SupplyLink& supply, Transport& meterPort)
-    : st_(state), ui_(ui), supply_(supply), meterPort_(meterPort)
+Wizard::Wizard(BenchState& state, BenchUi& ui, SupplyLink& supply, Transport& meterPort, SpotGrid& gridV,
+               SpotGrid& gridC)
+    : st_(state), ui_(ui), supply_(supply), meterPort_(meterPort), FGridV(gridV), FGridC(gridC)
 {
 }
 
@@ -75,7 +64,7 @@ void Wizard::FormLoad(const QString& supplyPort, const QString& meterPort)
 {
     const PortLock lock(ui_);
     ui_.setStatus(1, QStringLiteral("Connected power supply rating"));
-    ui_.setStatus(2, QStringLiteral("Calibration Voltage (Output voltage must is off)"));
+    ui_.setStatus(2, st_.RunMode <= 1 ? StatusText(0, DefineStep) : StatusText(1, VoltageStep));
     ui_.setProgressMax(10);
     st_.PanelMode = 2;
 
@@ -120,7 +109,6 @@ void Wizard::identifyAgain()
     readSerialIfRated();
 }
 
-// Another unit may answer now: nothing of the last one may reach its pages or its backup.
 void Wizard::forgetUnit()
 {
     st_.SerialNo.clear();
@@ -152,7 +140,7 @@ void Wizard::CmbEqPort_Click(const QString& portName)
     meterPort_.open();
 }
 
-void Wizard::IdentifySupply(int /*selector*/)
+void Wizard::IdentifySupply(int selector)
 {
     const QString r = supply_.SendCommand(QStringLiteral("GMAX"), QString(), 9, 0.2);
     answered_ = !r.isEmpty();
@@ -168,6 +156,11 @@ void Wizard::IdentifySupply(int /*selector*/)
     if (st_.MaxV > 0) {
         ui_.setModel(RatingIndex(st_.MaxV));
         st_.RatingText = num::Shortest(st_.MaxV) + QStringLiteral("V/") + num::Shortest(st_.MaxI) + u'A';
+    }
+    if (st_.RunMode != 3) {
+        if (fullIdentify_)
+            fullIdentify_(selector);
+        return;
     }
 
     if (r.isEmpty()) {
@@ -255,15 +248,7 @@ bool Wizard::runProcedure(const std::function<void()>& procedure)
         st_.FailText = RatingUnknown;
         return true;
     }
-    // The page goes on to its end whatever the procedure throws; the failure is reported.
-    try {
-        if (procedure)
-            procedure();
-    } catch (const std::exception& e) {
-        if (st_.FailText.isEmpty())
-            st_.FailText = QString::fromLocal8Bit(e.what());
-        st_.AbortFlag = true;
-    }
+    RunProcedure(st_, procedure);
     return !st_.AbortFlag;
 }
 

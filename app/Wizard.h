@@ -26,9 +26,12 @@ public:
     // The states of the one button, each shown by its caption.
     enum class State { Design, Refresh, Start, Wait, Next, Close, Other };
 
-    Wizard(BenchState& state, BenchUi& ui, SupplyLink& supply, Transport& meterPort);
+    Wizard(BenchState& state, BenchUi& ui, SupplyLink& supply, Transport& meterPort, SpotGrid& gridV, SpotGrid& gridC);
 
     void setProcedures(Procedures p) { procs_ = std::move(p); }
+    // Run modes 0-2: what identification goes on with once the rating is known (window
+    // caption, spot spacing, the grids of the selector) instead of the run-mode-3 pages.
+    void setFullIdentify(std::function<void(int)> f) { fullIdentify_ = std::move(f); }
 
     // Start-up after the configuration is read: ports opened through their selection
     // handlers, "SESS", the spot-count selection that identifies the supply, the serial number.
@@ -61,11 +64,14 @@ public:
     const SpotGrid& gridV() const { return FGridV; }
     const SpotGrid& gridC() const { return FGridC; }
 
+    // Another unit may answer now: nothing of the last one may reach its pages or its backup.
+    void forgetUnit();
+    // The serial number, unless identification found no valid rating.
+    void readSerialIfRated();
+
 private:
     void openSupplyPort(const QString& portName);
     void identifyAgain();
-    void forgetUnit();
-    void readSerialIfRated();
     void drawConnectionFailure();
     void drawRatingCheck();
     bool runProcedure(const std::function<void()>& procedure);
@@ -77,13 +83,14 @@ private:
     SupplyLink& supply_;
     Transport& meterPort_;
     Procedures procs_;
+    std::function<void(int)> fullIdentify_;
     bool answered_ = false;
     bool voltageOk_ = false;
     bool currentOk_ = false;
     QStringList voltageUnconverged_;
     QStringList currentUnconverged_;
-    SpotGrid FGridV;
-    SpotGrid FGridC{true};
+    SpotGrid& FGridV;
+    SpotGrid& FGridC;
 };
 
 } // namespace psucal

@@ -123,16 +123,21 @@ int Child::reap(rusage* usage)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-bool Simulator::start(const QString& binDir, const QStringList& args, QString* error)
+bool Simulator::start(const QString& binDir, const QStringList& args, QString* error, bool wantMeter)
 {
     if (!child_.start(binDir + QStringLiteral("/psucal-sim"), args, Child::Io{}, error))
         return false;
     QString line;
-    if (!child_.readLine(10.0, &line) || !line.startsWith(QStringLiteral("supply "))) {
-        *error = QStringLiteral("psucal-sim did not report its port (\"%1\")").arg(line);
-        return false;
+    while (port_.isEmpty() || (wantMeter && meterPort_.isEmpty())) {
+        if (!child_.readLine(10.0, &line)) {
+            *error = QStringLiteral("psucal-sim did not report its %1 port").arg(port_.isEmpty() ? "supply" : "meter");
+            return false;
+        }
+        if (line.startsWith(QStringLiteral("supply ")))
+            port_ = line.mid(7).trimmed();
+        else if (line.startsWith(QStringLiteral("meter ")))
+            meterPort_ = line.mid(6).trimmed();
     }
-    port_ = line.mid(7).trimmed();
     return true;
 }
 

@@ -54,17 +54,20 @@ private:
     std::string buffer_;
 };
 
-// psucal-sim on a pseudo-terminal; the port it reports.
+// psucal-sim on a pseudo-terminal; the ports it reports.
 class Simulator {
 public:
-    bool start(const QString& binDir, const QStringList& args, QString* error);
+    // With `wantMeter`, the meter's port is awaited after the supply's.
+    bool start(const QString& binDir, const QStringList& args, QString* error, bool wantMeter = false);
     QString port() const { return port_; }
+    QString meterPort() const { return meterPort_; }
     // Ends it; returns its resources.
     rusage stop();
 
 private:
     Child child_;
     QString port_;
+    QString meterPort_;
 };
 
 // Where psucal and psucal-sim are: the first argument that is a folder, else beside this program.

@@ -1,5 +1,5 @@
-// A full run-mode-3 recalibration of one simulated unit in real time: wall time against the
-// ideal, CPU and peak memory of the psucal process.
+// A full run-mode-3 recalibration (or, with --run-mode 1, a run-mode-1 verification) of one
+// simulated unit in real time: wall time against the ideal, CPU and peak memory of psucal.
 #include "bench/IdealRun.h"
 #include "bench/Support.h"
 
@@ -49,6 +49,9 @@ int main(int argc, char** argv)
     const QString binDir = BinDir(args);
 
     IdealRun ideal;
+    ideal.runMode = Option(args, QStringLiteral("--run-mode"), QStringLiteral("3")).toInt() == 1 ? 1 : 3;
+    const bool verify = ideal.runMode == 1;
+    const char* tag = verify ? "verify" : "cal";
     ideal.model = Option(args, QStringLiteral("--model"), QStringLiteral("40")).toInt();
     ideal.seed = Option(args, QStringLiteral("--seed"), QStringLiteral("1")).toUInt();
     ideal.serial = IdealRun::DefaultSerial(ideal.model, ideal.seed);
@@ -65,7 +68,7 @@ int main(int argc, char** argv)
     if (!sim.start(binDir,
                    {QStringLiteral("--model"), QString::number(ideal.model), QStringLiteral("--seed"),
                     QString::number(ideal.seed), QStringLiteral("--serial"), ideal.serial},
-                   &error)) {
+                   &error, verify)) {
         std::fprintf(stderr, "bench_calibration: %s\n", qPrintable(error));
         return 1;
     }
@@ -73,9 +76,14 @@ int main(int argc, char** argv)
     Child psucal;
     rusage usage{};
     const double t0 = Now();
-    if (!psucal.start(binDir + QStringLiteral("/psucal"),
-                      {QStringLiteral("--batch"), QStringLiteral("--yes"), QStringLiteral("--supply-port"), sim.port(),
-                       QStringLiteral("--trace"), trace, QStringLiteral("--dir"), programDir},
+    QStringList psucalArgs{QStringLiteral("--batch"),       QStringLiteral("--yes"),
+                           QStringLiteral("--supply-port"), sim.port(),
+                           QStringLiteral("--trace"),       trace,
+                           QStringLiteral("--dir"),         programDir};
+    if (verify)
+        psucalArgs << QStringLiteral("--run-mode") << QStringLiteral("1") << QStringLiteral("--meter-port")
+                   << sim.meterPort();
+    if (!psucal.start(binDir + QStringLiteral("/psucal"), psucalArgs,
                       Child::Io{dir.filePath(QStringLiteral("stdout.txt")), true}, &error)) {
         std::fprintf(stderr, "bench_calibration: %s\n", qPrintable(error));
         return 1;
@@ -89,32 +97,32 @@ int main(int argc, char** argv)
     const QStringList frames = SentFrames(trace, &firstFrame, &lastFrame);
     const bool sameRun = frames == ideal.frames;
 
-    std::printf("Run-mode-3 recalibration of a %dV unit (psucal-sim seed %u) in real time:\n"
-                "psucal --batch --yes --trace, launch to exit, measured with wait4. Ideal = the same run in\n"
+    std::printf("%s of a %dV unit (psucal-sim seed %u) in real time:\n"
+                "psucal --batch --yes --trace%s, launch to exit, measured with wait4. Ideal = the same run in\n"
                 "virtual time against the in-process simulator (same model and seed): the time-outs and\n"
                 "delays the procedures wait out plus 9600-baud wire time and 1 ms turnaround per reply.\n",
-                ideal.model, ideal.seed);
-    std::printf("cal_exit_status: %d (0 = recalibrated)\n", status);
+                verify ? "Run-mode-1 verification" : "Run-mode-3 recalibration", ideal.model, ideal.seed,
+                verify ? " --run-mode 1" : "");
+    std::printf("%s_exit_status: %d (0 = %s)\n", tag, status, verify ? "PASS" : "recalibrated");
     if (status != 0 || !sameRun)
-        std::printf("cal_warning: this run did not do what the ideal run did; its figures do not measure a "
-                    "calibration\n");
-    std::printf("cal_same_frames_as_ideal: %s (%lld frames sent, ideal %lld)\n", sameRun ? "yes" : "NO",
+        std::printf("%s_warning: this run did not do what the ideal run did; its figures do not measure it\n", tag);
+    std::printf("%s_same_frames_as_ideal: %s (%lld frames sent, ideal %lld)\n", tag, sameRun ? "yes" : "NO",
                 static_cast<long long>(frames.size()), static_cast<long long>(ideal.frames.size()));
-    std::printf("cal_ideal: %.3f s\n", ideal.totalSeconds);
-    std::printf("cal_wall: %.3f s\n", wall);
-    std::printf("cal_wall_ratio: %.4f (target <= 1.03)\n", wall / ideal.totalSeconds);
-    std::printf("cal_excess: %.3f s over %lld exchanges (%.2f ms each)\n", wall - ideal.totalSeconds,
+    std::printf("%s_ideal: %.3f s\n", tag, ideal.totalSeconds);
+    std::printf("%s_wall: %.3f s\n", tag, wall);
+    std::printf("%s_wall_ratio: %.4f (target <= 1.03)\n", tag, wall / ideal.totalSeconds);
+    std::printf("%s_excess: %.3f s over %lld exchanges (%.2f ms each)\n", tag, wall - ideal.totalSeconds,
                 static_cast<long long>(frames.size()),
                 frames.isEmpty() ? 0.0 : (wall - ideal.totalSeconds) * 1000 / frames.size());
     const double span = lastFrame - firstFrame;
-    std::printf("cal_link_span: %.3f s (first frame to last reply, from the trace; ratio %.4f)\n", span,
+    std::printf("%s_link_span: %.3f s (first frame to last reply, from the trace; ratio %.4f)\n", tag, span,
                 span / ideal.totalSeconds);
-    std::printf("cal_outside_link: %.3f s (launch, Qt start-up and exit around the exchanges)\n", wall - span);
-    std::printf("cal_cpu: %.3f s (user %.3f + system %.3f)\n", cpu,
+    std::printf("%s_outside_link: %.3f s (launch, Qt start-up and exit around the exchanges)\n", tag, wall - span);
+    std::printf("%s_cpu: %.3f s (user %.3f + system %.3f)\n", tag, cpu,
                 usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6,
                 usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6);
-    std::printf("cal_cpu_ratio: %.4f (CPU / wall, target < 0.01)\n", cpu / wall);
-    std::printf("cal_peak_rss: %.1f MiB (target < 64)\n", usage.ru_maxrss / 1024.0);
-    std::printf("cal_simulator_cpu: %.3f s (psucal-sim, for reference; not the product)\n", CpuSeconds(simUsage));
+    std::printf("%s_cpu_ratio: %.4f (CPU / wall, target < 0.01)\n", tag, cpu / wall);
+    std::printf("%s_peak_rss: %.1f MiB (target < 64)\n", tag, usage.ru_maxrss / 1024.0);
+    std::printf("%s_simulator_cpu: %.3f s (psucal-sim, for reference; not the product)\n", tag, CpuSeconds(simUsage));
     return status == 0 && sameRun ? 0 : 1;
 }

@@ -8,6 +8,7 @@
 #include "link/SerialTransport.h"
 #include "link/SupplyLink.h"
 #include "link/Trace.h"
+#include "spots/SpotGrid.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -77,7 +78,9 @@ bool InProcess(const QString& binDir, double* seconds, QString* breakdown, QStri
     SerialTransport supplyPort(SerialTransport::Settings{9600, QSerialPort::OneStop, 2048});
     SerialTransport meterPort(SerialTransport::Settings{9600, QSerialPort::TwoStop, 1024});
     SupplyLink link(st, ui, clock, supplyPort);
-    Wizard wizard(st, ui, link, meterPort);
+    SpotGrid gridV;
+    SpotGrid gridC(true);
+    Wizard wizard(st, ui, link, meterPort, gridV, gridC);
     QTemporaryDir dir;
     Trace trace(dir.filePath(QStringLiteral("trace.txt")), clock);
     link.setTrace(&trace);

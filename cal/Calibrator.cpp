@@ -226,6 +226,16 @@ bool Calibrator::insideWindow(const Quantity& q, double error) const
 
 void Calibrator::warnOpenTerminals()
 {
+    // The full window hides the message area, so there the warning needs a box of its own.
+    if (st_.RunMode != 3) {
+        st_.AbortFlag = true;
+        ui_.full().step[2] = 0;
+        ui_.setCaption(caption::Design);
+        ui_.setBusy(false);
+        ui_.setProgressValue(0);
+        ui_.messageBox(QStringLiteral("Output terminals must be short circuited to recalibrate current."));
+        return;
+    }
     ui_.pcClear();
     const QString title = QStringLiteral("Warning !");
     const int x = static_cast<int>(std::lround((BenchUi::PcWidth - ui_.textWidth(title, FontStyle::Bold)) / 2.0));

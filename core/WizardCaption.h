@@ -13,4 +13,10 @@ inline const QString Wait = QStringLiteral("WAIT...");
 inline const QString Next = QStringLiteral("NEXT  >");
 inline const QString Close = QStringLiteral("CLOSE");
 
+// The full window of run modes 0-2: Design ("Next   >") starts the next step, Stop ends the
+// running one, Fulfill takes the next unit; Back is the other button's caption.
+inline const QString Stop = QStringLiteral("Stop");
+inline const QString Fulfill = QStringLiteral("Fulfill");
+inline const QString Back = QStringLiteral("Back  <");
+
 } // namespace psucal::caption

@@ -168,10 +168,12 @@ bool SupplyLink::ReadEepRow()
     return false;
 }
 
-std::optional<DisplayReading> SupplyLink::ReadDisplay()
+std::optional<DisplayReading> SupplyLink::ReadDisplay(bool* silent)
 {
-    const std::optional<DisplayReading> reading =
-        DisplayReading::Parse(SendCommand(QStringLiteral("GETD"), QString(), 12, 0.1));
+    const QString reply = SendCommand(QStringLiteral("GETD"), QString(), 12, 0.1);
+    if (silent)
+        *silent = reply.isEmpty();
+    const std::optional<DisplayReading> reading = DisplayReading::Parse(reply);
     if (!reading)
         replyLost();
     return reading;

@@ -41,8 +41,9 @@ public:
     bool ReadEepRow();
 
     // "GETD" with the procedures' 0.1 s time-out, read strictly; nullopt when the reply is
-    // missing or not a display reading (see DisplayReading::Parse).
-    std::optional<DisplayReading> ReadDisplay();
+    // missing or not a display reading (see DisplayReading::Parse). `silent`, when given, tells
+    // whether nothing came back at all.
+    std::optional<DisplayReading> ReadDisplay(bool* silent = nullptr);
 
     // Programs a low output and waits (at most 6 s) until the display shows it.
     void WaitOutputLow(bool isCurrent);

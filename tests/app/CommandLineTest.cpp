@@ -47,12 +47,20 @@ TEST(CommandLine, SimulateTakesOnlyAModelAsItsOptionalValue)
     EXPECT_FALSE(parseCommandLine({"--simulate="}).error.isEmpty());
 }
 
-TEST(CommandLine, OnlyRunModeThreeIsAvailable)
+TEST(CommandLine, RunModeAndSpotCountTakeOnlyTheirValues)
 {
-    EXPECT_EQ(parseCommandLine({"--run-mode", "3"}).runMode, 3);
-    EXPECT_EQ(parseCommandLine({"--run-mode=0"}).error, "run mode 0 is not available in this version");
+    const Options d = parseCommandLine({});
+    EXPECT_EQ(d.runMode, 3);
+    EXPECT_EQ(d.spots, 20);
+    const Options o = parseCommandLine({"--run-mode=1", "--spots", "80"});
+    EXPECT_TRUE(o.error.isEmpty()) << o.error.toStdString();
+    EXPECT_EQ(o.runMode, 1);
+    EXPECT_EQ(o.spots, 80);
     for (const char* bad : {"4", "-1", "x", "3.0"})
-        EXPECT_FALSE(parseCommandLine({"--run-mode", bad}).error.isEmpty()) << bad;
+        EXPECT_EQ(parseCommandLine({"--run-mode", bad}).error,
+                  QString("invalid run mode '%1' (run modes are 0 to 3)").arg(bad));
+    for (const char* bad : {"0", "15", "100", "twenty"})
+        EXPECT_FALSE(parseCommandLine({"--spots", bad}).error.isEmpty()) << bad;
 }
 
 TEST(CommandLine, BadArgumentsAreNamedInTheError)

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <pty.h>
+#include <unistd.h>
 
 // The real programs on a real pseudo-terminal, in real time.
 namespace {
@@ -40,11 +42,12 @@ struct BatchResult {
 
 // Runs psucal to its end, or until its output shows `stopAt` (then it is told to stop, as by
 // Ctrl-C: what would have gone wrong has by then gone wrong).
-BatchResult RunBatch(const QString& port, const QString& dir, const QString& stopAt = QString())
+BatchResult RunBatch(const QString& port, const QString& dir, const QString& stopAt = QString(),
+                     const QStringList& more = {})
 {
     QProcess p;
     p.setWorkingDirectory(dir);
-    p.start(PSUCAL_PATH, {"--batch", "--yes", "--supply-port", port, "--trace", dir + "/trace.txt"});
+    p.start(PSUCAL_PATH, QStringList{"--batch", "--yes", "--supply-port", port, "--trace", dir + "/trace.txt"} + more);
     p.closeWriteChannel();
     BatchResult r;
     while (p.state() != QProcess::NotRunning && p.waitForReadyRead(120000)) {
@@ -131,6 +134,12 @@ TEST(BatchRun, SilentSupplyEndsWithStatusTwoAndTheConnectionPage)
     // Each silent exchange is one sent line and one empty received line, time-stamped.
     ASSERT_EQ(r.trace.size(), 6);
     EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d supply < $").match(r.trace[1]).hasMatch()) << r.trace[1].toStdString();
+
+    // Run mode 1 gives up as early, before the meter is ever asked.
+    const BatchResult v =
+        RunBatch(sim.port, dir.path(), QString(), {"--run-mode", "1", "--meter-port", "/nonexistent"});
+    EXPECT_EQ(v.status, 2) << v.out.toStdString();
+    EXPECT_EQ(Sent(v.trace), (QStringList{"SESS00\\r", "GMAX00\\r", "ENDS00\\r"}));
 }
 
 TEST(BatchRun, SupplyVanishingMidSweepIsReportedAndTheEepromMatchesTheTrace)
@@ -176,4 +185,48 @@ TEST(BatchRun, BackupThatCannotBeWrittenStopsEveryWriteAndSaysWhy)
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.contains("Backup failed: cannot create the folder")) << r.out.toStdString();
     EXPECT_TRUE(Sent(r.trace).filter("SEEP").isEmpty());
+}
+
+// A meter port that nobody answers: a pseudo-terminal whose other end stays silent.
+TEST(BatchRun, RunModeOneWithASilentMeterPrintsBothGridsAndFail)
+{
+    int master = -1;
+    int slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
+    QTemporaryDir dir;
+    Sim sim({"--model", "20", "--seed", "4"}, dir.filePath("eeprom.txt"));
+    ASSERT_FALSE(sim.port.isEmpty());
+    const BatchResult r =
+        RunBatch(sim.port, dir.path(), QString(), {"--run-mode", "1", "--spots", "5", "--meter-port", name});
+    ::close(slave);
+    ::close(master);
+    EXPECT_EQ(r.status, 1) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Voltage (V)\nStep  Setting  Display        Output\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Current (A)\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith("FAIL\n")) << r.out.toStdString();
+    EXPECT_TRUE(Sent(r.trace).filter("SEEP").isEmpty());
+    EXPECT_TRUE(Sent(r.trace).contains("VOLT00050\\r"));
+    EXPECT_EQ(r.trace.filter(" meter > :READ?").size(), 10); // one a spot: the meter was never seen
+}
+
+// The simulator's own meter; it comes with psucal-sim's meter port.
+TEST(BatchRun, RunModeOneAgainstTheSimulatedBenchSaysPass)
+{
+    QProcess help;
+    help.start(PSUCAL_SIM_PATH, {"--help"});
+    help.waitForFinished(5000);
+    if (!help.readAllStandardOutput().contains("meter"))
+        GTEST_SKIP() << "psucal-sim has no meter port yet";
+    QTemporaryDir dir;
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(PSUCAL_PATH, {"--simulate", "60", "--run-mode", "1", "--batch", "--yes", "--spots", "5"});
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains("Voltage (V)\n") && out.contains("Current (A)\n")) << out.toStdString();
+    EXPECT_FALSE(out.contains(" FAIL\n")) << out.toStdString(); // an Output judged last on its line
+    EXPECT_TRUE(out.endsWith("PASS\n")) << out.toStdString();
 }

@@ -1,0 +1,99 @@
+#include "app/FullBatch.h"
+
+#include "app/BatchHost.h"
+#include "app/Prompt.h"
+#include "app/Session.h"
+
+#include <cstdio>
+
+namespace psucal {
+
+namespace {
+constexpr int ValueWidth = 8;
+
+QString Cell(const SpotGrid& grid, int row, int col)
+{
+    const QString text = grid.text(row, col).isEmpty() ? QStringLiteral("-") : grid.text(row, col);
+    const QColor color = grid.color(row, col);
+    const QString mark = color == SpotGrid::PassColor   ? QStringLiteral("pass")
+                         : color == SpotGrid::FailColor ? QStringLiteral("FAIL")
+                                                        : QString();
+    return text.rightJustified(ValueWidth) + u' ' + mark.leftJustified(4);
+}
+
+void Print(const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+void Ends(Session& session)
+{
+    session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+}
+
+int Verdict(Session& session, bool pass)
+{
+    // A pass that ran to its end without a single reading points at the meter, not the supply.
+    if (!session.st.MeterSeen && session.ui.full().step[1] == 2)
+        Print(QStringLiteral("No reading came from the meter on %1.\n").arg(session.meterPortName()));
+    Print(pass ? QStringLiteral("PASS\n") : QStringLiteral("FAIL\n"));
+    Ends(session);
+    return pass ? 0 : 1;
+}
+} // namespace
+
+QString SpotGridText(const SpotGrid& grid)
+{
+    const auto line = [](const QString& step, const QString& setting, const QString& display, const QString& output) {
+        QString l = step.rightJustified(4) + u' ' + setting.rightJustified(ValueWidth) + u' ' + display + u' ' + output;
+        while (l.endsWith(u' '))
+            l.chop(1);
+        return l + u'\n';
+    };
+    QString out = grid.text(0, SpotGrid::SettingColumn) + u'\n';
+    out += line(QStringLiteral("Step"), QStringLiteral("Setting"),
+                QStringLiteral("Display").rightJustified(ValueWidth) + QString(5, u' '),
+                QStringLiteral("Output").rightJustified(ValueWidth));
+    for (int row = SpotGrid::FirstSpotRow; row < grid.rowCount(); ++row)
+        out += line(grid.text(row, SpotGrid::StepColumn), grid.text(row, SpotGrid::SettingColumn),
+                    Cell(grid, row, SpotGrid::DisplayColumn), Cell(grid, row, SpotGrid::OutputColumn));
+    return out;
+}
+
+int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
+{
+    FullWizard& wizard = session.fullWizard;
+    BenchUi& ui = session.ui;
+    const bool verifyOnly = session.st.RunMode == 1 || session.st.OnlyRead;
+
+    session.load();
+    host.flushPage();
+    Print(QStringLiteral("%1\nStatus: %2   Serial: %3\n")
+              .arg(ui.full().windowCaption, ui.status(2), session.st.SerialNo));
+    if (!session.wizard.supplyAnswered()) {
+        Ends(session);
+        return 2;
+    }
+
+    // Define writes a unit's identity and wants the window; the terminal starts at the voltage step.
+    if (ui.full().step[0] != 2)
+        wizard.CekPro_Click(0, 2);
+    Print(verifyOnly ? QStringLiteral("\nVoltage step: verification (output terminals open)\n")
+                     : QStringLiteral("\nVoltage step: calibration and verification (output terminals open)\n"));
+    wizard.Command1_Click(1);
+    Print(SpotGridText(session.FGridV));
+    if (ui.full().step[1] != 2)
+        return Verdict(session, false);
+
+    if (!AskToShortTerminals(yes, inputFd))
+        return Verdict(session, false);
+
+    Print(verifyOnly ? QStringLiteral("\nCurrent step: verification (output terminals shorted)\n")
+                     : QStringLiteral("\nCurrent step: calibration and verification (output terminals shorted)\n"));
+    wizard.Command1_Click(1);
+    Print(SpotGridText(session.FGridC));
+    return Verdict(session, session.st.AllPass);
+}
+
+} // namespace psucal
