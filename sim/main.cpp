@@ -109,7 +109,8 @@ int main(int argc, char** argv)
     p.addOptions({
         {u"model"_qs, u"Rating of the unit: 20, 40, 60, or 0 for a unit without a valid rating (default 40)."_qs,
          u"volts"_qs},
-        {u"seed"_qs, u"Which unit: its output errors and as-found cells (default 1)."_qs, u"n"_qs},
+        {u"seed"_qs, u"Which unit: its output errors and as-found cells, and the meter's noise (default 1)."_qs,
+         u"n"_qs},
         {u"serial"_qs, u"Serial number in the EEPROM (up to 16 characters)."_qs, u"text"_qs},
         {u"terminals"_qs, u"open, short, or auto: shorted from \"SOUT\" 0 on, open from \"SOUT\" 1 on (default)."_qs,
          u"state"_qs, u"auto"_qs},
