@@ -25,6 +25,8 @@ constexpr KindName Kinds[] = {
     {"nondigits", FaultRule::Kind::NonDigits, false, false},
     {"shortrow", FaultRule::Kind::ShortRow, false, true},
     {"vanish", FaultRule::Kind::Vanish, false, true},
+    {"zero", FaultRule::Kind::Zero, false, false},
+    {"overload", FaultRule::Kind::Overload, false, false},
 };
 
 bool Fail(QString* error, const QString& text)
@@ -102,6 +104,10 @@ std::optional<FaultRule> FaultRule::Parse(const QString& text, QString* error)
     }
     if (!ParseKind(parts[1], rule, error) || (parts.size() == 3 && !ParseWhen(parts[2], rule, error)))
         return std::nullopt;
+    if ((rule.kind == FaultRule::Kind::Zero || rule.kind == FaultRule::Kind::Overload) && !rule.forMeter()) {
+        Fail(error, QStringLiteral("%1 is a meter fault (word METER or READ?)").arg(parts[1]));
+        return std::nullopt;
+    }
     return rule;
 }
 
@@ -178,6 +184,9 @@ void FaultPlan::Apply(const QList<FaultRule>& fired, Answer& answer, bool rowRea
             answer.restoreAfter = r.value;
             b.clear();
             break;
+        case FaultRule::Kind::Zero:
+        case FaultRule::Kind::Overload:
+            break; // the meter puts these into the reading itself
         }
     }
 }
@@ -185,11 +194,14 @@ void FaultPlan::Apply(const QList<FaultRule>& fired, Answer& answer, bool rowRea
 QString FaultPlan::Grammar()
 {
     return QStringLiteral("WORD:KIND[=VALUE][:WHEN]\n"
-                          "  WORD  command word, optionally with the start of its data (GETD, SEEP156), or * for any\n"
+                          "  WORD  supply: command word, optionally with the start of its data (GETD, SEEP156),\n"
+                          "        or * for any frame; meter: METER for any line, or a query without its colon\n"
+                          "        (READ?, *IDN?)\n"
                           "  KIND  silence | lost | late=SECONDS | truncate=N | garbage | dropchar[=POS] | nondigits\n"
-                          "        | shortrow[=N] | vanish[=SECONDS]\n"
+                          "        | shortrow[=N] | vanish[=SECONDS]; meter readings also zero | overload\n"
                           "  WHEN  every (default) | nth=N | from=N\n"
-                          "  e.g.  GETD:silence:nth=3  GEEP:shortrow:from=1  *:vanish:nth=120  GMAX:late=0.5\n");
+                          "  e.g.  GETD:silence:nth=3  GEEP:shortrow:from=1  *:vanish:nth=120  GMAX:late=0.5\n"
+                          "        READ?:zero:nth=2  READ?:overload  READ?:late=1  READ?:truncate=10  METER:silence\n");
 }
 
 } // namespace psucal::sim

@@ -14,7 +14,8 @@ namespace psucal::sim {
 //
 // Text form (the simulator's --fault option):  WORD:KIND[=VALUE][:WHEN]
 //   WORD   a command word, optionally followed by the start of its data ("GETD", "SEEP156",
-//          "VOLT010"), or "*" for every frame
+//          "VOLT010"), or "*" for every frame; for the meter, METER (every line it gets) or a
+//          query header without its colon ("READ?", "*IDN?")
 //   KIND   silence         no reply
 //          lost            the frame never reaches the unit: no effect, no reply
 //          late=SECONDS    the reply starts SECONDS later than usual
@@ -25,10 +26,13 @@ namespace psucal::sim {
 //          shortrow[=N]    a row read ("GEEP" with a row number) sends only N characters (default 5)
 //          vanish[=SECONDS] the port disappears (writes fail, it cannot be opened) for
 //                          SECONDS, or for good when no value is given
+//          zero            (meter) the reading is +0.00000000E+00
+//          overload        (meter) the reading is the overload value +9.90000000E+37
 //   WHEN   every (default), nth=N (only the Nth matching frame), from=N (the Nth and all later)
 // Examples: GETD:silence:nth=3   GEEP:shortrow:from=1   *:vanish:nth=120   GMAX:late=0.5
+//           READ?:zero:nth=2   READ?:truncate=10   METER:silence
 struct FaultRule {
-    enum class Kind { Silence, Lost, Late, Truncate, Garbage, DropChar, NonDigits, ShortRow, Vanish };
+    enum class Kind { Silence, Lost, Late, Truncate, Garbage, DropChar, NonDigits, ShortRow, Vanish, Zero, Overload };
     enum class When { Every, Nth, From };
 
     QByteArray word; // empty: every frame
@@ -38,6 +42,8 @@ struct FaultRule {
     int n = 1;
 
     static std::optional<FaultRule> Parse(const QString& text, QString* error = nullptr);
+    // SCPI headers end in '?' where the supply's four-letter words never do.
+    bool forMeter() const { return word == "METER" || word.endsWith('?'); }
 };
 
 class FaultPlan {

@@ -1,3 +1,4 @@
+#include "sim/MeterModel.h"
 #include "sim/PtyHost.h"
 #include "sim/SupplyModel.h"
 
@@ -73,6 +74,22 @@ bool ParseConfig(const QCommandLineParser& p, SupplyConfig& config, QString* err
     return true;
 }
 
+// Each rule goes to the instrument its word names.
+bool AddFaults(const QStringList& rules, SupplyModel& supply, MeterModel& meter)
+{
+    for (const QString& rule : rules) {
+        QString error;
+        const std::optional<FaultRule> parsed = FaultRule::Parse(rule, &error);
+        const bool ok =
+            parsed && (parsed->forMeter() ? meter.addFault(rule, &error) : supply.faults().add(rule, &error));
+        if (!ok) {
+            std::fprintf(stderr, "psucal-sim: --fault %s: %s\n", qPrintable(rule), qPrintable(error));
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -83,14 +100,17 @@ int main(int argc, char** argv)
     QCommandLineParser p;
     p.setApplicationDescription(
         QStringLiteral(
-            "Simulated power supply on a pseudo-terminal. Prints \"supply <path>\" once the port is ready.\n\n"
+            "Simulated power supply and HP 34401A meter, each on a pseudo-terminal. Prints \"supply <path>\"\n"
+            "and \"meter <path>\" once the ports are ready. The meter measures the supply's output, or the\n"
+            "voltage over a 1 mOhm shunt while the terminals are shorted.\n\n"
             "Faults (--fault, repeatable):\n") +
         FaultPlan::Grammar());
     p.addHelpOption();
     p.addOptions({
         {u"model"_qs, u"Rating of the unit: 20, 40, 60, or 0 for a unit without a valid rating (default 40)."_qs,
          u"volts"_qs},
-        {u"seed"_qs, u"Which unit: its output errors and as-found cells (default 1)."_qs, u"n"_qs},
+        {u"seed"_qs, u"Which unit: its output errors and as-found cells, and the meter's noise (default 1)."_qs,
+         u"n"_qs},
         {u"serial"_qs, u"Serial number in the EEPROM (up to 16 characters)."_qs, u"text"_qs},
         {u"terminals"_qs, u"open, short, or auto: shorted from \"SOUT\" 0 on, open from \"SOUT\" 1 on (default)."_qs,
          u"state"_qs, u"auto"_qs},
@@ -100,6 +120,7 @@ int main(int argc, char** argv)
         {u"eeprom-out"_qs,
          u"Write the EEPROM after every change and at exit, one line per row as in psucal's backups."_qs, u"file"_qs},
         {u"link"_qs, u"Keep a symlink to the port at this path."_qs, u"path"_qs},
+        {u"meter-link"_qs, u"Keep a symlink to the meter's port at this path."_qs, u"path"_qs},
     });
     p.process(app);
 
@@ -110,12 +131,9 @@ int main(int argc, char** argv)
         return 2;
     }
     SupplyModel model(config);
-    for (const QString& rule : p.values(u"fault"_qs)) {
-        if (!model.faults().add(rule, &error)) {
-            std::fprintf(stderr, "psucal-sim: --fault %s: %s\n", qPrintable(rule), qPrintable(error));
-            return 2;
-        }
-    }
+    MeterModel meter(model, config.seed);
+    if (!AddFaults(p.values(u"fault"_qs), model, meter))
+        return 2;
 
     const QString eepromOut = p.value(u"eeprom-out"_qs);
     QByteArray written = model.eeprom().text();
@@ -134,6 +152,10 @@ int main(int argc, char** argv)
     host.setLinkPath(p.value(u"link"_qs));
     QObject::connect(&host, &PtyHost::portChanged, [](const QString& path) { Say(u"supply "_qs + path); });
 
+    PtyHost meterHost([&meter](const QByteArray& bytes) { return meter.receive(bytes); }, MeterModel::CharTime);
+    meterHost.setLinkPath(p.value(u"meter-link"_qs));
+    QObject::connect(&meterHost, &PtyHost::portChanged, [](const QString& path) { Say(u"meter "_qs + path); });
+
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, SignalPipe) != 0) {
         std::perror("psucal-sim: socketpair");
         return 2;
@@ -147,11 +169,12 @@ int main(int argc, char** argv)
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
 
-    if (!host.start(&error)) {
+    if (!host.start(&error) || !meterHost.start(&error)) {
         std::fprintf(stderr, "psucal-sim: %s\n", qPrintable(error));
         return 2;
     }
-    Say(u"supply "_qs + host.slavePath());
+    // One write, so a reader that waits for the first line has both.
+    Say(u"supply "_qs + host.slavePath() + u"\nmeter "_qs + meterHost.slavePath());
 
     const int status = app.exec();
     WriteEeprom(eepromOut, model);
