@@ -1,5 +1,6 @@
 #include "tests/report/ReportFixture.h"
 
+#include "db/Outbox.h"
 #include "db/ServerAddress.h"
 #include "report/RecordCommands.h"
 #include "report/ReportStore.h"
@@ -24,7 +25,7 @@ Printed Print(const QString& dir, const QString& serial, const QString& format)
     return p;
 }
 
-TEST(RecordCommands, ReadBackFromCalibrationDtAsAlignedTableOrCsv)
+TEST(RecordCommands, ReadBackFromCalibrationDtAsAnAlignedTable)
 {
     QTemporaryDir dir;
     EXPECT_EQ(Print(dir.path(), "SN100", "table").status, 1); // no file: nothing read, nothing created
@@ -50,16 +51,23 @@ TEST(RecordCommands, ReadBackFromCalibrationDtAsAlignedTableOrCsv)
     EXPECT_EQ(lines[10].mid(equipment, 11), QString(11, ' '));
     EXPECT_EQ(lines[10].mid(step, 4), "10  ");
 
-    const Printed csv = Print(dir.path(), "A,\"1\"", "csv");
-    EXPECT_TRUE(
-        csv.out.startsWith("SN,MaxV,MaxC,TEquipment,AmbientTemp,TestBy,TestData,Pass,Step,SV,DV,OV,SC,DC,OC\n"
-                           "\"A,\"\"1\"\"\",40,5,,23,QA-017,2026-03-14,True,1,1.0,1.01,1.11,0.01,0.011,0.012\n"))
-        << csv.out.toStdString();
-
     EXPECT_EQ(Print(dir.path(), "OTHER", "csv").status, 1);
     const Printed json = Print(dir.path(), "A,\"1\"", "json");
     EXPECT_EQ(json.status, 2);
     EXPECT_EQ(json.err, "The records can be printed as table or csv, not 'json'.\n");
+}
+
+TEST(RecordCommands, FlushingWithoutAServerKeepsTheOutboxAndSaysWhy)
+{
+    QTemporaryDir dir;
+    QString out, err, error;
+    QTextStream o(&out), e(&err);
+    EXPECT_EQ(FlushOutbox(dir.path(), ServerAddress(), o, e), 0);
+    EXPECT_EQ(out, "Nothing waits in " + dir.filePath("Outbox.dt") + ".\n");
+    ASSERT_TRUE(Outbox(dir.path()).add(RecordSet::Make("SN1", {}), &error)) << error.toStdString();
+    EXPECT_EQ(FlushOutbox(dir.path(), ServerAddress(), o, e), 1);
+    EXPECT_TRUE(err.startsWith("1 set(s) of records wait in " + dir.filePath("Outbox.dt") + ", but no server"));
+    EXPECT_EQ(Outbox(dir.path()).pending(&error).size(), 1);
 }
 
 } // namespace
