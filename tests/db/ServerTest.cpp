@@ -58,7 +58,7 @@ protected:
 
 TEST_F(ServerTest, RecordsStoredAndReadBackVerbatimWithTheirBenchAndTime)
 {
-    const QString serial = QStringLiteral("Ü'\"€ 7,x");
+    const QString serial = QStringLiteral("Ü'\"€\\7,x");
     ResultsStore store(QSqlDatabase(), dir.path(), address);
     for (int spots : {20, 10}) {
         Report r(spots, serial);
@@ -78,7 +78,7 @@ TEST_F(ServerTest, RecordsStoredAndReadBackVerbatimWithTheirBenchAndTime)
     EXPECT_EQ(lines[0],
               "SN,MaxV,MaxC,TEquipment,AmbientTemp,TestBy,TestData,Pass,Step,SV,DV,OV,SC,DC,OC,Bench,StoredAt");
     const QString host = u',' + QSysInfo::machineHostName() + u',';
-    EXPECT_TRUE(lines[1].startsWith("\"Ü'\"\"€ 7,x\",40,5,HP 34401A,23,QA-017,2026-03-14,True,1,1.0,1.01,1.11,0.01,"
+    EXPECT_TRUE(lines[1].startsWith("\"Ü'\"\"€\\7,x\",40,5,HP 34401A,23,QA-017,2026-03-14,True,1,1.0,1.01,1.11,0.01,"
                                     "0.011,0.012" +
                                     host))
         << qPrintable(lines[1]);
