@@ -1,6 +1,7 @@
 #include "app/ConfReader.h"
 
 #include "core/Numbers.h"
+#include "db/ServerAddress.h"
 
 #include <QDir>
 #include <QFile>
@@ -142,6 +143,10 @@ private:
             result_.EEPVisible = value == u"True";
             return;
         }
+        if (key == u"Database    ") {
+            takeDatabase(value.trimmed().toString());
+            return;
+        }
         Limit* limit = key == u"RigorUpLimit"   ? &up_
                        : key == u"RigorDnLimit" ? &dn_
                        : key == u"RigorOffset " ? &offset_
@@ -158,6 +163,15 @@ private:
             return;
         }
         setLimit(*limit, num::Leading(value));
+    }
+
+    void takeDatabase(const QString& url)
+    {
+        QString why;
+        const bool good = url.isEmpty() || !ServerAddress::Parse(url, &why).isEmpty();
+        result_.Database = good ? url : QString();
+        if (!good)
+            warn(QStringLiteral("line %1: Database %2; the records stay in Calibration.dt.").arg(itemLine_).arg(why));
     }
 
     static void setLimit(Limit& limit, double n)

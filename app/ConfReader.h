@@ -18,6 +18,8 @@ struct ConfResult {
     double RigorUpC = BenchState{}.RigorUpC;
     double RigorDnC = BenchState{}.RigorDnC;
     double RigorOffsetC = BenchState{}.RigorOffsetC;
+    // The line's records server, postgresql://user@host:port/dbname; empty: Calibration.dt.
+    QString Database;
 
     // Something the operator should hear about (unreadable file, file cut short); empty otherwise.
     QString warning;

@@ -2,17 +2,28 @@
 
 #include "report/ReportData.h"
 #include "report/ReportOutput.h"
-#include "report/ReportStore.h"
+#include "report/ResultsStore.h"
 
 namespace psucal {
 
 ReportJob::Outcome ReportJob::PrintReport(QSqlDatabase& db, const ReportData& data, const QString& programDir,
                                           const QDateTime& when, bool toPrinter, const QString& printerName)
 {
+    ResultsStore local(db, programDir, ServerAddress());
+    return PrintReport(local, data, programDir, when, toPrinter, printerName);
+}
+
+ReportJob::Outcome ReportJob::PrintReport(ResultsStore& store, const ReportData& data, const QString& programDir,
+                                          const QDateTime& when, bool toPrinter, const QString& printerName)
+{
     Outcome out;
-    out.stored = ReportStore::SaveReport(db, data, &out.error);
-    if (!out.stored)
+    const ResultsStore::Placement placed = store.Store(data);
+    out.stored = placed.stored();
+    if (!out.stored) {
+        out.error = placed.message;
         return out;
+    }
+    out.storeNote = placed.message;
 
     QString why;
     out.pdfPath = ReportOutput::WritePdf(programDir, data, when, &why);

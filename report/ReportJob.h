@@ -7,6 +7,7 @@
 namespace psucal {
 
 struct ReportData;
+class ResultsStore;
 
 // Printing a report: store the unit's records, file the PDF, and send it to the printer when
 // asked. Records that cannot be stored stop the job before anything is printed, so every filed
@@ -17,11 +18,15 @@ public:
         bool stored = false;
         QString pdfPath;      // empty: no PDF was written
         QString error;        // why the records or the PDF are missing, for the operator
+        QString storeNote;    // the records went elsewhere than they should (the outbox): where, and why
         QString printerError; // why the printer got nothing, for the operator; the PDF is still filed
         // The records are stored and the PDF is filed; a printer error does not change that.
         bool succeeded() const { return stored && !pdfPath.isEmpty(); }
     };
 
+    static Outcome PrintReport(ResultsStore& store, const ReportData& data, const QString& programDir,
+                               const QDateTime& when, bool toPrinter, const QString& printerName = QString());
+    // The records into Calibration.dt, `db`.
     static Outcome PrintReport(QSqlDatabase& db, const ReportData& data, const QString& programDir,
                                const QDateTime& when, bool toPrinter, const QString& printerName = QString());
 };

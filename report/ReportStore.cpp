@@ -10,29 +10,11 @@
 
 namespace psucal {
 
-const std::array<ReportStore::Field, 15> ReportStore::Fields = {{
-    {"SN", 16, "Serial No."},
-    {"MaxV", 4, "Max Output Voltage"},
-    {"MaxC", 5, "Max Output Current"},
-    {"TEquipment", 32, "Test Equipment"},
-    {"AmbientTemp", 3, "Ambient Temp"},
-    {"TestBy", 24, "Tested By"},
-    {"TestData", 12, "Test date"},
-    {"Pass", 6, "Pass"},
-    {"Step", 2, "Step"},
-    {"SV", 5, "voltage Setting"},
-    {"DV", 6, "voltage Display"},
-    {"OV", 6, "voltage Output"},
-    {"SC", 5, "current Setting"},
-    {"DC", 6, "current Display"},
-    {"OC", 6, "current Output"},
-}};
-
 namespace {
 
-constexpr int StepField = 8;
+constexpr int StepField = ReportTable::StepField;
 
-using Row = std::array<QVariant, 15>;
+using Row = ReportTable::Row;
 
 // Empty texts are stored as NULL.
 QVariant Text(const QString& s)
@@ -88,6 +70,12 @@ QString TooLong(const QList<Row>& rows)
         }
     }
     return QString();
+}
+
+QString NotStored(const ReportData& data, const QString& why)
+{
+    return QStringLiteral("The results of %1 were not stored: %2. The records stored before are kept.")
+        .arg(data.SerialNo.isEmpty() ? QStringLiteral("this unit") : data.SerialNo, why);
 }
 
 bool Replace(QSqlDatabase& db, const QString& serial, const QList<Row>& rows, QString* error)
@@ -156,9 +144,20 @@ bool ReportStore::SaveReport(QSqlDatabase& db, const ReportData& data, QString* 
     }
     if (why.isEmpty())
         return true;
-    *error = QStringLiteral("The results of %1 were not stored: %2. The records stored before are kept.")
-                 .arg(data.SerialNo.isEmpty() ? QStringLiteral("this unit") : data.SerialNo, why);
+    *error = NotStored(data, why);
     return false;
+}
+
+bool ReportStore::MakeSet(const ReportData& data, RecordSet* set, QString* error)
+{
+    QList<Row> rows = BuildRows(data);
+    const QString why = TooLong(rows);
+    if (!why.isEmpty()) {
+        *error = NotStored(data, why);
+        return false;
+    }
+    *set = RecordSet::Make(data.SerialNo, std::move(rows));
+    return true;
 }
 
 QList<QSqlRecord> ReportStore::Records(QSqlDatabase& db, const QString& serial, QString* error)

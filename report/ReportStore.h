@@ -1,11 +1,11 @@
 #pragma once
 
+#include "db/ReportTable.h"
+
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlRecord>
 #include <QString>
-
-#include <array>
 
 namespace psucal {
 
@@ -16,12 +16,8 @@ struct ReportData;
 // replaced as a whole by its next report.
 class ReportStore {
 public:
-    struct Field {
-        const char* name;
-        int size;          // characters at most
-        const char* label; // how the operator knows the value
-    };
-    static const std::array<Field, 15> Fields;
+    using Field = ReportTable::Field;
+    static constexpr const auto& Fields = ReportTable::Fields;
 
     // Creates the table and its index on SN when they are missing.
     static bool EnsureTable(QSqlDatabase& db, QString* error);
@@ -30,6 +26,10 @@ public:
     // against their field sizes first, and the delete and the inserts share one transaction, so
     // on any failure the earlier records stay and `error` says why.
     static bool SaveReport(QSqlDatabase& db, const ReportData& data, QString* error);
+
+    // The unit's records as a set for any store, or false when a value does not fit its field;
+    // `error` then says why, as SaveReport would.
+    static bool MakeSet(const ReportData& data, RecordSet* set, QString* error);
 
     // The records of one serial number in spot order.
     static QList<QSqlRecord> Records(QSqlDatabase& db, const QString& serial, QString* error);

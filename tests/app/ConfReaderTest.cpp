@@ -127,6 +127,20 @@ TEST_F(ConfReaderTest, BadValueOrInvertedWindowWarnsWithTheLineAndKeepsTheDefaul
     EXPECT_FALSE(read("RigorDnLimit 9\n").warning.isEmpty()); // above the default upper limit
 }
 
+// A line's records server; an address the driver would misread keeps the records local.
+TEST_F(ConfReaderTest, DatabaseKeyTakesAServerAddressOrWarnsAndKeepsTheLocalFile)
+{
+    EXPECT_EQ(read("Database     postgresql://qa@db.line:5433/calib \n").Database,
+              "postgresql://qa@db.line:5433/calib");
+    EXPECT_TRUE(read("Database    \n").Database.isEmpty());
+    const ConfResult bad =
+        read("RigorUpLimit 9\nDatabase     postgresql://qa@db.line:5433/calib\nDatabase    =db.line\n");
+    EXPECT_TRUE(bad.Database.isEmpty());
+    EXPECT_EQ(bad.warning, "Calibration.conf line 3: Database 'db.line' is not a server address "
+                           "postgresql://user@host:port/dbname: it does not start with postgresql://; the records "
+                           "stay in Calibration.dt.");
+}
+
 TEST_F(ConfReaderTest, AnItemCutByTheCapIsNotApplied)
 {
     const QByteArray text = "RigorUpLimit 5\nRigorDnLimit 1";

@@ -1,0 +1,155 @@
+#include "db/Outbox.h"
+
+#include "db/ServerStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace psucal {
+
+namespace {
+
+int connectionCount = 0;
+
+QByteArray Encoded(const QList<ReportTable::Row>& rows)
+{
+    QJsonArray all;
+    for (const ReportTable::Row& row : rows) {
+        QJsonArray values;
+        for (const QVariant& v : row)
+            values.append(v.isNull() ? QJsonValue() : QJsonValue(v.toString()));
+        all.append(values);
+    }
+    return QJsonDocument(all).toJson(QJsonDocument::Compact);
+}
+
+bool Decoded(const QByteArray& json, QList<ReportTable::Row>* rows)
+{
+    const QJsonDocument doc = QJsonDocument::fromJson(json);
+    for (const QJsonValue& r : doc.array()) {
+        const QJsonArray values = r.toArray();
+        if (static_cast<size_t>(values.size()) != ReportTable::Fields.size())
+            return false;
+        ReportTable::Row row;
+        for (qsizetype f = 0; f < values.size(); ++f)
+            row[f] = values[f].isString() ? QVariant(values[f].toString()) : QVariant();
+        rows->append(row);
+    }
+    return doc.isArray();
+}
+
+} // namespace
+
+Outbox::Outbox(const QString& programDir)
+    : path_(QDir(programDir).absoluteFilePath(QString::fromLatin1(FileName))),
+      name_(QStringLiteral("psucal-outbox-%1").arg(++connectionCount))
+{
+}
+
+Outbox::~Outbox()
+{
+    if (!db_.isValid())
+        return;
+    db_.close();
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name_);
+}
+
+bool Outbox::open(bool create, QString* error)
+{
+    if (db_.isOpen())
+        return true;
+    if (!create && !QFileInfo::exists(path_))
+        return false;
+    if (!db_.isValid())
+        db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+    db_.setDatabaseName(path_);
+    db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000")); // another psucal in the same folder
+    QSqlQuery q(db_);
+    if (!db_.open() ||
+        !q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS pending (set_id TEXT PRIMARY KEY, made_at TEXT NOT NULL, "
+                               "bench TEXT, serial TEXT, records TEXT NOT NULL)"))) {
+        *error = QStringLiteral("%1 cannot be used (%2)")
+                     .arg(path_, (db_.isOpen() ? q.lastError() : db_.lastError()).text().trimmed());
+        db_.close();
+        return false;
+    }
+    return true;
+}
+
+bool Outbox::add(const RecordSet& set, QString* error)
+{
+    if (!open(true, error))
+        return false;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("INSERT INTO pending VALUES (?, ?, ?, ?, ?)"));
+    for (const QVariant& v : {QVariant(set.setId), QVariant(set.madeAt.toUTC().toString(Qt::ISODateWithMs)),
+                              QVariant(set.bench), QVariant(set.serial), QVariant(Encoded(set.rows))})
+        q.addBindValue(v);
+    if (q.exec())
+        return true;
+    *error = QStringLiteral("%1: the records cannot be added (%2)").arg(path_, q.lastError().text().trimmed());
+    return false;
+}
+
+QList<RecordSet> Outbox::pending(QString* error)
+{
+    QList<RecordSet> out;
+    if (!open(false, error))
+        return out;
+    QSqlQuery q(db_);
+    q.setForwardOnly(true);
+    // The made-at texts are ISO UTC of one width, so text order is time order.
+    if (!q.exec(QStringLiteral("SELECT set_id, made_at, bench, serial, records FROM pending ORDER BY made_at, set_id")))
+        *error = QStringLiteral("%1 cannot be read (%2)").arg(path_, q.lastError().text().trimmed());
+    while (q.next()) {
+        RecordSet set;
+        set.setId = q.value(0).toString();
+        set.madeAt = QDateTime::fromString(q.value(1).toString(), Qt::ISODateWithMs);
+        set.bench = q.value(2).toString();
+        set.serial = q.value(3).toString();
+        if (!set.madeAt.isValid() || !Decoded(q.value(4).toByteArray(), &set.rows)) {
+            *error = QStringLiteral("%1: set %2 is damaged and stays there").arg(path_, set.setId);
+            continue;
+        }
+        out.append(set);
+    }
+    return out;
+}
+
+bool Outbox::remove(const QString& setId, QString* error)
+{
+    if (!open(false, error))
+        return false;
+    QSqlQuery q(db_);
+    q.prepare(QStringLiteral("DELETE FROM pending WHERE set_id = ?"));
+    q.addBindValue(setId);
+    if (q.exec())
+        return true;
+    *error = QStringLiteral("%1: a sent set cannot be removed (%2); it will be sent again, harmlessly")
+                 .arg(path_, q.lastError().text().trimmed());
+    return false;
+}
+
+Outbox::Flush Outbox::sendTo(ServerStore& server)
+{
+    Flush f;
+    const QList<RecordSet> sets = pending(&f.error);
+    f.left = static_cast<int>(sets.size());
+    for (const RecordSet& set : sets) {
+        const ServerStore::Outcome out = server.put(set, &f.error);
+        if (out == ServerStore::Outcome::Failed)
+            break;
+        --f.left;
+        ++(out == ServerStore::Outcome::Superseded ? f.superseded : f.sent);
+        remove(set.setId, &f.error);
+    }
+    return f;
+}
+
+} // namespace psucal

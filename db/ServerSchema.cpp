@@ -1,0 +1,80 @@
+#include "db/ServerSchema.h"
+
+#include "db/ReportTable.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariant>
+
+namespace psucal {
+
+namespace {
+
+// Version n + 1 is reached by Steps()[n]; a later schema change adds a step, never edits one.
+QList<QStringList> Steps()
+{
+    QStringList columns;
+    for (const ReportTable::Field& f : ReportTable::Fields)
+        columns << QStringLiteral("\"%1\" varchar(%2)").arg(QLatin1String(f.name)).arg(f.size);
+    columns << QStringLiteral("\"Bench\" varchar(255)")
+            << QStringLiteral("\"StoredAt\" timestamp DEFAULT (now() AT TIME ZONE 'UTC')");
+    return {{
+        QStringLiteral("CREATE TABLE IF NOT EXISTS report (%1)").arg(columns.join(QStringLiteral(", "))),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS report_sn ON report (\"SN\")"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS report_set (set_id varchar(36) PRIMARY KEY, "
+                       "sn varchar(16), made_at timestamptz NOT NULL)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS report_set_sn ON report_set (sn)"),
+    }};
+}
+
+// 0 when there is no version table yet.
+int StoredVersion(QSqlQuery& q)
+{
+    if (!q.exec(QStringLiteral("SELECT to_regclass('psucal_schema') IS NOT NULL")) || !q.next() || !q.value(0).toBool())
+        return 0;
+    return q.exec(QStringLiteral("SELECT max(version) FROM psucal_schema")) && q.next() ? q.value(0).toInt() : 0;
+}
+
+} // namespace
+
+bool ServerSchema::Ensure(QSqlDatabase& db, QString* error)
+{
+    QSqlQuery q(db);
+    // Every connection asks; only the first bench on a new server goes on to create.
+    if (StoredVersion(q) == Version)
+        return true;
+
+    const auto failed = [&](const QSqlError& e) {
+        *error = QStringLiteral("the records' tables cannot be set up on the server (%1)").arg(e.text().trimmed());
+        db.rollback();
+        return false;
+    };
+    if (!db.transaction())
+        return failed(db.lastError());
+    if (!q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, 0)").arg(LockClass)) ||
+        !q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS psucal_schema (version integer NOT NULL)")))
+        return failed(q.lastError());
+    const int found = StoredVersion(q);
+    if (found > Version) {
+        *error = QStringLiteral("the records' tables on the server are of version %1; this psucal knows "
+                                "version %2 at most and leaves them alone")
+                     .arg(found)
+                     .arg(Version);
+        db.rollback();
+        return false;
+    }
+    const QList<QStringList> steps = Steps();
+    for (int v = found; v < Version; ++v)
+        for (const QString& sql : steps[v])
+            if (!q.exec(sql))
+                return failed(q.lastError());
+    if (found < Version && (!q.exec(QStringLiteral("DELETE FROM psucal_schema")) ||
+                            !q.exec(QStringLiteral("INSERT INTO psucal_schema VALUES (%1)").arg(Version))))
+        return failed(q.lastError());
+    if (!db.commit())
+        return failed(db.lastError());
+    return true;
+}
+
+} // namespace psucal

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace psucal {
+
+// The records' tables on a PostgreSQL server. `report` has the fifteen fields of the local file
+// under the same names, then the bench that stored a record and when (UTC); `report_set` keeps
+// the id and making time of each serial's current set; `psucal_schema` the schema's version.
+class ServerSchema {
+public:
+    static constexpr int Version = 1;
+    // First key of every advisory lock psucal takes, so that other programs' locks stay apart.
+    static constexpr int LockClass = 0x70737563;
+
+    // Creates what is missing and brings an older schema up to Version; benches starting together
+    // take turns. Refuses a schema newer than this program knows.
+    static bool Ensure(QSqlDatabase& db, QString* error);
+};
+
+} // namespace psucal

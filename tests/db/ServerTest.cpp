@@ -1,0 +1,186 @@
+// Against a real PostgreSQL server: a throw-away cluster of this suite's own.
+#include "report/RecordCommands.h"
+#include "report/ReportStore.h"
+#include "report/ResultsStore.h"
+#include "tests/db/PgCluster.h"
+#include "tests/report/ReportFixture.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace psucal::test {
+namespace {
+
+using Where = ResultsStore::Placement::Where;
+
+class ServerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (PgCluster::BinDir().isEmpty())
+            return;
+        cluster = new PgCluster;
+        cluster->create(false, &clusterError);
+    }
+    static void TearDownTestSuite() { delete cluster; }
+
+    void SetUp() override
+    {
+        if (!cluster)
+            GTEST_SKIP() << "PostgreSQL 15 is not installed; scripts/install-deps installs it";
+        ASSERT_TRUE(clusterError.isEmpty()) << qPrintable(clusterError);
+        sql(QStringLiteral("DROP TABLE IF EXISTS report, report_set, psucal_schema"));
+        QString error;
+        address = ServerAddress::Parse(cluster->url(), &error);
+        ASSERT_FALSE(address.isEmpty()) << qPrintable(error);
+    }
+
+    static QString sql(const QString& statement)
+    {
+        QString error;
+        const QString out = cluster->psql(statement, &error);
+        EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
+        return out;
+    }
+
+    static inline PgCluster* cluster = nullptr;
+    static inline QString clusterError;
+    ServerAddress address;
+    QTemporaryDir dir;
+};
+
+TEST_F(ServerTest, RecordsStoredAndReadBackVerbatimWithTheirBenchAndTime)
+{
+    const QString serial = QStringLiteral("Ü'\"€\\7,x");
+    ResultsStore store(QSqlDatabase(), dir.path(), address);
+    for (int spots : {20, 10}) {
+        Report r(spots, serial);
+        r.current.setText(4, SpotGrid::DisplayColumn, QString());
+        const ResultsStore::Placement placed = store.Store(r.data);
+        EXPECT_EQ(placed.where, Where::Server) << qPrintable(placed.message);
+    }
+    EXPECT_EQ(sql(QStringLiteral("SELECT \"SN\", count(*) FROM report GROUP BY 1")), serial + QStringLiteral("|10"));
+    EXPECT_EQ(sql(QStringLiteral("SELECT version FROM psucal_schema")), QStringLiteral("1"));
+
+    // The quality manager's read-back: the local file's fields, then the bench and the time stored.
+    QString out, err;
+    QTextStream o(&out), e(&err);
+    EXPECT_EQ(PrintRecords(dir.path(), address, serial, QStringLiteral("csv"), o, e), 0) << qPrintable(err);
+    const QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 11);
+    EXPECT_EQ(lines[0],
+              "SN,MaxV,MaxC,TEquipment,AmbientTemp,TestBy,TestData,Pass,Step,SV,DV,OV,SC,DC,OC,Bench,StoredAt");
+    const QString host = u',' + QSysInfo::machineHostName() + u',';
+    EXPECT_TRUE(lines[1].startsWith("\"Ü'\"\"€\\7,x\",40,5,HP 34401A,23,QA-017,2026-03-14,True,1,1.0,1.01,1.11,0.01,"
+                                    "0.011,0.012" +
+                                    host))
+        << qPrintable(lines[1]);
+    EXPECT_TRUE(lines[3].contains(",3,3.0,3.03,3.13,0.03,,0.032" + host)) << qPrintable(lines[3]);
+    EXPECT_TRUE(lines[10].contains(",10,10.0,")) << qPrintable(lines[10]);
+    QDateTime stored = QDateTime::fromString(lines[1].split(u',').last(), Qt::ISODateWithMs);
+    stored.setTimeSpec(Qt::UTC);
+    EXPECT_LT(std::abs(stored.secsTo(QDateTime::currentDateTimeUtc())), 60) << qPrintable(lines[1]);
+}
+
+TEST_F(ServerTest, EightBenchesStoringAtOnceLeaveExactlyOneCompleteSetPerSerial)
+{
+    constexpr int Workers = 8, Stores = 200;
+    std::vector<std::unique_ptr<QProcess>> workers;
+    for (int w = 0; w < Workers; ++w) {
+        workers.push_back(std::make_unique<QProcess>());
+        workers.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        workers.back()->start(QStringLiteral(STORE_WORKER_PATH),
+                              {cluster->url(), QString::number(w), QString::number(Stores)});
+    }
+    // Serials whose records are not one worker's complete set: worker w writes 3 + w spots.
+    const QString mixtures = QStringLiteral(
+        "SELECT count(*) FROM (SELECT 1 FROM report GROUP BY \"SN\" HAVING count(DISTINCT \"TestBy\") > 1 "
+        "OR count(*) <> count(DISTINCT \"Step\") OR count(*) <> 3 + substr(min(\"TestBy\"), 2, 1)::int) m");
+    // A mixture would be overwritten by the next clean store: watch the committed state throughout.
+    QSqlDatabase watch = address.open(QStringLiteral("watch"));
+    QSqlQuery q(watch);
+    int mixed = 0, looks = 0;
+    for (bool running = true; running;) {
+        // Until the first bench has created the tables, there is nothing to look at.
+        if (q.exec(mixtures) && q.next()) {
+            mixed += q.value(0).toInt();
+            ++looks;
+        }
+        running = false;
+        for (auto& w : workers)
+            running = (!w->waitForFinished(0) && w->state() != QProcess::NotRunning) || running;
+    }
+    q.finish();
+    watch.close();
+    EXPECT_EQ(mixed, 0) << "in " << looks << " looks";
+    EXPECT_GT(looks, 10);
+    for (auto& w : workers)
+        EXPECT_EQ(w->exitCode(), 0);
+    EXPECT_EQ(sql(mixtures), "0");
+    EXPECT_EQ(sql(QStringLiteral("SELECT count(DISTINCT \"SN\"), (SELECT count(*) FROM report_set) FROM report")),
+              QStringLiteral("27|27"));
+    // A worker's own unit ends with the last set that worker made for it.
+    QStringList last;
+    for (int w = 0; w < Workers; ++w)
+        for (int j = 0, i = Stores - 1; j < 3; ++j, i = Stores - 1) {
+            while (i % 2 != 0 || i % 3 != j)
+                --i;
+            last << QStringLiteral("OWN%1-%2|w%1#%3").arg(w).arg(j).arg(i);
+        }
+    EXPECT_EQ(sql(QStringLiteral("SELECT \"SN\", min(\"TestBy\") FROM report WHERE \"SN\" LIKE 'OWN%' GROUP BY 1 "
+                                 "ORDER BY 1")),
+              last.join(u'\n'));
+}
+
+TEST_F(ServerTest, RecordsMadeWhileTheServerIsAwayReachItOnceInMakingOrder)
+{
+    ResultsStore store(QSqlDatabase(), dir.path(), address);
+    Report first(5, QStringLiteral("UNIT-A"));
+    ASSERT_EQ(store.Store(first.data).where, Where::Server);
+    // A set whose commit the outbox never heard of; without a serial, nothing replaces it.
+    RecordSet committed;
+    QString error;
+    ASSERT_TRUE(ReportStore::MakeSet(Report(4, QString()).data, &committed, &error));
+    ServerStore direct(address);
+    ASSERT_EQ(direct.put(committed, &error), ServerStore::Outcome::Stored) << qPrintable(error);
+
+    ASSERT_TRUE(cluster->stop(&error)) << qPrintable(error);
+    Report newer(7, QStringLiteral("UNIT-A")), other(3, QStringLiteral("UNIT-C"));
+    newer.data.TestedBy = QStringLiteral("newer");
+    for (Report* r : {&newer, &other}) {
+        const ResultsStore::Placement placed = store.Store(r->data);
+        EXPECT_EQ(placed.where, Where::Outbox);
+        EXPECT_TRUE(placed.message.contains(store.outbox().path() + QStringLiteral(" and will be sent")))
+            << qPrintable(placed.message);
+    }
+    ASSERT_TRUE(store.outbox().add(committed, &error));
+    ASSERT_TRUE(cluster->start(&error)) << qPrintable(error);
+
+    QString message;
+    const Outbox::Flush f = store.FlushOutbox(&message);
+    EXPECT_EQ(std::tie(f.sent, f.superseded, f.left), std::make_tuple(3, 0, 0)) << qPrintable(message);
+    EXPECT_EQ(sql(QStringLiteral("SELECT coalesce(\"SN\", '-'), count(*), min(\"TestBy\") FROM report GROUP BY 1 "
+                                 "ORDER BY 1")),
+              QStringLiteral("-|4|QA-017\nUNIT-A|7|newer\nUNIT-C|3|QA-017"));
+    EXPECT_TRUE(store.outbox().pending(&error).isEmpty());
+
+    // A set made before the one the server holds never replaces it, whenever it arrives.
+    RecordSet older;
+    ASSERT_TRUE(ReportStore::MakeSet(first.data, &older, &error));
+    older.madeAt = older.madeAt.addSecs(-3600);
+    EXPECT_EQ(direct.put(older, &error), ServerStore::Outcome::Superseded);
+    // A restarted server costs a kept connection nothing but a reconnect.
+    ASSERT_TRUE(cluster->stop(&error) && cluster->start(&error)) << qPrintable(error);
+    EXPECT_EQ(store.Store(Report(2, QStringLiteral("UNIT-D")).data).where, Where::Server);
+    EXPECT_EQ(sql(QStringLiteral("SELECT count(*), count(DISTINCT \"SN\") FROM report")), QStringLiteral("16|3"));
+}
+
+} // namespace
+} // namespace psucal::test
