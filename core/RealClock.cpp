@@ -1,39 +1,54 @@
 #include "core/RealClock.h"
 
 #include <QEventLoop>
-#include <QTimer>
-
-#include <cmath>
 
 namespace psucal {
 
-RealClock::RealClock() { timer_.start(); }
+RealClock::RealClock() : origin_(DeadlineTimer::now()) {}
 
-double RealClock::now() const { return static_cast<double>(timer_.nsecsElapsed()) / 1e9; }
+double RealClock::now() const
+{
+    return DeadlineTimer::now() - origin_;
+}
 
 bool RealClock::waitUntil(double deadline, const std::function<bool()>& done)
 {
     while (true) {
         if (done())
             return true;
-        const double left = deadline - now();
-        if (left <= 0)
+        if (now() >= deadline)
             return done();
 
         QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+        QObject::connect(&timer_, &DeadlineTimer::timeout, &loop, [&] {
+            if (now() >= deadline)
+                loop.quit();
+        });
         QObject::connect(this, &RealClock::woken, &loop, [&] {
             if (done())
                 loop.quit();
         });
-        timer.start(static_cast<int>(std::ceil(left * 1000.0)));
+        deadlines_.push_back(deadline);
+        arm();
         loop.exec();
+        deadlines_.pop_back();
+        // The enclosing wait's deadline may have passed meanwhile: re-armed in the past, the
+        // timer goes off at once and ends that wait too.
+        arm();
     }
 }
 
-void RealClock::wake() { emit woken(); }
+void RealClock::arm()
+{
+    if (deadlines_.empty())
+        timer_.stop();
+    else
+        timer_.start(origin_ + deadlines_.back());
+}
+
+void RealClock::wake()
+{
+    emit woken();
+}
 
 } // namespace psucal

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "core/Clock.h"
+#include "core/DeadlineTimer.h"
 
-#include <QElapsedTimer>
 #include <QObject>
+
+#include <vector>
 
 namespace psucal {
 
@@ -15,12 +17,19 @@ public:
     double now() const override;
     bool waitUntil(double deadline, const std::function<bool()>& done) override;
     void wake() override;
+    // False when waits fall back to millisecond timers.
+    bool isPrecise() const { return timer_.isPrecise(); }
 
 signals:
     void woken();
 
 private:
-    QElapsedTimer timer_;
+    void arm();
+
+    double origin_;
+    DeadlineTimer timer_;
+    // Deadlines of the waits in progress, the innermost last: a handler may wait inside a wait.
+    std::vector<double> deadlines_;
 };
 
 } // namespace psucal
