@@ -54,6 +54,7 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     if (!port_.isOpen() && !port_.open())
         return QString();
     port_.discard();
+    port_.expect(count);
     const double start = clock_.now();
     const QByteArray frame = (command + QStringLiteral("00") + data + u'\r').toLatin1();
     if (trace_)
