@@ -100,6 +100,10 @@ int main(int argc, char** argv)
         {u"eeprom-out"_qs, u"Write the EEPROM, one \"NNN cccccccc\" line per row, after every change and at exit."_qs,
          u"file"_qs},
         {u"link"_qs, u"Keep a symlink to the port at this path."_qs, u"path"_qs},
+        {u"pace"_qs,
+         u"reply: each reply written whole once its last character is due (default); byte: each character "
+         "written on its own as it falls due, as a UART without a FIFO delivers them."_qs,
+         u"how"_qs, u"reply"_qs},
     });
     p.process(app);
 
@@ -117,6 +121,12 @@ int main(int argc, char** argv)
         }
     }
 
+    const QString pace = p.value(u"pace"_qs);
+    if (pace != u"reply" && pace != u"byte") {
+        std::fprintf(stderr, "psucal-sim: --pace takes reply or byte\n");
+        return 2;
+    }
+
     const QString eepromOut = p.value(u"eeprom-out"_qs);
     QByteArray written = model.eeprom().text();
     if (!WriteEeprom(eepromOut, model)) {
@@ -132,6 +142,7 @@ int main(int argc, char** argv)
         return answers;
     });
     host.setLinkPath(p.value(u"link"_qs));
+    host.setPace(pace == u"byte" ? PtyHost::Pace::Byte : PtyHost::Pace::Reply);
     QObject::connect(&host, &PtyHost::portChanged, [](const QString& path) { Say(u"supply "_qs + path); });
 
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, SignalPipe) != 0) {
