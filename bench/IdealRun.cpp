@@ -1,17 +1,11 @@
 #include "bench/IdealRun.h"
 
-#include "app/Wizard.h"
+#include "bench/Rig.h"
 #include "bench/Support.h"
-#include "cal/Calibrator.h"
-#include "core/BenchState.h"
-#include "core/BenchUi.h"
 #include "core/VirtualClock.h"
-#include "link/SupplyLink.h"
 #include "sim/InProcessPort.h"
 #include "sim/InProcessSupply.h"
 #include "sim/SupplyModel.h"
-
-#include <QDate>
 
 namespace psucal::bench {
 
@@ -24,10 +18,6 @@ void IdealRun::run(const QString& programDir)
 {
     VirtualClock clock;
     QuietHost host;
-    BenchUi ui(host);
-    BenchState st;
-    st.RunMode = 3;
-    st.StartDate = QDate::currentDate();
 
     sim::SupplyConfig config;
     config.ratingV = model;
@@ -37,26 +27,21 @@ void IdealRun::run(const QString& programDir)
     sim::InProcessSupply supplyPort(clock, unit);
     // psucal opens COM2 for the meter at start-up and never talks to it in run mode 3.
     sim::InProcessPort meterPort(clock, [](const QByteArray&) { return QList<sim::Answer>{}; });
-
-    SupplyLink link(st, ui, clock, supplyPort);
-    Calibrator calibrator(st, ui, link, programDir);
-    Wizard wizard(st, ui, link, meterPort);
-    wizard.setProcedures(Wizard::Procedures{[&] { calibrator.CalibrateVoltage(); },
-                                            [&] { calibrator.CalibrateCurrent(); }});
+    Rig rig(host, clock, supplyPort, meterPort, programDir);
 
     // The same steps as "psucal --batch --yes".
-    wizard.FormLoad(QStringLiteral("sim"), QStringLiteral("COM2"));
+    rig.wizard.FormLoad(QStringLiteral("sim"), QStringLiteral("COM2"));
     startupSeconds = clock.now();
-    if (wizard.supplyAnswered() && ui.caption() == QStringLiteral("START  >")) {
-        wizard.Command1_Click();
-        if (ui.caption() == QStringLiteral("NEXT  >"))
-            wizard.Command1_Click();
+    if (rig.wizard.supplyAnswered() && rig.ui.caption() == QStringLiteral("START  >")) {
+        rig.wizard.Command1_Click();
+        if (rig.ui.caption() == QStringLiteral("NEXT  >"))
+            rig.wizard.Command1_Click();
     }
-    link.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+    rig.link.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
     totalSeconds = clock.now();
     frames = unit.frames();
-    voltageOk = wizard.voltageStepOk();
-    currentOk = wizard.currentStepOk();
+    voltageOk = rig.wizard.voltageStepOk();
+    currentOk = rig.wizard.currentStepOk();
 }
 
 } // namespace psucal::bench
