@@ -4,7 +4,12 @@
 
 namespace psucal {
 
-RealClock::RealClock() : origin_(DeadlineTimer::now()) {}
+RealClock::RealClock() : origin_(DeadlineTimer::now())
+{
+    connect(&timer_, &DeadlineTimer::timeout, this, &RealClock::onTimer);
+}
+
+RealClock::~RealClock() = default;
 
 double RealClock::now() const
 {
@@ -19,36 +24,44 @@ bool RealClock::waitUntil(double deadline, const std::function<bool()>& done)
         if (now() >= deadline)
             return done();
 
-        QEventLoop loop;
-        QObject::connect(&timer_, &DeadlineTimer::timeout, &loop, [&] {
-            if (now() >= deadline)
-                loop.quit();
-        });
-        QObject::connect(this, &RealClock::woken, &loop, [&] {
-            if (done())
-                loop.quit();
-        });
-        deadlines_.push_back(deadline);
+        const size_t depth = waits_.size();
+        if (loops_.size() <= depth)
+            loops_.push_back(std::make_unique<QEventLoop>());
+        QEventLoop* loop = loops_[depth].get();
+        waits_.push_back(Wait{deadline, &done, loop});
         arm();
-        loop.exec();
-        deadlines_.pop_back();
+        loop->exec();
+        waits_.pop_back();
         // The enclosing wait's deadline may have passed meanwhile: re-armed in the past, the
         // timer goes off at once and ends that wait too.
         arm();
     }
 }
 
-void RealClock::arm()
-{
-    if (deadlines_.empty())
-        timer_.stop();
-    else
-        timer_.start(origin_ + deadlines_.back());
-}
-
 void RealClock::wake()
 {
-    emit woken();
+    // An enclosing wait told to end returns as soon as the inner ones have.
+    for (size_t i = 0; i < waits_.size(); ++i) {
+        if ((*waits_[i].done)())
+            waits_[i].loop->quit();
+    }
+}
+
+void RealClock::onTimer()
+{
+    const double t = now();
+    for (const Wait& w : waits_) {
+        if (t >= w.deadline)
+            w.loop->quit();
+    }
+}
+
+void RealClock::arm()
+{
+    if (waits_.empty())
+        timer_.stop();
+    else
+        timer_.start(origin_ + waits_.back().deadline);
 }
 
 } // namespace psucal

@@ -5,7 +5,10 @@
 
 #include <QObject>
 
+#include <memory>
 #include <vector>
+
+class QEventLoop;
 
 namespace psucal {
 
@@ -13,6 +16,7 @@ class RealClock : public QObject, public Clock {
     Q_OBJECT
 public:
     RealClock();
+    ~RealClock() override;
 
     double now() const override;
     bool waitUntil(double deadline, const std::function<bool()>& done) override;
@@ -20,16 +24,21 @@ public:
     // False when waits fall back to millisecond timers.
     bool isPrecise() const { return timer_.isPrecise(); }
 
-signals:
-    void woken();
-
 private:
+    struct Wait {
+        double deadline;
+        const std::function<bool()>* done;
+        QEventLoop* loop;
+    };
+    void onTimer();
     void arm();
 
     double origin_;
     DeadlineTimer timer_;
-    // Deadlines of the waits in progress, the innermost last: a handler may wait inside a wait.
-    std::vector<double> deadlines_;
+    // The waits in progress, the innermost last: a handler may wait inside a wait.
+    std::vector<Wait> waits_;
+    // One event loop per nesting depth, kept: a calibration waits thousands of times.
+    std::vector<std::unique_ptr<QEventLoop>> loops_;
 };
 
 } // namespace psucal
