@@ -57,7 +57,9 @@ protected:
         port.write(frame);
         QByteArray reply;
         while (reply.size() < count && t.elapsed() < timeoutMs) {
-            port.waitForReadyRead(20);
+            // A failed port returns at once; waiting on it would spin until the time-out.
+            if (!port.waitForReadyRead(20) && port.error() != QSerialPort::TimeoutError)
+                break;
             reply += port.readAll();
         }
         if (elapsedMs)
