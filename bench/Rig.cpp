@@ -13,4 +13,10 @@ Rig::Rig(BenchUiHost& host, Clock& clock, Transport& supplyPort, Transport& mete
         Wizard::Procedures{[this] { calibrator.CalibrateVoltage(); }, [this] { calibrator.CalibrateCurrent(); }});
 }
 
+RealLine::~RealLine()
+{
+    supplyPort.close();
+    meterPort.close();
+}
+
 } // namespace psucal::bench

@@ -4,6 +4,8 @@
 #include "cal/Calibrator.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
+#include "core/RealClock.h"
+#include "link/SerialTransport.h"
 #include "link/SupplyLink.h"
 
 namespace psucal::bench {
@@ -18,6 +20,15 @@ struct Rig {
     SupplyLink link;
     Calibrator calibrator;
     Wizard wizard;
+};
+
+// The real clock and both serial ports with the program's line settings.
+struct RealLine {
+    ~RealLine();
+
+    RealClock clock;
+    SerialTransport supplyPort{SerialTransport::Settings{9600, QSerialPort::OneStop, 2048}};
+    SerialTransport meterPort{SerialTransport::Settings{9600, QSerialPort::TwoStop, 1024}};
 };
 
 } // namespace psucal::bench

@@ -2,8 +2,6 @@
 #include "bench/IdealRun.h"
 #include "bench/Rig.h"
 #include "bench/Support.h"
-#include "core/RealClock.h"
-#include "link/SerialTransport.h"
 #include "link/Trace.h"
 
 #include <QCoreApplication>
@@ -68,11 +66,10 @@ bool InProcess(const QString& binDir, double* seconds, QString* breakdown, QStri
     if (!sim.start(binDir, {QStringLiteral("--model"), QStringLiteral("40")}, error))
         return false;
     QuietHost host;
-    RealClock clock;
-    SerialTransport supplyPort(SerialTransport::Settings{9600, QSerialPort::OneStop, 2048});
-    SerialTransport meterPort(SerialTransport::Settings{9600, QSerialPort::TwoStop, 1024});
+    RealLine line;
+    RealClock& clock = line.clock;
     QTemporaryDir dir;
-    Rig rig(host, clock, supplyPort, meterPort, dir.path());
+    Rig rig(host, clock, line.supplyPort, line.meterPort, dir.path());
     Trace trace(dir.filePath(QStringLiteral("trace.txt")), clock);
     rig.link.setTrace(&trace);
 
@@ -85,8 +82,6 @@ bool InProcess(const QString& binDir, double* seconds, QString* breakdown, QStri
     *breakdown = Breakdown(dir.filePath(QStringLiteral("trace.txt")), c1) +
                  QStringLiteral(" (clock started %1 ms before FormLoad)").arg((c0)*1000, 0, 'f', 1);
 
-    supplyPort.close();
-    meterPort.close();
     sim.stop();
     if (rig.ui.caption() != QStringLiteral("START  >") || rig.st.SerialNo.isEmpty()) {
         *error = QStringLiteral("start-up did not identify the unit (caption \"%1\", serial \"%2\")")

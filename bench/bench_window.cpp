@@ -3,13 +3,10 @@
 #include "app/FrmMain.h"
 #include "bench/Rig.h"
 #include "bench/Support.h"
-#include "core/RealClock.h"
-#include "link/SerialTransport.h"
 
 #include <QApplication>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -34,35 +31,26 @@ int main(int argc, char** argv)
         return 1;
     }
     FrmMain window;
-    RealClock clock;
-    SerialTransport supplyPort(SerialTransport::Settings{9600, QSerialPort::OneStop, 2048});
-    SerialTransport meterPort(SerialTransport::Settings{9600, QSerialPort::TwoStop, 1024});
+    RealLine line;
     QTemporaryDir dir;
-    Rig rig(window, clock, supplyPort, meterPort, dir.path());
+    Rig rig(window, line.clock, line.supplyPort, line.meterPort, dir.path());
     window.attach(&rig.ui, &rig.wizard, {sim.port()}, sim.port());
     window.show();
     rig.wizard.FormLoad(sim.port(), QStringLiteral("COM2"));
     window.uiChanged();
 
-    double wall = 0, cpu = 0;
-    bool ok = false;
-    QTimer::singleShot(0, &window, [&] {
-        rusage before{}, after{};
-        getrusage(RUSAGE_SELF, &before);
-        const double t0 = Now();
-        // Each click runs its whole step inside the click, the window live throughout.
-        window.wizardButton()->click();
-        ok = rig.ui.caption() == QStringLiteral("NEXT  >");
-        window.wizardButton()->click();
-        wall = Now() - t0;
-        getrusage(RUSAGE_SELF, &after);
-        cpu = CpuSeconds(after) - CpuSeconds(before);
-        ok = ok && rig.wizard.voltageStepOk() && rig.wizard.currentStepOk();
-        app.quit();
-    });
-    app.exec();
-    supplyPort.close();
-    meterPort.close();
+    // Each click runs its whole step inside the click, the window live throughout. (No quit():
+    // in Qt 6 it closes the windows, and closing this one ends the program.)
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const double t0 = Now();
+    window.wizardButton()->click();
+    bool ok = rig.ui.caption() == QStringLiteral("NEXT  >");
+    window.wizardButton()->click();
+    const double wall = Now() - t0;
+    getrusage(RUSAGE_SELF, &after);
+    const double cpu = CpuSeconds(after) - CpuSeconds(before);
+    ok = ok && rig.wizard.voltageStepOk() && rig.wizard.currentStepOk();
     sim.stop();
 
     std::printf("Window mode (%s platform) recalibrating a %sV unit against psucal-sim: from the START click\n"

@@ -1,9 +1,10 @@
 #include "core/RealClock.h"
 
-#include <QCoreApplication>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/CoreApp.h"
 
 // Real time, a few tens of milliseconds per case. A wait that never ended would be rescued
 // by `rescue` and reported rather than hang the suite.
@@ -13,14 +14,7 @@ namespace {
 
 class RealClockTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "core_tests";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { EnsureCoreApp(); }
     void SetUp() override
     {
         QTimer::singleShot(2000, &guard, [this] {

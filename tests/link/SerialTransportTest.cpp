@@ -1,10 +1,11 @@
 #include "link/SerialTransport.h"
 #include "core/RealClock.h"
 
-#include <QCoreApplication>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/CoreApp.h"
 
 #include <climits>
 #include <memory>
@@ -20,14 +21,7 @@ namespace {
 
 class PtyPortTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "link_tests";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { EnsureCoreApp(); }
     void SetUp() override
     {
         termios raw{};
