@@ -57,7 +57,7 @@ struct PacedRun {
 
 } // namespace
 
-// Start-up, the backup's whole image and the first rows adjusted, until the port vanishes.
+// Start-up with its whole-image read and the first row adjusted, until the port vanishes.
 TEST(Pacing, TheLinkExchangesTheSameBytesWhicheverWayTheRepliesArrive)
 {
     const QStringList simArgs{"--model", "40", "--seed", "2", "--fault", "*:vanish:nth=13"};

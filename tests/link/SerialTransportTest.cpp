@@ -7,16 +7,13 @@
 
 #include "tests/support/CoreApp.h"
 
+#include <algorithm>
 #include <climits>
-#include <memory>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
 // The serial transport on a raw pseudo-terminal, in real time; the test writes the far end.
-using psucal::RealClock;
-using psucal::SerialTransport;
-
 namespace {
 
 class PtyPortTest : public ::testing::Test {
@@ -46,11 +43,10 @@ protected:
     void send(const QByteArray& bytes, int piece)
     {
         auto* timer = new QTimer(&sender);
-        auto at = std::make_shared<qsizetype>(0);
-        QObject::connect(timer, &QTimer::timeout, timer, [this, timer, bytes, piece, at] {
-            const QByteArray chunk = bytes.mid(*at, piece);
-            *at += ::write(master, chunk.constData(), static_cast<size_t>(chunk.size()));
-            if (*at >= bytes.size())
+        QObject::connect(timer, &QTimer::timeout, timer, [this, timer, bytes, piece, at = qsizetype(0)]() mutable {
+            const auto n = std::min<qsizetype>(piece, bytes.size() - at);
+            at += std::max<ssize_t>(::write(master, bytes.constData() + at, static_cast<size_t>(n)), 0);
+            if (at >= bytes.size())
                 timer->stop();
         });
         timer->start(1);
@@ -60,8 +56,8 @@ protected:
         return clock.waitUntil(clock.now() + seconds, [&] { return port.bytesAvailable() >= count; });
     }
 
-    RealClock clock;
-    SerialTransport port{SerialTransport::Settings{}};
+    psucal::RealClock clock;
+    psucal::SerialTransport port{psucal::SerialTransport::Settings{}};
     QObject sender;
     int master = -1;
     int slave = -1;
@@ -82,6 +78,7 @@ TEST_F(PtyPortTest, AReplyArrivingByteByByteWakesTheWaiterOnceItsCountIsIn)
     // Reading ends the wish: a byte nobody announced wakes the waiter at once.
     send("x", 1);
     EXPECT_TRUE(await(1, 1.0));
+    EXPECT_EQ(wakes, 2);
     EXPECT_EQ(port.readAll(), "x");
 }
 
