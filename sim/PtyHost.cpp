@@ -2,11 +2,11 @@
 
 #include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cmath>
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
