@@ -7,7 +7,7 @@
 namespace psucal::bench {
 
 // The batch run of psucal (start-up, voltage page, current page, "ENDS") against the in-process
-// simulator in virtual time; in run mode 1 the pages verify against a stand-in meter instead. Virtual time advances
+// simulator in virtual time; in run mode 1 the pages verify against the simulated meter. Virtual time advances
 // only by what the link waits for: the full time-out of every wait nobody answers, every Delay, and 9600-baud wire time
 // (10 bits a character, both directions) plus the simulator's 1 ms turnaround. Nothing is charged for computing, so its
 // duration is the least the same run can take on a real line.

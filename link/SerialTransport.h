@@ -27,13 +27,24 @@ public:
     bool write(const QByteArray& bytes) override;
     qint64 bytesAvailable() const override;
     QByteArray readAll() override;
+    void expect(qint64 count) override;
+
+    // Whether the port holds back wake-ups until an expected count (false: one per arrival).
+    bool defersWakeUps() const { return isOpen() && !vminRefused_; }
 
     static QString devicePath(const QString& name);
 
 private:
+    void rearm();
+    void setVmin(int count);
+    qint64 pending() const;
+
     Settings settings_;
     QString name_;
     QSerialPort port_;
+    qint64 expected_ = 0;
+    int vmin_ = 0; // as QSerialPort opens the port: readable from the first byte
+    bool vminRefused_ = false;
 };
 
 } // namespace psucal

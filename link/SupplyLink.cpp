@@ -59,6 +59,7 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     if (resync_ && outer)
         drain();
     port_.discard();
+    port_.expect(count);
     const double start = clock_.now();
     const QByteArray frame = (command + QStringLiteral("00") + data + u'\r').toLatin1();
     if (trace_)

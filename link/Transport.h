@@ -26,6 +26,12 @@ public:
     virtual qint64 bytesAvailable() const = 0;
     virtual QByteArray readAll() = 0;
 
+    // The waiter looks again only once `count` bytes in all are waiting, or at its deadline,
+    // so the transport need not wake it for every byte. A wish, not a promise: a shorter
+    // reply is still there for readAll(), which ends the wish. Transports that cannot hold
+    // back their wake-ups ignore it.
+    virtual void expect(qint64 /*count*/) {}
+
     // Called whenever bytes arrive or the port fails, so that a waiter can look again.
     void setActivityCallback(std::function<void()> callback) { activity_ = std::move(callback); }
 

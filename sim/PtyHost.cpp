@@ -2,11 +2,11 @@
 
 #include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cmath>
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
@@ -16,16 +16,13 @@ namespace psucal::sim {
 
 namespace {
 constexpr double Turnaround = 0.001;
-constexpr int RetryMs = 5; // the client is not draining the line; try again shortly
+constexpr double Retry = 0.005; // the client is not draining the line; try again shortly
 } // namespace
 
 PtyHost::PtyHost(Responder responder, double charTime, QObject* parent)
     : QObject(parent), responder_(std::move(responder)), charTime_(charTime)
 {
-    timer_.setSingleShot(true);
-    timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &PtyHost::pump);
-    elapsed_.start();
+    connect(&timer_, &DeadlineTimer::timeout, this, &PtyHost::pump);
 }
 
 PtyHost::~PtyHost()
@@ -85,21 +82,27 @@ void PtyHost::pump()
                 return;
             }
             const double start = std::max(item.due + Turnaround + a.extraDelay, txFree_);
-            for (int i = 0; i < a.bytes.size(); ++i)
-                out_.push_back({start + (i + 1) * charTime_, a.bytes[i]});
-            txFree_ = start + a.bytes.size() * charTime_;
+            const qsizetype n = a.bytes.size();
+            if (pace_ == Pace::Byte) {
+                for (qsizetype i = 0; i < n; ++i)
+                    out_.push_back({start + static_cast<double>(i + 1) * charTime_, a.bytes.mid(i, 1)});
+            } else if (n > 0) {
+                out_.push_back({start + static_cast<double>(n) * charTime_, a.bytes});
+            }
+            txFree_ = start + static_cast<double>(n) * charTime_;
         }
     }
-    // Replies are queued in order of their due times, so the due ones sit at the front.
-    QByteArray chunk;
-    for (auto it = out_.begin(); it != out_.end() && it->due <= t; ++it)
-        chunk += it->c;
+    // Pieces are queued in order of their due times; each due one goes in a write of its own.
     blocked_ = false;
-    if (!chunk.isEmpty()) {
-        const ssize_t written = ::write(master_, chunk.constData(), chunk.size());
-        if (written > 0)
-            out_.erase(out_.begin(), out_.begin() + written);
-        blocked_ = written < chunk.size();
+    while (!out_.empty() && out_.front().due <= t) {
+        QByteArray& piece = out_.front().bytes;
+        const ssize_t written = ::write(master_, piece.constData(), static_cast<size_t>(piece.size()));
+        if (written < piece.size()) {
+            piece.remove(0, std::max<qsizetype>(written, 0));
+            blocked_ = true;
+            break;
+        }
+        out_.pop_front();
     }
     reschedule();
 }
@@ -117,8 +120,7 @@ void PtyHost::reschedule()
         timer_.stop();
         return;
     }
-    const int ms = blocked_ ? RetryMs : static_cast<int>(std::ceil((next - now()) * 1000));
-    timer_.start(std::max(ms, 0));
+    timer_.start(blocked_ ? now() + Retry : next);
 }
 
 void PtyHost::vanish(double restoreAfter)

@@ -2,10 +2,10 @@
 
 #include "sim/Answer.h"
 
-#include <QElapsedTimer>
+#include "core/DeadlineTimer.h"
+
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <deque>
 #include <functional>
@@ -15,12 +15,15 @@ class QSocketNotifier;
 namespace psucal::sim {
 
 // Serves one simulated instrument on a pseudo-terminal in real time, paced like a serial
-// line: the instrument sees a frame once its characters would have crossed the wire, and
-// the reply's characters are written as they fall due.
+// line: the instrument sees a frame once its characters would have crossed the wire, and a
+// reply is there once its last character would have.
 class PtyHost : public QObject {
     Q_OBJECT
 public:
     using Responder = std::function<QList<Answer>(const QByteArray&)>;
+    // Reply: each reply written whole when its last character falls due. Byte: each character
+    // written on its own when it falls due, as a UART without a FIFO delivers them.
+    enum class Pace { Reply, Byte };
 
     explicit PtyHost(Responder responder, double charTime = 1.0 / 960, QObject* parent = nullptr);
     ~PtyHost() override;
@@ -31,6 +34,7 @@ public:
     // A symlink kept pointing at the current slave.
     void setLinkPath(const QString& path) { linkPath_ = path; }
     bool isUp() const { return master_ >= 0; }
+    void setPace(Pace pace) { pace_ = pace; }
 
 signals:
     // A new slave path, after a vanished port came back.
@@ -42,7 +46,7 @@ private:
     void reschedule();
     void vanish(double restoreAfter);
     void shut();
-    double now() const { return elapsed_.nsecsElapsed() / 1e9; }
+    static double now() { return DeadlineTimer::now(); }
 
     struct Inbound {
         double due;
@@ -50,18 +54,18 @@ private:
     };
     struct Outbound {
         double due;
-        char c;
+        QByteArray bytes;
     };
 
     Responder responder_;
     double charTime_;
+    Pace pace_ = Pace::Reply;
     int master_ = -1;
     int slave_ = -1;
     QString slavePath_;
     QString linkPath_;
     QSocketNotifier* notifier_ = nullptr;
-    QTimer timer_;
-    QElapsedTimer elapsed_;
+    DeadlineTimer timer_;
     std::deque<Inbound> in_;
     std::deque<Outbound> out_;
     double rxFree_ = 0;

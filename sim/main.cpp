@@ -121,6 +121,10 @@ int main(int argc, char** argv)
          u"Write the EEPROM after every change and at exit, one line per row as in psucal's backups."_qs, u"file"_qs},
         {u"link"_qs, u"Keep a symlink to the port at this path."_qs, u"path"_qs},
         {u"meter-link"_qs, u"Keep a symlink to the meter's port at this path."_qs, u"path"_qs},
+        {u"pace"_qs,
+         u"reply: each reply written whole once its last character is due (default); byte: each character "
+         "written on its own as it falls due, as a UART without a FIFO delivers them."_qs,
+         u"how"_qs, u"reply"_qs},
     });
     p.process(app);
 
@@ -134,6 +138,12 @@ int main(int argc, char** argv)
     MeterModel meter(model, config.seed);
     if (!AddFaults(p.values(u"fault"_qs), model, meter))
         return 2;
+
+    const QString pace = p.value(u"pace"_qs);
+    if (pace != u"reply" && pace != u"byte") {
+        std::fprintf(stderr, "psucal-sim: --pace takes reply or byte\n");
+        return 2;
+    }
 
     const QString eepromOut = p.value(u"eeprom-out"_qs);
     QByteArray written = model.eeprom().text();
@@ -150,10 +160,12 @@ int main(int argc, char** argv)
         return answers;
     });
     host.setLinkPath(p.value(u"link"_qs));
+    host.setPace(pace == u"byte" ? PtyHost::Pace::Byte : PtyHost::Pace::Reply);
     QObject::connect(&host, &PtyHost::portChanged, [](const QString& path) { Say(u"supply "_qs + path); });
 
     PtyHost meterHost([&meter](const QByteArray& bytes) { return meter.receive(bytes); }, MeterModel::CharTime);
     meterHost.setLinkPath(p.value(u"meter-link"_qs));
+    meterHost.setPace(pace == u"byte" ? PtyHost::Pace::Byte : PtyHost::Pace::Reply);
     QObject::connect(&meterHost, &PtyHost::portChanged, [](const QString& path) { Say(u"meter "_qs + path); });
 
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, SignalPipe) != 0) {

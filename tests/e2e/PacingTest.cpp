@@ -1,0 +1,70 @@
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/QtPrinters.h"
+
+// psucal against psucal-sim twice at once: replies written whole, and one character at a time.
+namespace {
+
+struct PacedRun {
+    PacedRun(const QString& pace, const QStringList& simArgs)
+    {
+        sim.start(PSUCAL_SIM_PATH, QStringList(simArgs) << "--pace" << pace);
+        QByteArray out;
+        while (!out.contains('\n') && sim.waitForReadyRead(5000))
+            out += sim.readAllStandardOutput();
+        const auto m = QRegularExpression("supply (\\S+)").match(QString::fromLatin1(out));
+        psucal.setWorkingDirectory(dir.path());
+        psucal.start(PSUCAL_PATH, {"--batch", "--yes", "--supply-port", m.captured(1), "--trace", tracePath()});
+        psucal.closeWriteChannel();
+    }
+    ~PacedRun()
+    {
+        sim.terminate();
+        sim.waitForFinished(3000);
+    }
+    QString tracePath() const { return dir.filePath("trace.txt"); }
+    // The trace without its time stamps. A reply's characters beyond the count awaited ("OK\r"
+    // where 2 are awaited) are only there when they came in the same piece, so they are left out.
+    QStringList exchanges()
+    {
+        // The step fails once the port has gone; what follows only sits out time-outs.
+        QByteArray out;
+        while (!out.contains("Voltage Recalibration Failed") && psucal.waitForReadyRead(30000))
+            out += psucal.readAllStandardOutput();
+        psucal.terminate();
+        psucal.waitForFinished(5000);
+        QFile f(tracePath());
+        QStringList lines;
+        if (f.open(QIODevice::ReadOnly))
+            for (const QByteArray& l : f.readAll().split('\n')) {
+                QString line = QString::fromLatin1(l.mid(l.indexOf(' ') + 1));
+                if (line == QStringLiteral("supply < OK\\r"))
+                    line.chop(2);
+                lines << line;
+            }
+        return lines;
+    }
+
+    QTemporaryDir dir;
+    QProcess sim;
+    QProcess psucal;
+};
+
+} // namespace
+
+// Start-up with its whole-image read and the first row adjusted, until the port vanishes.
+TEST(Pacing, TheLinkExchangesTheSameBytesWhicheverWayTheRepliesArrive)
+{
+    const QStringList simArgs{"--model", "40", "--seed", "2", "--fault", "*:vanish:nth=13"};
+    PacedRun whole("reply", simArgs);
+    PacedRun bytes("byte", simArgs);
+    const QStringList expected = whole.exchanges();
+    ASSERT_GE(expected.size(), 24);
+    EXPECT_TRUE(expected.join('\n').contains("supply > SEEP00")) << "the run ended before a row was written";
+    EXPECT_EQ(bytes.exchanges(), expected);
+}
