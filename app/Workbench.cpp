@@ -109,7 +109,7 @@ ReportJob::Outcome Workbench::printReport(bool toPrinter)
         return out;
     }
     QSqlDatabase db = db_->connection();
-    return ReportJob::PrintReport(db, reportData(), dir_, QDateTime::currentDateTime(), toPrinter);
+    return ReportJob::PrintReport(db, reportData(), dir_, QDateTime::currentDateTime(), toPrinter, printerName_);
 }
 
 } // namespace psucal

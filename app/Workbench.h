@@ -55,8 +55,13 @@ public:
     ReportData reportData() const;
     // Stores the records, files the PDF and, when asked, prints: what "Print" and --report do.
     ReportJob::Outcome printReport(bool toPrinter);
-    // Whether "Print" sends the report to the printer besides filing it (the window's does).
-    void setPrinting(bool toPrinter) { toPrinter_ = toPrinter; }
+    // Whether "Print" sends the report to a printer besides filing it (the window's does), and
+    // to which one (empty: the default printer).
+    void setPrinting(bool toPrinter, const QString& printerName = QString())
+    {
+        toPrinter_ = toPrinter;
+        printerName_ = printerName;
+    }
 
     const QString& programDir() const { return dir_; }
 
@@ -80,6 +85,7 @@ private:
     std::unique_ptr<EepromEditor> editor_;
     QString databaseError_;
     bool toPrinter_ = true;
+    QString printerName_;
     // Held while the editor works, so that the wizard's controls and the port wait for it.
     std::optional<PageGuard> editorPage_;
 };
