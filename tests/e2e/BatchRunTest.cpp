@@ -285,6 +285,23 @@ TEST(BatchRun, RunModeOneAgainstTheSimulatedBenchSaysPassAndFilesTheReport)
         EXPECT_TRUE(pdf.contains(expected)) << expected.toStdString() << " not in\n" << pdf.toStdString();
 }
 
+// --simulate brings the simulator's meter too: the voltage pass's Outputs are its readings.
+TEST(BatchRun, SimulateConnectsTheMeterInRunModesZeroToTwo)
+{
+    QTemporaryDir dir;
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(PSUCAL_PATH, {"--simulate", "20", "--run-mode", "1", "--batch", "--yes", "--spots", "5"});
+    p.closeWriteChannel();
+    QString out;
+    while (!out.contains("Current step") && p.waitForReadyRead(60000))
+        out += QString::fromLocal8Bit(p.readAllStandardOutput());
+    p.terminate();
+    p.waitForFinished(10000);
+    EXPECT_TRUE(QRegularExpression("\n   5 +20\\.0 +\\S+ +\\S+ +\\d+\\.\\d\\d pass\n").match(out).hasMatch())
+        << out.toStdString();
+}
+
 // Define on a blank board, checked once Define is through (a blank board's calibration takes minutes).
 TEST(BatchRun, DefineGivesABlankBoardItsSerialNumberAndBaseDataFrameByFrame)
 {
