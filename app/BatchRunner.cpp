@@ -4,6 +4,8 @@
 #include "app/FullBatch.h"
 #include "app/Prompt.h"
 #include "app/Session.h"
+#include "eeprom/EepromEditor.h"
+#include "eeprom/Restore.h"
 
 namespace psucal {
 
@@ -15,10 +17,43 @@ void PrintUnconverged(const char* step, const QStringList& points)
     std::printf("%s: %lld point(s) outside the acceptance window: %s\n", step, static_cast<long long>(points.size()),
                 points.join(QStringLiteral(" ")).toLocal8Bit().constData());
 }
+void Ends(Session& session)
+{
+    session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+}
+
+// --restore: start-up (identification, serial number), then the backup written back and compared.
+int RunRestore(Session& session, BatchHost& host)
+{
+    // The wizard's pages invite to START, which is not what this run does.
+    host.attach(nullptr);
+    session.load();
+    std::printf("Supply: %s   Serial: %s\n", session.st.RatingText.toLocal8Bit().constData(),
+                session.st.SerialNo.toLocal8Bit().constData());
+    std::fflush(stdout);
+    if (!session.wizard.supplyAnswered()) {
+        std::printf("Check RS-232 Connection: the supply on %s does not answer.\n",
+                    session.supplyPortName().toLocal8Bit().constData());
+        Ends(session);
+        return 2;
+    }
+    if (!session.openDatabase()) {
+        Ends(session);
+        return 1;
+    }
+    Restore restore(*session.editor());
+    const Restore::Outcome out = restore.run(session.options().restoreFile, session.options().force);
+    std::printf("%s\n", out.summary.toLocal8Bit().constData());
+    std::fflush(stdout);
+    Ends(session);
+    return out.exitStatus();
+}
 } // namespace
 
 int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
 {
+    if (!session.options().restoreFile.isEmpty())
+        return RunRestore(session, host);
     if (session.st.RunMode != 3)
         return RunFullBatch(session, host, yes, inputFd);
     Wizard& wizard = session.wizard;
@@ -31,7 +66,7 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     std::fflush(stdout);
 
     if (!wizard.supplyAnswered() || wizard.state() != Wizard::State::Start) {
-        session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+        Ends(session);
         return 2;
     }
 
@@ -40,7 +75,7 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     PrintUnconverged("Voltage", wizard.voltageUnconverged());
 
     if (!AskToShortTerminals(yes, inputFd)) {
-        session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+        Ends(session);
         return 1;
     }
 
@@ -58,7 +93,7 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
         host.setExitStatus(status);
         wizard.Command1_Click(); // "ENDS" and the end of the program
     }
-    session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+    Ends(session);
     return status;
 }
 

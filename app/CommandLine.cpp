@@ -17,7 +17,13 @@ struct Valued {
     const char* what;
 };
 constexpr Valued ValuedOptions[] = {{"supply-port", "a device"}, {"meter-port", "a device"}, {"trace", "a file name"},
-                                    {"dir", "a folder"},         {"run-mode", "a number"},   {"spots", "a number"}};
+                                    {"dir", "a folder"},         {"run-mode", "a number"},   {"spots", "a number"},
+                                    {"serial", "a text"},        {"model", "20, 40 or 60"},  {"restore", "a file name"},
+                                    {"client-model", "a text"},  {"equipment", "a text"},    {"ambient", "a number"},
+                                    {"tested-by", "a name"}};
+constexpr const char* Flags[] = {"batch", "yes", "no-backup", "define", "force", "report", "print", "help", "version"};
+// The report boxes TxtH(0..3) in their order.
+constexpr const char* HeaderOptions[] = {"client-model", "equipment", "ambient", "tested-by"};
 
 QList<QCommandLineOption> OptionList()
 {
@@ -42,6 +48,30 @@ QList<QCommandLineOption> OptionList()
          "N"},
         {"spots", "Test spots per verification pass: 5, 10, 20 (default), 40 or 80.", "N"},
         {"no-backup", "Write to the supply without saving its EEPROM under backups/ first."},
+        {"define",
+         "With --batch and --run-mode 0: Define first (the serial number of --serial and the base data of the "
+         "model into a blank or reset board), then the voltage and current steps. Without it Define counts as "
+         "done."},
+        {"serial", "With --define: the serial number to write, up to 16 printable ASCII characters.", "TEXT"},
+        {"model",
+         "With --define: the model whose base data is written, by its rated voltage: 20, 40 or 60. Default: the "
+         "rating the supply reports.",
+         "V"},
+        {"restore",
+         "Put an as-found backup (from backups/) back into the supply, in the terminal: rows 0-7 and 58-159 are "
+         "written, then the whole EEPROM is read back and compared with FILE. Refused for a backup of another "
+         "serial number (see --force) and for an incomplete or damaged file. Stands alone: not with --run-mode, "
+         "--spots, --define, --report or the report boxes.",
+         "FILE"},
+        {"force", "With --restore: write a backup of another serial number all the same."},
+        {"report",
+         "With --batch in run modes 0-2: at the end, store the results in Calibration.dt and file the report as "
+         "reports/<serial>_<time>.pdf (its path is printed). Needs --client-model."},
+        {"print", "As --report, and send the report to the default printer too."},
+        {"client-model", "Report box \"Client Model\" (run modes 0-2).", "TEXT"},
+        {"equipment", "Report box \"Equipment\" (run modes 0-2).", "TEXT"},
+        {"ambient", "Report box \"Ambient Temp (Deg C)\", whole degrees (run modes 0-2).", "DEG"},
+        {"tested-by", "Report box \"Tested By\" (run modes 0-2).", "NAME"},
         {{"h", "help"}, "Show this help and exit."},
         {"version", "Show the version and exit."},
     };
@@ -84,7 +114,7 @@ QString PreCheck(const QStringList& args)
         const qsizetype eq = arg.indexOf(u'=');
         const QString name = arg.left(eq);
         if (eq > 2 && arg.startsWith(u"--"))
-            for (const char* flag : {"batch", "yes", "no-backup", "help", "version"})
+            for (const char* flag : Flags)
                 if (name == QStringLiteral("--") + QLatin1String(flag))
                     return QStringLiteral("%1 takes no value").arg(name);
     }
@@ -106,6 +136,45 @@ QString CheckValues(const QCommandLineParser& p)
         if (value.isEmpty() || value.startsWith(u"--"))
             return QStringLiteral("--%1 needs %2").arg(name, QLatin1String(v.what));
     }
+    return QString();
+}
+
+// Options that only make sense together, or only in some run modes.
+QString Combinations(const QCommandLineParser& p, const Options& o)
+{
+    QStringList headers;
+    for (const char* name : HeaderOptions)
+        if (p.isSet(name))
+            headers << QStringLiteral("--") + QLatin1String(name);
+    if (!o.restoreFile.isEmpty()) {
+        QStringList clash = headers;
+        for (const char* name : {"run-mode", "spots", "define", "serial", "model", "report", "print"})
+            if (p.isSet(name))
+                clash.prepend(QStringLiteral("--") + QLatin1String(name));
+        if (!clash.isEmpty())
+            return QStringLiteral("--restore stands alone; leave out %1").arg(clash.join(QStringLiteral(", ")));
+    } else if (o.force) {
+        return QStringLiteral("--force goes with --restore");
+    }
+    if ((p.isSet("serial") || p.isSet("model")) && !o.define)
+        return QStringLiteral("--serial and --model go with --define");
+    if (o.define) {
+        if (o.runMode != 0)
+            return QStringLiteral("--define needs --run-mode 0");
+        if (!o.batch)
+            return QStringLiteral("--define needs --batch (the window offers Define as its first step)");
+        if (!p.isSet("serial"))
+            return QStringLiteral("--define needs --serial");
+    }
+    const QString report = o.print ? QStringLiteral("--print") : QStringLiteral("--report");
+    if (o.report && o.runMode == 3)
+        return QStringLiteral("%1 needs --run-mode 0, 1 or 2").arg(report);
+    if (o.report && !o.batch)
+        return QStringLiteral("%1 needs --batch (the window has its Print button)").arg(report);
+    if (o.report && o.header[0].trimmed().isEmpty())
+        return QStringLiteral("%1 needs --client-model").arg(report);
+    if (!headers.isEmpty() && o.runMode == 3)
+        return QStringLiteral("%1: the report boxes are in run modes 0, 1 and 2 only").arg(headers.first());
     return QString();
 }
 
@@ -144,7 +213,22 @@ QString Interpret(const QCommandLineParser& p, Options& o)
         if (!ok || (o.spots != 5 && o.spots != 10 && o.spots != 20 && o.spots != 40 && o.spots != 80))
             return QStringLiteral("invalid spot count '%1' (5, 10, 20, 40 or 80)").arg(v);
     }
-    return QString();
+    if (p.isSet("model")) {
+        const QString v = p.value("model");
+        if (!IsSimModel(v))
+            return QStringLiteral("--model takes 20, 40 or 60, not '%1'").arg(v);
+        o.model = v.toInt() / 20 - 1;
+    }
+    o.define = p.isSet("define");
+    o.serial = p.value("serial");
+    o.restoreFile = p.value("restore");
+    o.force = p.isSet("force");
+    o.print = p.isSet("print");
+    o.report = o.print || p.isSet("report");
+    for (int i = 0; i < 4; ++i)
+        if (p.isSet(HeaderOptions[i]))
+            o.header[i] = p.value(HeaderOptions[i]);
+    return Combinations(p, o);
 }
 
 constexpr int HelpIndent = 22;
@@ -229,12 +313,21 @@ QString helpText()
                "                        RigorDnLimit 2\n"
                "                      (in hundredths of a volt and thousandths of an ampere). Missing: defaults.\n"
                "  backups/            Copies of each supply's EEPROM as found, saved before anything is written.\n"
+               "  Calibration.dt      Run modes 0-2: the EEPROM editor's table and the calibration records.\n"
+               "  reports/            Run modes 0-2: every printed report, filed as PDF.\n"
                "\n"
                "Exit status (--batch):\n"
                "  0  every step succeeded (run modes 0-2: every spot of both passes passed, PASS)\n"
                "  1  a step failed or left points outside the acceptance window, the supply's rating is\n"
                "     unknown, a verification pass found a spot outside its band (FAIL), or the prompt got\n"
                "     no answer\n"
+               "  2  no connection to the supply\n"
+               "  With --define, a Define that failed is 1. With --report, a report that could not be stored\n"
+               "  or filed (or, with --print, printed) is 1.\n"
+               "\n"
+               "Exit status (--restore):\n"
+               "  0  every written row read back equal to the file\n"
+               "  1  refused (another serial number, a damaged file), a row not written, or a difference\n"
                "  2  no connection to the supply\n");
 }
 

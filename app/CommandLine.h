@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+
 namespace psucal {
 
 struct Options {
@@ -17,8 +19,26 @@ struct Options {
     QString traceFile;
     QString dir;
     bool noBackup = false;
+    // Run mode 0 in the terminal: Define with this serial number and, when given, this
+    // CmbModel entry (0 = 20V/10A, 1 = 40V/5A, 2 = 60V/3.3A) before the two steps.
+    bool define = false;
+    QString serial;
+    int model = -1;
+    // Puts an as-found backup back into the supply, in the terminal; `force` allows a backup
+    // of another serial number.
+    QString restoreFile;
+    bool force = false;
+    // At the end of a terminal run in run modes 0-2: the records stored and the PDF filed, and
+    // with `print` the report sent to the default printer as well.
+    bool report = false;
+    bool print = false;
+    // The report boxes TxtH(0..3): client model, equipment, ambient temperature, tested by.
+    // A null string: not given.
+    std::array<QString, 4> header;
     bool help = false;
     bool version = false;
+    // Runs in the terminal whatever the display: --batch or --restore.
+    bool terminal() const { return batch || !restoreFile.isEmpty(); }
     QString error; // set on the first bad argument; the other fields are then not to be trusted
 };
 

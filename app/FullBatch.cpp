@@ -32,14 +32,50 @@ void Ends(Session& session)
     session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
 }
 
+// --report: what "Print" does, its outcome on stdout.
+bool Report(Session& session)
+{
+    if (!session.ui.full().printEnabled) {
+        Print(QStringLiteral("No report: %1\n")
+                  .arg(session.databaseError().isEmpty()
+                           ? QStringLiteral("both verification passes must run to their end first.")
+                           : session.databaseError()));
+        return false;
+    }
+    session.setPrinting(session.options().print);
+    session.fullWizard.CmdPrint_Click();
+    const ReportJob::Outcome& out = session.fullWizard.lastReport();
+    if (out.succeeded())
+        Print(QStringLiteral("Report: %1\n").arg(out.pdfPath));
+    return out.succeeded() && out.printerError.isEmpty();
+}
+
 int Verdict(Session& session, bool pass)
 {
     // A pass that ran to its end without a single reading points at the meter, not the supply.
     if (!session.st.MeterSeen && session.ui.full().step[1] == 2)
         Print(QStringLiteral("No reading came from the meter on %1.\n").arg(session.meterPortName()));
     Print(pass ? QStringLiteral("PASS\n") : QStringLiteral("FAIL\n"));
+    const bool reported = !session.options().report || Report(session);
     Ends(session);
-    return pass ? 0 : 1;
+    return pass && reported ? 0 : 1;
+}
+
+// --define: the serial number and the model into the serial box and CmbModel, then the Define page.
+bool RunDefine(Session& session)
+{
+    const Options& o = session.options();
+    FullWizard& wizard = session.fullWizard;
+    wizard.TxtH_Change(4, o.serial);
+    if (o.model >= 0)
+        wizard.CmbModel_Click(o.model);
+    Print(QStringLiteral("\nDefine: serial number %1, base data of %2\n")
+              .arg(o.serial, session.ui.full().modelEntries.value(session.ui.model(), QStringLiteral("no model"))));
+    wizard.Command1_Click(1);
+    if (session.ui.full().step[0] != 2)
+        return false;
+    Print(QStringLiteral("Serial: %1\n").arg(session.st.SerialNo));
+    return true;
 }
 } // namespace
 
@@ -76,9 +112,13 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
         return 2;
     }
 
-    // Define writes a unit's identity and wants the window; the terminal starts at the voltage step.
-    if (ui.full().step[0] != 2)
+    // Without --define the terminal starts at the voltage step.
+    if (session.options().define) {
+        if (!RunDefine(session))
+            return Verdict(session, false);
+    } else if (ui.full().step[0] != 2) {
         wizard.CekPro_Click(0, 2);
+    }
     Print(verifyOnly ? QStringLiteral("\nVoltage step: verification (output terminals open)\n")
                      : QStringLiteral("\nVoltage step: calibration and verification (output terminals open)\n"));
     wizard.Command1_Click(1);

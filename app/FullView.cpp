@@ -159,6 +159,8 @@ void FullView::follow()
     }
     if (editor_) {
         editor_->setVisible(full.eepChecked);
+        // A page or the editor itself is talking to the supply: the editor waits too.
+        editor_->setEnabled(!full.pageRunning);
         editor_->raise();
     }
 }

@@ -70,6 +70,8 @@ void FullWindowSetup::rebuild(bool current)
         st_.VoltPass = false;
     }
     st_.AllPass = false;
+    ui_.full().passDone[current] = false;
+    ui_.full().printEnabled = false;
     ui_.gridChanged(current, -1);
     ui_.redrawChart(current);
 }

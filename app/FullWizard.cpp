@@ -7,6 +7,7 @@
 #include "core/BenchUi.h"
 #include "core/StatusText.h"
 #include "core/WizardCaption.h"
+#include "report/PrintChecks.h"
 
 #include <algorithm>
 
@@ -193,7 +194,7 @@ void FullWizard::VoltagePage()
     const PageGuard page(ui_);
     setSteps(2, 1, 0);
     st_.AbortFlag = false;
-    calibrateAndVerify(procs_.calibrateVoltage, procs_.verifyVoltage);
+    calibrateAndVerify(false, procs_.calibrateVoltage, procs_.verifyVoltage);
     if (st_.FailText.isEmpty()) {
         setBack(true);
     } else {
@@ -211,7 +212,7 @@ void FullWizard::CurrentPage()
     const PageGuard page(ui_);
     setSteps(2, 2, 1);
     st_.AbortFlag = false;
-    calibrateAndVerify(procs_.calibrateCurrent, procs_.verifyCurrent);
+    calibrateAndVerify(true, procs_.calibrateCurrent, procs_.verifyCurrent);
     if (!st_.FailText.isEmpty()) {
         ui_.full().step[2] = 0;
         ui_.messageBox(st_.FailText);
@@ -239,15 +240,22 @@ bool FullWizard::ratingKnown()
     return false;
 }
 
-// Unless only reading, the step calibrates; a calibration that went through is verified.
-void FullWizard::calibrateAndVerify(const std::function<void()>& calibrate, const std::function<void()>& verify)
+// Unless only reading, the step calibrates; a calibration that went through is verified. A pass
+// that ran over all its spots, PASS or FAIL, counts towards the report.
+void FullWizard::calibrateAndVerify(bool current, const std::function<void()>& calibrate,
+                                    const std::function<void()>& verify)
 {
     if (!ratingKnown())
         return;
     if (!st_.OnlyRead && st_.RunMode != 1)
         RunProcedure(st_, calibrate);
-    if (!st_.AbortFlag)
-        RunProcedure(st_, verify);
+    if (st_.AbortFlag)
+        return;
+    RunProcedure(st_, verify);
+    FullWindowUi& f = ui_.full();
+    f.passDone[current] = f.step[current ? 2 : 1] == 2;
+    f.printEnabled = report_ && PrintChecks::PrintEnabled(false, f.passDone[0], f.passDone[1]);
+    ui_.fullChanged();
 }
 
 void FullWizard::CekPro_Click(int index, int value)
@@ -321,13 +329,40 @@ void FullWizard::CekEEP_Click(bool on)
 {
     if (busy() || !ui_.full().eepVisible)
         return;
+    // The editor opens on the unit as it is now, never on an older table.
+    if (on && readEeprom_)
+        readEeprom_();
     ui_.full().eepChecked = on;
     ui_.fullChanged();
 }
 
 void FullWizard::CmdPrint_Click()
 {
-    // The report is connected to "Print" separately; until then it does nothing.
+    FullWindowUi& f = ui_.full();
+    if (busy() || !f.printEnabled || !report_)
+        return;
+    lastReport_ = ReportJob::Outcome();
+    if (const auto refusal = PrintChecks::Check(st_.RunMode, f.header[0], st_.SerialNo)) {
+        ui_.messageBox(refusal->message);
+        f.focusBox = refusal->focus == PrintChecks::Focus::ClientModelBox ? 0
+                     : refusal->focus == PrintChecks::Focus::SerialNoBox  ? 4
+                                                                          : -1;
+        ui_.fullChanged();
+        return;
+    }
+    {
+        const PageGuard page(ui_);
+        ui_.setBusy(true);
+        lastReport_ = report_();
+        ui_.setBusy(false);
+    }
+    const ReportJob::Outcome& out = lastReport_;
+    if (out.succeeded())
+        ui_.setStatus(2, QStringLiteral("Report filed: %1").arg(out.pdfPath));
+    else
+        ui_.messageBox(out.error);
+    if (!out.printerError.isEmpty())
+        ui_.messageBox(out.printerError);
 }
 
 } // namespace psucal

@@ -2,6 +2,7 @@
 
 #include "app/FullWindowActions.h"
 #include "app/FullWindowSetup.h"
+#include "report/ReportJob.h"
 
 #include <QString>
 
@@ -35,6 +36,12 @@ public:
 
     void setProcedures(Procedures p) { procs_ = std::move(p); }
     void setDefine(std::function<void()> define) { procs_.define = std::move(define); }
+    // "EEP" ticked reads the unit's image into the editor; without a reader "EEP" does nothing.
+    void setEepromRead(std::function<bool()> read) { readEeprom_ = std::move(read); }
+    // "Print": stores the records, files the PDF and prints; without it "Print" stays off.
+    void setReport(std::function<ReportJob::Outcome()> report) { report_ = std::move(report); }
+    // What the last "Print" did; empty when it was refused or never pressed.
+    const ReportJob::Outcome& lastReport() const { return lastReport_; }
 
     // Start-up after the configuration is read: the run mode's controls, then the shared start-up
     // (ports, "SESS", identification with the spot rows, the serial number).
@@ -67,7 +74,7 @@ private:
     void setSteps(int define, int voltage, int current);
     void setBack(bool enabled);
     bool ratingKnown();
-    void calibrateAndVerify(const std::function<void()>& calibrate, const std::function<void()>& verify);
+    void calibrateAndVerify(bool current, const std::function<void()>& calibrate, const std::function<void()>& verify);
     bool busy() const;
 
     BenchState& st_;
@@ -75,6 +82,9 @@ private:
     Wizard& wizard_;
     FullWindowSetup setup_;
     Procedures procs_;
+    std::function<bool()> readEeprom_;
+    std::function<ReportJob::Outcome()> report_;
+    ReportJob::Outcome lastReport_;
 };
 
 } // namespace psucal

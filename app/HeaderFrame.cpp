@@ -39,6 +39,10 @@ void HeaderFrame::follow()
             boxes_[i]->setText(full.header[i]);
         boxes_[i]->setEnabled(!full.pageRunning);
     }
+    if (full.focusBox >= 0 && full.focusBox < 4) {
+        boxes_[full.focusBox]->setFocus();
+        ui_.full().focusBox = -1;
+    }
 }
 
 bool HeaderFrame::eventFilter(QObject* watched, QEvent* event)

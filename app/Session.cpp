@@ -21,33 +21,23 @@ SerialTransport::Settings MeterSettings()
 {
     return SerialTransport::Settings{9600, QSerialPort::TwoStop, 1024};
 }
+QString ProgramDir(const Options& options)
+{
+    return QDir(options.dir.isEmpty() ? QDir::currentPath() : options.dir).absolutePath();
+}
 } // namespace
 
+SerialBench::SerialBench() : supplyPort(SupplySettings()), meterPort(MeterSettings()) {}
+
 Session::Session(const Options& options, BenchUiHost& host)
-    : ui(host), supplyPort(SupplySettings()), meterPort(MeterSettings()), supply(st, ui, clock, supplyPort),
-      meter(st, ui, clock, meterPort),
-      calibrator(st, ui, supply, options.dir.isEmpty() ? QDir::currentPath() : options.dir),
-      wizard(st, ui, supply, meterPort, FGridV, FGridC), verifier(st, ui, supply, meter, FGridV, FGridC),
-      fullWizard(st, ui, wizard, FGridV, FGridC)
+    : Workbench(host, clock, supplyPort, meterPort, ProgramDir(options)), options_(options)
 {
-    dir_ = QDir(options.dir.isEmpty() ? QDir::currentPath() : options.dir).absolutePath();
     supplyPortName_ = options.supplyPort.isEmpty() ? QStringLiteral("COM1") : options.supplyPort;
     meterPortName_ = options.meterPort.isEmpty() ? QStringLiteral("COM2") : options.meterPort;
-    traceFile_ = options.traceFile;
-    simulate_ = options.simulate;
-    simModel_ = options.simModel;
     st.RunMode = options.runMode;
     st.SpotCount = options.spots;
     st.StartDate = QDate::currentDate();
     calibrator.backup().setSkipped(options.noBackup);
-    wizard.setProcedures(
-        Wizard::Procedures{[this] { calibrator.CalibrateVoltage(); }, [this] { calibrator.CalibrateCurrent(); }});
-    verifier.setIdentify([this](int selector) { wizard.IdentifySupply(selector); });
-    fullWizard.setProcedures(FullWizard::Procedures{{},
-                                                    [this] { calibrator.CalibrateVoltage(); },
-                                                    [this] { calibrator.CalibrateCurrent(); },
-                                                    [this] { verifier.VerifyVoltage(); },
-                                                    [this] { verifier.VerifyCurrent(); }});
 }
 
 Session::~Session()
@@ -57,25 +47,25 @@ Session::~Session()
 
 bool Session::prepare(QString* error)
 {
-    if (!QFileInfo(dir_).isDir()) {
-        *error = QStringLiteral("program folder %1 does not exist").arg(dir_);
+    if (!QFileInfo(programDir()).isDir()) {
+        *error = QStringLiteral("program folder %1 does not exist").arg(programDir());
         return false;
     }
-    const ConfResult conf = ConfReader::read(dir_);
+    const ConfResult conf = ConfReader::read(programDir());
     conf.apply(st);
     confWarning_ = conf.warning;
     eepVisible_ = conf.EEPVisible;
 
-    if (!traceFile_.isEmpty()) {
-        trace_ = std::make_unique<Trace>(traceFile_, clock);
+    if (!options_.traceFile.isEmpty()) {
+        trace_ = std::make_unique<Trace>(options_.traceFile, clock);
         if (!trace_->isOpen()) {
-            *error = QStringLiteral("cannot write the trace file %1: %2").arg(traceFile_, trace_->error());
+            *error = QStringLiteral("cannot write the trace file %1: %2").arg(options_.traceFile, trace_->error());
             return false;
         }
         supply.setTrace(trace_.get());
         meter.setTrace(trace_.get());
     }
-    if (simulate_ && !startSimulator(simModel_, error))
+    if (options_.simulate && !startSimulator(options_.simModel, error))
         return false;
     return true;
 }
@@ -131,10 +121,12 @@ bool Session::readSimulatorPorts(QString* error)
 
 void Session::load()
 {
+    FormLoad(supplyPortName_, meterPortName_, eepVisible_);
     if (st.RunMode == 3)
-        wizard.FormLoad(supplyPortName_, meterPortName_);
-    else
-        fullWizard.FormLoad(supplyPortName_, meterPortName_, eepVisible_);
+        return;
+    for (int i = 0; i < 4; ++i)
+        if (!options_.header[i].isNull())
+            fullWizard.TxtH_Change(i, options_.header[i]);
 }
 
 void Session::release()

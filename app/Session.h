@@ -1,17 +1,10 @@
 #pragma once
 
-#include "app/FullWizard.h"
-#include "app/Wizard.h"
-#include "cal/Calibrator.h"
-#include "cal/Verifier.h"
-#include "core/BenchState.h"
-#include "core/BenchUi.h"
+#include "app/CommandLine.h"
+#include "app/Workbench.h"
 #include "core/RealClock.h"
-#include "link/MeterLink.h"
 #include "link/SerialTransport.h"
-#include "link/SupplyLink.h"
 #include "link/Trace.h"
-#include "spots/SpotGrid.h"
 
 #include <QProcess>
 #include <QString>
@@ -20,12 +13,17 @@
 
 namespace psucal {
 
-struct Options;
+// The real clock and the two serial ports, ready before the workbench that uses them.
+struct SerialBench {
+    SerialBench();
+    RealClock clock;
+    SerialTransport supplyPort;
+    SerialTransport meterPort;
+};
 
-// Everything one running psucal owns, wired together for either face: state, controls,
-// clock, both ports and their links, the test-spot grids, the procedures and both wizards; plus
-// the trace file and the simulated bench when asked for.
-class Session {
+// One running psucal for either face: the workbench on the real clock and serial ports, the
+// options it was started with, plus the trace file and the simulated bench when asked for.
+class Session : public SerialBench, public Workbench {
 public:
     Session(const Options& options, BenchUiHost& host);
     ~Session();
@@ -33,43 +31,24 @@ public:
     // Reads Calibration.conf, opens the trace, starts the simulator. False with a message
     // when something the operator asked for cannot be had.
     bool prepare(QString* error);
-    // The start-up sequence up to the first wizard page.
+    // The start-up sequence up to the first wizard page, then the report boxes given on the
+    // command line.
     void load();
     // Releases the ports, flushes the trace and stops the simulator; safe to call twice.
     void release();
 
-    QString programDir() const { return dir_; }
     QString supplyPortName() const { return supplyPortName_; }
     QString confWarning() const { return confWarning_; }
     QString meterPortName() const { return meterPortName_; }
-
-    // What the full window of run modes 0-2 calls.
-    FullWindowActions& actions() { return fullWizard; }
-
-    BenchState st;
-    BenchUi ui;
-    RealClock clock;
-    SerialTransport supplyPort;
-    SerialTransport meterPort;
-    SupplyLink supply;
-    MeterLink meter;
-    SpotGrid FGridV;
-    SpotGrid FGridC{true};
-    Calibrator calibrator;
-    Wizard wizard;
-    Verifier verifier;
-    FullWizard fullWizard;
+    const Options& options() const { return options_; }
 
 private:
     bool startSimulator(int model, QString* error);
     bool readSimulatorPorts(QString* error);
 
-    QString dir_;
+    Options options_;
     QString supplyPortName_;
     QString meterPortName_;
-    QString traceFile_;
-    bool simulate_ = false;
-    int simModel_ = 40;
     QString confWarning_;
     bool eepVisible_ = false;
     std::unique_ptr<Trace> trace_;

@@ -49,6 +49,10 @@ void UnitFrame::follow()
     if (serial_->text() != ui.serialBox())
         serial_->setText(ui.serialBox());
     serial_->setEnabled(idle && full.serialBoxEnabled);
+    if (full.focusBox == 4) {
+        serial_->setFocus();
+        ui_.full().focusBox = -1;
+    }
     QStringList entries;
     for (int i = 0; i < model_->count(); ++i)
         entries << model_->itemText(i);

@@ -121,6 +121,8 @@ void Wizard::forgetUnit()
     currentOk_ = false;
     voltageUnconverged_.clear();
     currentUnconverged_.clear();
+    if (onForget_)
+        onForget_();
 }
 
 void Wizard::openSupplyPort(const QString& portName)

@@ -32,6 +32,8 @@ public:
     // Run modes 0-2: what identification goes on with once the rating is known (window
     // caption, spot spacing, the grids of the selector) instead of the run-mode-3 pages.
     void setFullIdentify(std::function<void(int)> f) { fullIdentify_ = std::move(f); }
+    // Told whenever the unit is forgotten, so that what others hold of it goes too.
+    void setForgetHook(std::function<void()> f) { onForget_ = std::move(f); }
 
     // Start-up after the configuration is read: ports opened through their selection
     // handlers, "SESS", the spot-count selection that identifies the supply, the serial number.
@@ -84,6 +86,7 @@ private:
     Transport& meterPort_;
     Procedures procs_;
     std::function<void(int)> fullIdentify_;
+    std::function<void()> onForget_;
     bool answered_ = false;
     bool voltageOk_ = false;
     bool currentOk_ = false;

@@ -1,12 +1,14 @@
 #include "app/BatchHost.h"
 #include "app/BatchRunner.h"
 #include "app/CommandLine.h"
+#include "app/EditorPanel.h"
 #include "app/FrmMain.h"
 #include "app/PortList.h"
 #include "app/Prompt.h"
 #include "app/Session.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -95,14 +97,25 @@ int RunWindow(const Options& options, int argc, char** argv)
         given << options.meterPort;
     if (!session.supplyPortName().isEmpty())
         given << session.supplyPortName();
-    window.attach(&session.ui, &session.wizard, PortList::build(PortList::presentDevices(), given),
-                  session.supplyPortName());
+    if (!session.meterPortName().isEmpty())
+        given << session.meterPortName();
+    const QStringList ports = PortList::build(PortList::presentDevices(), given);
+    const bool full = session.st.RunMode != 3;
+    if (full)
+        window.attachFull(&session.st, &session.ui, &session.fullWizard, &session.supply, &session.FGridV,
+                          &session.FGridC, ports, session.supplyPortName(), session.meterPortName());
+    else
+        window.attach(&session.ui, &session.wizard, ports, session.supplyPortName());
     window.setBeforeExit([&session] { session.release(); });
     RouteSignals(&app, [&] { session.wizard.FormUnload(); });
     window.show();
     if (!session.confWarning().isEmpty())
         window.messageBox(session.confWarning());
     session.load();
+    // The editor lives on the database that start-up has just opened.
+    if (full && session.editor() && session.ui.full().eepVisible)
+        window.setEditorPanel(new EditorPanel(*session.editor(), session.connection(),
+                                              QDir(session.programDir()).filePath(QStringLiteral("backups"))));
     window.uiChanged();
     return app.exec();
 }
@@ -125,7 +138,7 @@ int main(int argc, char** argv)
         std::puts(versionText().toLocal8Bit().constData());
         return 0;
     }
-    if (options.batch)
+    if (options.terminal())
         return RunInTerminal(options, argc, argv);
     if (!HaveDisplay()) {
         std::fprintf(stderr, "psucal: no display; running in the terminal (as with --batch)\n");

@@ -1,10 +1,12 @@
 #include "bench/IdealRun.h"
 
-#include "bench/Rig.h"
+#include "app/Workbench.h"
 #include "bench/Support.h"
-#include "core/VirtualClock.h"
 #include "core/WizardCaption.h"
+#include "core/VirtualClock.h"
 #include "sim/InProcessBench.h"
+
+#include <QDate>
 
 namespace psucal::bench {
 
@@ -17,38 +19,36 @@ void IdealRun::run(const QString& programDir)
 {
     VirtualClock clock;
     QuietHost host;
-
     sim::SupplyConfig config;
     config.ratingV = model;
     config.seed = seed;
     config.serial = serial.isEmpty() ? DefaultSerial(model, seed) : serial;
+    // Run mode 3 opens COM2 for the meter at start-up and never talks to it.
     sim::InProcessBench bench(clock, config);
-    Rig rig(host, clock, bench.supplyPort, bench.meterPort, programDir, runMode);
+    Workbench w(host, clock, bench.supplyPort, bench.meterPort, programDir);
+    w.st.RunMode = runMode;
+    w.st.StartDate = QDate::currentDate();
 
     // The same steps as "psucal --batch --yes" in the run mode asked for.
+    w.FormLoad(QStringLiteral("sim"), QStringLiteral("meter"), false);
+    startupSeconds = clock.now();
     if (runMode == 3) {
-        rig.wizard.FormLoad(QStringLiteral("sim"), QStringLiteral("COM2"));
-        startupSeconds = clock.now();
-        if (rig.wizard.supplyAnswered() && rig.ui.caption() == caption::Start) {
-            rig.wizard.Command1_Click();
-            if (rig.ui.caption() == caption::Next)
-                rig.wizard.Command1_Click();
+        if (w.wizard.supplyAnswered() && w.ui.caption() == caption::Start) {
+            w.wizard.Command1_Click();
+            if (w.ui.caption() == caption::Next)
+                w.wizard.Command1_Click();
         }
-    } else {
-        rig.full.FormLoad(QStringLiteral("sim"), QStringLiteral("meter"), false);
-        startupSeconds = clock.now();
-        if (rig.wizard.supplyAnswered()) {
-            rig.full.Command1_Click(1);
-            if (rig.ui.full().step[1] == 2)
-                rig.full.Command1_Click(1);
-        }
+    } else if (w.wizard.supplyAnswered()) {
+        w.fullWizard.Command1_Click(1);
+        if (w.ui.full().step[1] == 2)
+            w.fullWizard.Command1_Click(1);
     }
-    rig.link.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+    w.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
     totalSeconds = clock.now();
     frames = bench.supply.frames();
-    voltageOk = runMode == 3 ? rig.wizard.voltageStepOk() : rig.st.VoltPass;
-    currentOk = runMode == 3 ? rig.wizard.currentStepOk() : rig.st.CurrPass;
-    allPass = rig.st.AllPass;
+    voltageOk = runMode == 3 ? w.wizard.voltageStepOk() : w.st.VoltPass;
+    currentOk = runMode == 3 ? w.wizard.currentStepOk() : w.st.CurrPass;
+    allPass = w.st.AllPass;
 }
 
 } // namespace psucal::bench

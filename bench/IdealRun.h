@@ -7,10 +7,11 @@
 namespace psucal::bench {
 
 // The batch run of psucal (start-up, voltage page, current page, "ENDS") against the in-process
-// simulator in virtual time; in run mode 1 the pages verify against the simulated meter. Virtual time advances
-// only by what the link waits for: the full time-out of every wait nobody answers, every Delay, and 9600-baud wire time
-// (10 bits a character, both directions) plus the simulator's 1 ms turnaround. Nothing is charged for computing, so its
-// duration is the least the same run can take on a real line.
+// simulator in virtual time; in run mode 1 the pages verify against the simulated meter instead. Virtual time
+// advances only by what the links wait for: the full time-out of every wait nobody answers, every Delay, the meter's
+// reading time, and the wire time (10 bits a character at 9600 baud, 11 to the meter, both directions) plus the
+// simulator's 1 ms turnaround. Nothing is charged for computing, so its duration is the least the same run can take on
+// a real line.
 struct IdealRun {
     int model = 40;
     int runMode = 3; // 3, or 1 for the verification of run mode 1

@@ -1,7 +1,9 @@
 // Start-up to the first wizard page against psucal-sim (40 V unit), as a ratio to its ideal.
 #include "bench/IdealRun.h"
-#include "bench/Rig.h"
+#include "app/Workbench.h"
+#include "bench/RealLine.h"
 #include "bench/Support.h"
+#include "core/WizardCaption.h"
 #include "link/Trace.h"
 
 #include <QCoreApplication>
@@ -69,9 +71,9 @@ bool InProcess(const QString& binDir, double* seconds, QString* breakdown, QStri
     RealLine line;
     RealClock& clock = line.clock;
     QTemporaryDir dir;
-    Rig rig(host, clock, line.supplyPort, line.meterPort, dir.path());
+    Workbench rig(host, clock, line.supplyPort, line.meterPort, dir.path());
     Trace trace(dir.filePath(QStringLiteral("trace.txt")), clock);
-    rig.link.setTrace(&trace);
+    rig.supply.setTrace(&trace);
 
     const double c0 = clock.now();
     const double t0 = Now();
@@ -83,7 +85,7 @@ bool InProcess(const QString& binDir, double* seconds, QString* breakdown, QStri
                  QStringLiteral(" (clock started %1 ms before FormLoad)").arg((c0)*1000, 0, 'f', 1);
 
     sim.stop();
-    if (rig.ui.caption() != QStringLiteral("START  >") || rig.st.SerialNo.isEmpty()) {
+    if (rig.ui.caption() != caption::Start || rig.st.SerialNo.isEmpty()) {
         *error = QStringLiteral("start-up did not identify the unit (caption \"%1\", serial \"%2\")")
                      .arg(rig.ui.caption(), rig.st.SerialNo);
         return false;

@@ -1,8 +1,10 @@
 // CPU of window mode during a full recalibration: the window on a real X server (run-all
 // gives it Xvfb), the wizard driven by clicks on its button, against psucal-sim.
 #include "app/FrmMain.h"
-#include "bench/Rig.h"
+#include "app/Workbench.h"
+#include "bench/RealLine.h"
 #include "bench/Support.h"
+#include "core/WizardCaption.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -33,7 +35,7 @@ int main(int argc, char** argv)
     FrmMain window;
     RealLine line;
     QTemporaryDir dir;
-    Rig rig(window, line.clock, line.supplyPort, line.meterPort, dir.path());
+    Workbench rig(window, line.clock, line.supplyPort, line.meterPort, dir.path());
     window.attach(&rig.ui, &rig.wizard, {sim.port()}, sim.port());
     window.show();
     rig.wizard.FormLoad(sim.port(), QStringLiteral("COM2"));
@@ -45,7 +47,7 @@ int main(int argc, char** argv)
     getrusage(RUSAGE_SELF, &before);
     const double t0 = Now();
     window.wizardButton()->click();
-    bool ok = rig.ui.caption() == QStringLiteral("NEXT  >");
+    bool ok = rig.ui.caption() == caption::Next;
     window.wizardButton()->click();
     const double wall = Now() - t0;
     getrusage(RUSAGE_SELF, &after);

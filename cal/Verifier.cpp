@@ -127,7 +127,6 @@ void Verifier::VerifyCurrent()
 void Verifier::ShowResultsView()
 {
     st_.MeterSeen = true;
-    ui_.full().printEnabled = true;
     ui_.fullChanged();
     ui_.showResultsView();
 }

@@ -43,8 +43,14 @@ struct FullWindowUi {
     std::array<QString, 4> header{QString(), QStringLiteral("HP-34401A 6.5DMM SN:US36049566"), QStringLiteral("25"),
                                   QStringLiteral("QA-017")};
 
-    // "Print" (CmdPrint).
+    // "Print" (CmdPrint): on once both verification passes have run to their end for this unit
+    // (passDone: voltage, current) and the records can be stored.
     bool printEnabled = false;
+    std::array<bool, 2> passDone{false, false};
+
+    // The box TxtH(index) the operator is sent to (0..3 the report header, 4 the serial
+    // number); -1 none. The window moves the focus there and clears it.
+    int focusBox = -1;
 
     // A page's procedure is running: only "Stop" may act; everything else waits until it is over.
     bool pageRunning = false;

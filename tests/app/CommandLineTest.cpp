@@ -77,4 +77,33 @@ TEST(CommandLine, BadArgumentsAreNamedInTheError)
     EXPECT_EQ(parseCommandLine({"--trace", "-"}).traceFile, "-");
 }
 
+TEST(CommandLine, DefineRestoreAndReportGoOnlyWhereTheyMakeSense)
+{
+    const Options d = parseCommandLine({"--run-mode", "0", "--batch", "--define", "--serial", "SN1", "--model", "60"});
+    EXPECT_TRUE(d.error.isEmpty()) << d.error.toStdString();
+    EXPECT_TRUE(d.define && d.serial == "SN1" && d.model == 2);
+    const Options r = parseCommandLine({"--restore", "b.txt", "--force"});
+    EXPECT_TRUE(r.error.isEmpty() && r.terminal() && r.force && r.restoreFile == "b.txt");
+    const Options p = parseCommandLine({"--run-mode=1", "--batch", "--print", "--client-model", "PSU", "--ambient=21"});
+    EXPECT_TRUE(p.error.isEmpty() && p.report && p.print);
+    EXPECT_EQ(p.header, (std::array<QString, 4>{"PSU", QString(), "21", QString()}));
+
+    const auto error = [](const QStringList& args) { return parseCommandLine(args).error; };
+    EXPECT_EQ(error({"--batch", "--define", "--serial", "S"}), "--define needs --run-mode 0");
+    EXPECT_EQ(error({"--run-mode", "0", "--define", "--serial", "S"}),
+              "--define needs --batch (the window offers Define as its first step)");
+    EXPECT_EQ(error({"--run-mode", "0", "--batch", "--define"}), "--define needs --serial");
+    EXPECT_EQ(error({"--serial", "S"}), "--serial and --model go with --define");
+    EXPECT_EQ(error({"--run-mode", "0", "--batch", "--define", "--serial", "S", "--model", "30"}),
+              "--model takes 20, 40 or 60, not '30'");
+    EXPECT_EQ(error({"--restore", "b.txt", "--run-mode", "1", "--tested-by", "QA"}),
+              "--restore stands alone; leave out --run-mode, --tested-by");
+    EXPECT_EQ(error({"--force"}), "--force goes with --restore");
+    EXPECT_EQ(error({"--batch", "--report", "--client-model", "PSU"}), "--report needs --run-mode 0, 1 or 2");
+    EXPECT_EQ(error({"--run-mode", "2", "--print", "--client-model", "PSU"}),
+              "--print needs --batch (the window has its Print button)");
+    EXPECT_EQ(error({"--run-mode", "2", "--batch", "--report"}), "--report needs --client-model");
+    EXPECT_EQ(error({"--equipment", "DMM"}), "--equipment: the report boxes are in run modes 0, 1 and 2 only");
+}
+
 } // namespace

@@ -68,10 +68,10 @@ TEST(FrmMain, ControlsFollowTheWizardAndLockWhileAStepRuns)
 TEST(FrmMain, ChoosingAPortIdentifiesTheUnitThere)
 {
     WindowSession w(Unit(40));
-    w.session.supplyPort.setPresentPorts({"COM1"});
+    w.session.bench.supplyPort.setPresentPorts({"COM1"});
     w.window.portSelector()->setCurrentIndex(2);
     emit w.window.portSelector()->activated(2);
-    EXPECT_EQ(w.session.supplyPort.portName(), "COM3");
+    EXPECT_EQ(w.session.bench.supplyPort.portName(), "COM3");
     EXPECT_EQ(w.caption(), "REFRESH");
     EXPECT_EQ(w.window.statusPanel(2)->text(), "No Connection");
 }

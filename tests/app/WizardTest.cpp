@@ -53,7 +53,7 @@ TEST(Wizard, StartUpIdentifiesTheSupplyAndOffersStart)
 TEST(Wizard, SilentSupplyShowsTheConnectionPageUntilAPortAnswers)
 {
     VirtualSession b(Unit(60));
-    b.supplyPort.setPresentPorts({"COM4"}); // nothing on COM1
+    b.bench.supplyPort.setPresentPorts({"COM4"}); // nothing on COM1
     b.load();
 
     EXPECT_EQ(b.ui.caption(), "REFRESH");
@@ -83,7 +83,7 @@ TEST(Wizard, SilentSupplyShowsTheConnectionPageUntilAPortAnswers)
 TEST(Wizard, PortChangeAndRefreshForgetTheUnitAndIdentifyTheNextOne)
 {
     VirtualSession b(Unit(40));
-    b.supplyPort.setPresentPorts({"COM1"});
+    b.bench.supplyPort.setPresentPorts({"COM1"});
     b.load();
     b.wizard.Command1_Click();
     ASSERT_TRUE(b.st.BackupWritten);
@@ -101,7 +101,7 @@ TEST(Wizard, PortChangeAndRefreshForgetTheUnitAndIdentifyTheNextOne)
     const sim::SupplyModel other(next);
     for (int row = 0; row < sim::Eeprom::Rows; ++row)
         b.model.setRow(row, other.row(row));
-    b.supplyPort.setPresentPorts({});
+    b.bench.supplyPort.setPresentPorts({});
     b.wizard.Command1_Click();
     EXPECT_EQ(b.ui.caption(), "START  >");
     EXPECT_EQ(b.ui.serialBox(), "NEXT20");
@@ -124,7 +124,7 @@ TEST(Wizard, PortSelectorIsLockedWhileTheWizardTalksToTheSupply)
     });
     b.wizard.Command1_Click();
     EXPECT_TRUE(lockedInStep);
-    EXPECT_EQ(b.supplyPort.portName(), "COM1");
+    EXPECT_EQ(b.bench.supplyPort.portName(), "COM1");
     EXPECT_TRUE(b.wizard.voltageStepOk());
     EXPECT_TRUE(b.ui.portSelectable());
 }

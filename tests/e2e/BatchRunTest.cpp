@@ -1,7 +1,13 @@
+#include "db/Database.h"
+#include "report/ReportData.h"
+#include "report/ReportStore.h"
+#include "spots/SpotGrid.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -19,11 +25,14 @@ struct Sim {
         process.start(PSUCAL_SIM_PATH, QStringList(args) << "--eeprom-out" << eepromOut);
         process.waitForStarted(5000);
         QByteArray out;
-        while (!out.contains('\n') && process.waitForReadyRead(5000))
+        while (!out.contains("meter ") && process.waitForReadyRead(5000))
             out += process.readAllStandardOutput();
         const auto m = QRegularExpression("supply (\\S+)").match(QString::fromLatin1(out));
         if (m.hasMatch())
             port = m.captured(1);
+        const auto mm = QRegularExpression("meter (\\S+)").match(QString::fromLatin1(out));
+        if (mm.hasMatch())
+            meter = mm.captured(1);
     }
     ~Sim()
     {
@@ -32,6 +41,7 @@ struct Sim {
     }
     QProcess process;
     QString port;
+    QString meter;
 };
 
 struct BatchResult {
@@ -118,6 +128,19 @@ void ExpectOnlyAdjustedCellsWritten(const QString& dir, const QStringList& sent)
         const auto w = written.find(row);
         EXPECT_EQ(cells, w != written.end() ? w->second : asFound.at(row)) << "row " << row;
     }
+}
+
+// A report of seven spots, as an earlier print would have left it.
+bool SaveEarlierReport(QSqlDatabase& db, const QString& serial)
+{
+    psucal::SpotGrid v;
+    psucal::SpotGrid c(true);
+    v.BuildVoltageSpots(7, 1.0f, 7.0f);
+    c.BuildCurrentSpots(7, 0.5f, 3.3f);
+    psucal::ReportData data(v, c);
+    data.SerialNo = serial;
+    QString error;
+    return psucal::ReportStore::SaveReport(db, data, &error);
 }
 
 } // namespace
@@ -210,23 +233,119 @@ TEST(BatchRun, RunModeOneWithASilentMeterPrintsBothGridsAndFail)
     EXPECT_EQ(r.trace.filter(" meter > :READ?").size(), 10); // one a spot: the meter was never seen
 }
 
-// The simulator's own meter; it comes with psucal-sim's meter port.
-TEST(BatchRun, RunModeOneAgainstTheSimulatedBenchSaysPass)
+// The simulator's own meter, and the report filed at the end. Calibration.dt already holds
+// another unit's records and an earlier, longer report of this one.
+TEST(BatchRun, RunModeOneAgainstTheSimulatedBenchSaysPassAndFilesTheReport)
 {
-    QProcess help;
-    help.start(PSUCAL_SIM_PATH, {"--help"});
-    help.waitForFinished(5000);
-    if (!help.readAllStandardOutput().contains("meter"))
-        GTEST_SKIP() << "psucal-sim has no meter port yet";
+    const QString serial = "x' OR '1'='1";
+    QTemporaryDir dir;
+    {
+        psucal::Database db(dir.path());
+        QSqlDatabase c = db.connection();
+        for (const QString& sn : {serial, QStringLiteral("OTHER-1")})
+            ASSERT_TRUE(SaveEarlierReport(c, sn));
+    }
+    Sim sim({"--model", "60", "--serial", serial}, dir.filePath("eeprom.txt"));
+    ASSERT_FALSE(sim.meter.isEmpty());
+    const BatchResult r = RunBatch(sim.port, dir.path(), QString(),
+                                   {"--run-mode", "1", "--spots", "5", "--meter-port", sim.meter, "--report",
+                                    "--client-model", "PSU-60", "--tested-by", "QA-017"});
+    EXPECT_EQ(r.status, 0) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Voltage (V)\n") && r.out.contains("Current (A)\n")) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains(" FAIL\n")) << r.out.toStdString(); // an Output judged last on its line
+    EXPECT_TRUE(r.out.contains("PASS\nReport: ")) << r.out.toStdString();
+
+    // One record per spot, the quote stored as it is; the other unit untouched.
+    {
+        psucal::Database db(dir.path());
+        QSqlDatabase c = db.connection();
+        QString error;
+        const QList<QSqlRecord> records = psucal::ReportStore::Records(c, serial, &error);
+        ASSERT_EQ(records.size(), 5) << error.toStdString();
+        EXPECT_EQ(records.last().value("Step").toString(), "5");
+        EXPECT_EQ(records.last().value("TestBy").toString(), "QA-017");
+        EXPECT_EQ(psucal::ReportStore::Records(c, "OTHER-1", &error).size(), 7);
+    }
+
+    const QStringList pdfs = QDir(dir.filePath("reports")).entryList({"*.pdf"});
+    ASSERT_EQ(pdfs.size(), 1);
+    EXPECT_TRUE(pdfs[0].startsWith("x__OR__1___1_")) << pdfs[0].toStdString();
+    EXPECT_TRUE(r.out.contains(dir.filePath("reports/" + pdfs[0])));
+    QProcess text;
+    text.start("pdftotext", {"-layout", dir.filePath("reports/" + pdfs[0]), "-"});
+    if (!text.waitForFinished(10000) || text.exitCode() != 0)
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    const QString pdf = QString::fromUtf8(text.readAllStandardOutput());
+    // The first voltage spot's display, as the terminal printed it.
+    const auto first = QRegularExpression("\n   1 +1\\.0 +(\\S+) pass").match(r.out);
+    ASSERT_TRUE(first.hasMatch());
+    for (const QString& expected :
+         {QStringLiteral("CALIBRATION REPORT"), QStringLiteral("Model No.: PSU-60"), "Serial No.: " + serial,
+          QStringLiteral("Test By : QA-017"), QStringLiteral("PASS"), first.captured(1)})
+        EXPECT_TRUE(pdf.contains(expected)) << expected.toStdString() << " not in\n" << pdf.toStdString();
+}
+
+// --simulate brings the simulator's meter too: the voltage pass's Outputs are its readings.
+TEST(BatchRun, SimulateConnectsTheMeterInRunModesZeroToTwo)
+{
     QTemporaryDir dir;
     QProcess p;
     p.setWorkingDirectory(dir.path());
-    p.start(PSUCAL_PATH, {"--simulate", "60", "--run-mode", "1", "--batch", "--yes", "--spots", "5"});
+    p.start(PSUCAL_PATH, {"--simulate", "20", "--run-mode", "1", "--batch", "--yes", "--spots", "5"});
     p.closeWriteChannel();
-    ASSERT_TRUE(p.waitForFinished(120000));
+    QString out;
+    while (!out.contains("Current step") && p.waitForReadyRead(60000))
+        out += QString::fromLocal8Bit(p.readAllStandardOutput());
+    p.terminate();
+    p.waitForFinished(10000);
+    EXPECT_TRUE(QRegularExpression("\n   5 +20\\.0 +\\S+ +\\S+ +\\d+\\.\\d\\d pass\n").match(out).hasMatch())
+        << out.toStdString();
+}
+
+// Define on a blank board, checked once Define is through (a blank board's calibration takes minutes).
+TEST(BatchRun, DefineGivesABlankBoardItsSerialNumberAndBaseDataFrameByFrame)
+{
+    QTemporaryDir dir;
+    Sim sim({"--blank", "--model", "60"}, dir.filePath("eeprom.txt"));
+    ASSERT_FALSE(sim.meter.isEmpty());
+    const BatchResult r =
+        RunBatch(sim.port, dir.path(), "Serial: SN123456",
+                 {"--run-mode", "0", "--define", "--serial", "SN123456", "--model", "60", "--meter-port", sim.meter});
+    const QStringList expected{"SEEP00156534>3132\\r", "SEEP0015733343536\\r", "SEEP0015800000000\\r",
+                               "SEEP0015900000000\\r", "SEEP0000000000008\\r", "SEEP00001<8057=08\\r",
+                               "SEEP000020:0:0000\\r", "SEEP0000302580154\\r", "SEEP0000400000000\\r",
+                               "SEEP00005????0202\\r", "SEEP0000702580000\\r"};
+    EXPECT_EQ(Sent(r.trace).filter("SEEP").mid(0, 11), expected) << r.out.toStdString();
+    const auto rows = ReadRows(dir.filePath("eeprom.txt"), QRegularExpression("^(\\d{3}) ((?:[0-?]{2} ){3}[0-?]{2})$"));
+    for (const QString& frame : expected) {
+        const int row = frame.mid(6, 3).toInt();
+        EXPECT_EQ(rows.count(row) ? rows.at(row) : QString(), frame.mid(9, 8)) << "row " << row;
+    }
+}
+
+// A backup of the same unit taken before another calibration goes back row for row.
+TEST(BatchRun, RestorePutsTheBackupBackAndEveryWrittenRowEqualsTheFile)
+{
+    QTemporaryDir dir;
+    const QRegularExpression rowLine("^(\\d{3}) ((?:[0-?]{2} ){3}[0-?]{2})$");
+    {
+        Sim before({"--model", "40", "--seed", "1", "--serial", "RS4001"}, dir.filePath("backup.txt"));
+        ASSERT_FALSE(before.port.isEmpty());
+    }
+    Sim sim({"--model", "40", "--seed", "2", "--serial", "RS4001"}, dir.filePath("eeprom.txt"));
+    ASSERT_FALSE(sim.port.isEmpty());
+    const auto file = ReadRows(dir.filePath("backup.txt"), rowLine);
+    ASSERT_EQ(file.size(), 160u);
+    ASSERT_NE(ReadRows(dir.filePath("eeprom.txt"), rowLine), file); // the cells differ before
+
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(PSUCAL_PATH, {"--restore", dir.filePath("backup.txt"), "--supply-port", sim.port});
+    ASSERT_TRUE(p.waitForFinished(60000));
     const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
     EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
-    EXPECT_TRUE(out.contains("Voltage (V)\n") && out.contains("Current (A)\n")) << out.toStdString();
-    EXPECT_FALSE(out.contains(" FAIL\n")) << out.toStdString(); // an Output judged last on its line
-    EXPECT_TRUE(out.endsWith("PASS\n")) << out.toStdString();
+    EXPECT_TRUE(out.contains("all 110 written rows read back equal to the file")) << out.toStdString();
+    EXPECT_EQ(ReadRows(dir.filePath("eeprom.txt"), rowLine), file);
+    // What the unit held before is itself backed up first.
+    EXPECT_EQ(QDir(dir.filePath("backups")).entryList({"RS4001_*.txt"}).size(), 1);
 }
