@@ -4,6 +4,7 @@
 #include "app/PcFont.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
+#include "spots/SpotGrid.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -50,6 +51,12 @@ void StepFrame::build()
     spots_->addItems(SpotEntries);
     spotsLabel->setBuddy(spots_);
     print_ = add(new QPushButton(QStringLiteral("Print"), this), QStringLiteral("CmdPrint"), 4350, 650, 1200, 405);
+    verdict_ = add(new QLabel(this), QStringLiteral("LabelVerdict"), 3250, 650, 1050, 405);
+    verdict_->setAlignment(Qt::AlignCenter);
+    QFont bold = verdict_->font();
+    bold.setBold(true);
+    bold.setPointSize(bold.pointSize() + 2);
+    verdict_->setFont(bold);
 
     progressLabel_ =
         add(new QLabel(QStringLiteral("Progress"), this), QStringLiteral("Label4_4"), 150, 1200, 1200, 225);
@@ -115,6 +122,25 @@ void StepFrame::showStep(int index, int value, bool visible, bool enabled)
     box->setEnabled(enabled);
 }
 
+// PASS or FAIL once both passes ran over all their spots; the voltage pass's alone before that.
+void StepFrame::showVerdict()
+{
+    const FullWindowUi& full = ui_.full();
+    QString text;
+    bool pass = false;
+    if (full.passDone[0] && full.passDone[1]) {
+        pass = st_.AllPass;
+        text = pass ? QStringLiteral("PASS") : QStringLiteral("FAIL");
+    } else if (full.passDone[0]) {
+        pass = st_.VoltPass;
+        text = pass ? QStringLiteral("V PASS") : QStringLiteral("V FAIL");
+    }
+    verdict_->setText(text);
+    QPalette pal = verdict_->palette();
+    pal.setColor(QPalette::WindowText, pass ? SpotGrid::PassColor : SpotGrid::FailColor);
+    verdict_->setPalette(pal);
+}
+
 void StepFrame::follow()
 {
     BenchUi& ui = ui_;
@@ -138,6 +164,7 @@ void StepFrame::follow()
     spots_->setCurrentIndex(spot);
     spots_->setEnabled(idle);
     print_->setEnabled(idle && full.printEnabled);
+    showVerdict();
     progress_->setMaximum(ui.progressMax());
     progress_->setValue(ui.progressValue());
     progress_->setVisible(ui.progressVisible());

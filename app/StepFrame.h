@@ -18,7 +18,8 @@ struct BenchState;
 
 // Frame2 of the full window: the step boxes "Define", "Cal. V", "Cal. C", the options "Only
 // read", "Small Cal." and "EEP", the spot count, "Print", the progress bar and the buttons
-// "Back  <" and the wizard button. While a page runs only the wizard button ("Stop") acts.
+// "Back  <" and the wizard button, and the verdict of the passes run so far. While a page runs
+// only the wizard button ("Stop") acts.
 class StepFrame : public QGroupBox {
     Q_OBJECT
 public:
@@ -36,6 +37,7 @@ public:
     QCheckBox* eepBox() const { return eep_; }
     QComboBox* spotsBox() const { return spots_; }
     QPushButton* printButton() const { return print_; }
+    QLabel* verdictLabel() const { return verdict_; }
     QProgressBar* progressBar() const { return progress_; }
 
 signals:
@@ -46,6 +48,7 @@ private:
     void build();
     void connectActions();
     void showStep(int index, int value, bool visible, bool enabled);
+    void showVerdict();
 
     BenchUi& ui_;
     BenchState& st_;
@@ -56,6 +59,7 @@ private:
     QCheckBox* eep_ = nullptr;
     QComboBox* spots_ = nullptr;
     QPushButton* print_ = nullptr;
+    QLabel* verdict_ = nullptr;
     QLabel* progressLabel_ = nullptr;
     QProgressBar* progress_ = nullptr;
     QPushButton* back_ = nullptr;

@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -121,6 +122,16 @@ TEST(FullWindow, ControlsFollowTheWizardAndOnlyStopActsWhileAPageRuns)
     const qsizetype sent = w.supply.model.frames().size();
     QTest::mouseDClick(w.grid().viewport(), Qt::LeftButton, {}, w.cellCentre(3, SpotGrid::SettingColumn));
     EXPECT_EQ(w.supply.model.frames().size(), sent);
+
+    // The verdict of the passes that ran over all their spots.
+    w.ui.full().pageRunning = false;
+    w.ui.full().passDone = {true, false};
+    w.st.VoltPass = true;
+    w.window.uiChanged();
+    EXPECT_EQ(w.steps().verdictLabel()->text(), "V PASS");
+    w.ui.full().passDone = {true, true};
+    w.window.uiChanged();
+    EXPECT_EQ(w.steps().verdictLabel()->text(), "FAIL");
 }
 
 TEST(FullWindow, AnOutputIsTypedAndJudgedAndASettingIsSentOnADoubleClick)
