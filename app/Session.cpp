@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -77,9 +78,13 @@ bool Session::prepare(QString* error)
 
 bool Session::startSimulator(int model, QString* error)
 {
-    const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/psucal-sim");
-    if (!QFileInfo(exe).isExecutable()) {
-        *error = QStringLiteral("the simulator %1 is missing").arg(exe);
+    // Beside psucal in a build tree or /usr/bin; elsewhere wherever the path finds it.
+    QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/psucal-sim");
+    if (!QFileInfo(exe).isExecutable())
+        exe = QStandardPaths::findExecutable(QStringLiteral("psucal-sim"));
+    if (exe.isEmpty()) {
+        *error = QStringLiteral("the simulator psucal-sim is neither beside %1 nor on the path")
+                     .arg(QCoreApplication::applicationFilePath());
         return false;
     }
     sim_ = std::make_unique<QProcess>();
