@@ -2,9 +2,10 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX     ?= /usr
 CTEST_ENV  := QT_QPA_PLATFORM=offscreen
 
-.PHONY: all deps configure build test test-asan demo bench clean
+.PHONY: all deps configure build test test-asan demo bench package install clean
 
 all: build
 
@@ -34,6 +35,14 @@ demo: build
 
 bench: build
 	bench/run-all $(BUILD)/bin
+
+# The Debian package: $(BUILD)/psucal_<version>_<arch>.deb (check it with lintian).
+package: build
+	cd $(BUILD) && cpack
+
+# The same set as the package, under $(DESTDIR)$(PREFIX).
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX) --strip
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

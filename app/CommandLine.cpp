@@ -1,6 +1,9 @@
 #include "app/CommandLine.h"
 
+#include "db/ServerAddress.h"
+
 #include <QCommandLineParser>
+#include <QDir>
 
 namespace psucal {
 
@@ -16,12 +19,18 @@ struct Valued {
     const char* name;
     const char* what;
 };
-constexpr Valued ValuedOptions[] = {{"supply-port", "a device"}, {"meter-port", "a device"}, {"trace", "a file name"},
-                                    {"dir", "a folder"},         {"run-mode", "a number"},   {"spots", "a number"},
-                                    {"serial", "a text"},        {"model", "20, 40 or 60"},  {"restore", "a file name"},
-                                    {"client-model", "a text"},  {"equipment", "a text"},    {"ambient", "a number"},
-                                    {"tested-by", "a name"}};
-constexpr const char* Flags[] = {"batch", "yes", "no-backup", "define", "force", "report", "print", "help", "version"};
+constexpr Valued ValuedOptions[] = {
+    {"supply-port", "a device"}, {"meter-port", "a device"}, {"trace", "a file name"},
+    {"dir", "a folder"},         {"run-mode", "a number"},   {"spots", "a number"},
+    {"serial", "a text"},        {"model", "20, 40 or 60"},  {"restore", "a file name"},
+    {"client-model", "a text"},  {"equipment", "a text"},    {"ambient", "a number"},
+    {"tested-by", "a name"},     {"database", "an address"}, {"records", "a serial number"},
+    {"format", "table or csv"}};
+constexpr const char* Flags[] = {"batch", "yes",  "no-backup",    "define", "force",  "report",
+                                 "print", "home", "flush-outbox", "help",   "version"};
+// What --records and --flush-outbox may be given with.
+constexpr const char* RecordsCompanions[] = {"records", "flush-outbox", "format", "database",
+                                             "dir",     "home",         "help",   "version"};
 // The report boxes TxtH(0..3) in their order.
 constexpr const char* HeaderOptions[] = {"client-model", "equipment", "ambient", "tested-by"};
 
@@ -42,6 +51,8 @@ QList<QCommandLineOption> OptionList()
         {"yes", "With --batch: answer every prompt at once."},
         {"trace", "Log every frame sent and received, with a timestamp, to FILE.", "FILE"},
         {"dir", "Program folder to use instead of the working directory.", "DIR"},
+        {"home", "Use ~/psucal as the program folder, created when missing, instead of the working directory; the "
+                 "desktop menu starts psucal so."},
         {"run-mode",
          "Run mode: 3 the recalibration wizard (default); 0 calibration and verification with Define, 1 "
          "verification only, 2 calibration and verification.",
@@ -64,10 +75,21 @@ QList<QCommandLineOption> OptionList()
          "--spots, --define, --report or the report boxes.",
          "FILE"},
         {"force", "With --restore: write a backup of another serial number all the same."},
-        {"report",
-         "With --batch in run modes 0-2: at the end, store the results in Calibration.dt and file the report as "
-         "reports/<serial>_<time>.pdf (its path is printed). Needs --client-model."},
+        {"report", "With --batch in run modes 0-2: at the end, store the results (in Calibration.dt, or on the "
+                   "server) and file the report as reports/<serial>_<time>.pdf (its path is printed). Needs "
+                   "--client-model."},
         {"print", "As --report, and send the report to the default printer too."},
+        {"database",
+         "Store the records on the line's PostgreSQL server at URL, postgresql://user@host:port/dbname, instead of "
+         "Calibration.dt (the password comes from ~/.pgpass or PGPASSWORD). Overrides the Database key of "
+         "Calibration.conf. Records the server cannot take wait in Outbox.dt and are sent at the next start.",
+         "URL"},
+        {"records",
+         "Print the stored records of the unit with serial number SERIAL, from the server or Calibration.dt, and "
+         "exit.",
+         "SERIAL"},
+        {"format", "With --records: table (default, aligned columns) or csv.", "FORMAT"},
+        {"flush-outbox", "Send the records waiting in Outbox.dt to the server, and exit."},
         {"client-model", "Report box \"Client Model\" (run modes 0-2).", "TEXT"},
         {"equipment", "Report box \"Equipment\" (run modes 0-2).", "TEXT"},
         {"ambient", "Report box \"Ambient Temp (Deg C)\", whole degrees (run modes 0-2).", "DEG"},
@@ -142,6 +164,23 @@ QString CheckValues(const QCommandLineParser& p)
 // Options that only make sense together, or only in some run modes.
 QString Combinations(const QCommandLineParser& p, const Options& o)
 {
+    if (p.isSet("records") && o.flushOutbox)
+        return QStringLiteral("--records and --flush-outbox are two commands; give one");
+    if (o.recordsCommand()) {
+        QStringList clash;
+        for (const QString& name : p.optionNames())
+            if (std::ranges::none_of(RecordsCompanions, [&](const char* c) { return name == QLatin1String(c); }) &&
+                !clash.contains(Dashes(name)))
+                clash << Dashes(name);
+        if (!clash.isEmpty())
+            return QStringLiteral("%1 stands alone; leave out %2")
+                .arg(o.flushOutbox ? QStringLiteral("--flush-outbox") : QStringLiteral("--records"),
+                     clash.join(QStringLiteral(", ")));
+    }
+    if (p.isSet("format") && o.records.isEmpty())
+        return QStringLiteral("--format goes with --records");
+    if (o.home && !o.dir.isEmpty())
+        return QStringLiteral("--home and --dir both choose the program folder; give one");
     QStringList headers;
     for (const char* name : HeaderOptions)
         if (p.isSet(name))
@@ -228,6 +267,17 @@ QString Interpret(const QCommandLineParser& p, Options& o)
     for (int i = 0; i < 4; ++i)
         if (p.isSet(HeaderOptions[i]))
             o.header[i] = p.value(HeaderOptions[i]);
+    o.home = p.isSet("home");
+    o.database = p.value("database");
+    if (QString why; p.isSet("database") && ServerAddress::Parse(o.database, &why).isEmpty())
+        return QStringLiteral("--database: %1").arg(why);
+    o.records = p.value("records");
+    o.flushOutbox = p.isSet("flush-outbox");
+    if (p.isSet("format")) {
+        o.format = p.value("format");
+        if (o.format != u"table" && o.format != u"csv")
+            return QStringLiteral("--format takes table or csv, not '%1'").arg(o.format);
+    }
     return Combinations(p, o);
 }
 
@@ -276,6 +326,13 @@ Options parseCommandLine(int argc, const char* const* argv)
     return parseCommandLine(args);
 }
 
+QString Options::programDir() const
+{
+    if (home)
+        return QDir::home().absoluteFilePath(QStringLiteral("psucal"));
+    return QDir(dir.isEmpty() ? QDir::currentPath() : dir).absolutePath();
+}
+
 QString versionText()
 {
     return QStringLiteral("psucal " PSUCAL_VERSION);
@@ -307,13 +364,15 @@ QString helpText()
                "\n"
                "Options that take a value also accept the form --option=VALUE.\n"
                "\n"
-               "Files (in the program folder: the working directory, or DIR given with --dir):\n"
+               "Files (in the program folder: the working directory, DIR given with --dir, or ~/psucal\n"
+               "with --home, as from the desktop menu):\n"
                "  Calibration.conf    Acceptance limits, read at start-up and never written. Lines such as\n"
                "                        RigorUpLimit 8\n"
                "                        RigorDnLimit 2\n"
                "                      (in hundredths of a volt and thousandths of an ampere). Missing: defaults.\n"
                "  backups/            Copies of each supply's EEPROM as found, saved before anything is written.\n"
                "  Calibration.dt      Run modes 0-2: the EEPROM editor's table and the calibration records.\n"
+               "  Outbox.dt           Records the server could not take, until they are sent.\n"
                "  reports/            Run modes 0-2: every printed report, filed as PDF.\n"
                "\n"
                "Exit status (--batch):\n"
@@ -323,12 +382,15 @@ QString helpText()
                "     no answer\n"
                "  2  no connection to the supply\n"
                "  With --define, a Define that failed is 1. With --report, a report that could not be stored\n"
-               "  or filed (or, with --print, printed) is 1.\n"
+               "  or filed (or, with --print, printed) is 1; records kept in Outbox.dt for the server are 0.\n"
                "\n"
                "Exit status (--restore):\n"
                "  0  every written row read back equal to the file\n"
                "  1  refused (another serial number, a damaged file), a row not written, or a difference\n"
-               "  2  no connection to the supply\n");
+               "  2  no connection to the supply\n"
+               "\n"
+               "Exit status (--records):  0 printed, 1 no records of that unit, 2 the store could not be read\n"
+               "Exit status (--flush-outbox):  0 nothing is left waiting, 1 something is\n");
 }
 
 } // namespace psucal

@@ -35,10 +35,22 @@ struct Options {
     // The report boxes TxtH(0..3): client model, equipment, ambient temperature, tested by.
     // A null string: not given.
     std::array<QString, 4> header;
+    // The line's records server, postgresql://user@host:port/dbname; wins over Calibration.conf.
+    QString database;
+    // Commands of their own: the unit's stored records as a table or CSV, or the outbox sent.
+    QString records;
+    QString format = QStringLiteral("table");
+    bool flushOutbox = false;
+    // ~/psucal as the program folder, for a start from the desktop menu (whose working
+    // directory is the home folder).
+    bool home = false;
     bool help = false;
     bool version = false;
     // Runs in the terminal whatever the display: --batch or --restore.
     bool terminal() const { return batch || !restoreFile.isEmpty(); }
+    bool recordsCommand() const { return !records.isEmpty() || flushOutbox; }
+    // --dir, ~/psucal with --home, otherwise the working directory; absolute.
+    QString programDir() const;
     QString error; // set on the first bad argument; the other fields are then not to be trusted
 };
 

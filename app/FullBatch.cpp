@@ -45,6 +45,9 @@ bool Report(Session& session)
     session.setPrinting(session.options().print);
     session.fullWizard.CmdPrint_Click();
     const ReportJob::Outcome& out = session.fullWizard.lastReport();
+    // Records kept in the outbox are safe: the run still counts, but the operator must know where they are.
+    if (!out.storeNote.isEmpty())
+        std::fprintf(stderr, "psucal: %s\n", out.storeNote.toLocal8Bit().constData());
     if (out.succeeded())
         Print(QStringLiteral("Report: %1\n").arg(out.pdfPath));
     return out.succeeded() && out.printerError.isEmpty();

@@ -361,6 +361,8 @@ void FullWizard::CmdPrint_Click()
         ui_.setStatus(2, QStringLiteral("Report filed: %1").arg(out.pdfPath));
     else
         ui_.messageBox(out.error);
+    if (!out.storeNote.isEmpty())
+        ui_.messageBox(out.storeNote);
     if (!out.printerError.isEmpty())
         ui_.messageBox(out.printerError);
 }

@@ -2,10 +2,13 @@
 
 #include "app/CommandLine.h"
 #include "app/ConfReader.h"
+#include "app/RecordsCommand.h"
+#include "report/ResultsStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -21,16 +24,12 @@ SerialTransport::Settings MeterSettings()
 {
     return SerialTransport::Settings{9600, QSerialPort::TwoStop, 1024};
 }
-QString ProgramDir(const Options& options)
-{
-    return QDir(options.dir.isEmpty() ? QDir::currentPath() : options.dir).absolutePath();
-}
 } // namespace
 
 SerialBench::SerialBench() : supplyPort(SupplySettings()), meterPort(MeterSettings()) {}
 
 Session::Session(const Options& options, BenchUiHost& host)
-    : Workbench(host, clock, supplyPort, meterPort, ProgramDir(options)), options_(options)
+    : Workbench(host, clock, supplyPort, meterPort, options.programDir()), options_(options)
 {
     supplyPortName_ = options.supplyPort.isEmpty() ? QStringLiteral("COM1") : options.supplyPort;
     meterPortName_ = options.meterPort.isEmpty() ? QStringLiteral("COM2") : options.meterPort;
@@ -43,10 +42,16 @@ Session::Session(const Options& options, BenchUiHost& host)
 Session::~Session()
 {
     release();
+    if (sender_)
+        sender_->wait();
 }
 
 bool Session::prepare(QString* error)
 {
+    if (options_.home && !QDir().mkpath(programDir())) {
+        *error = QStringLiteral("cannot create the program folder %1").arg(programDir());
+        return false;
+    }
     if (!QFileInfo(programDir()).isDir()) {
         *error = QStringLiteral("program folder %1 does not exist").arg(programDir());
         return false;
@@ -55,6 +60,7 @@ bool Session::prepare(QString* error)
     conf.apply(st);
     confWarning_ = conf.warning;
     eepVisible_ = conf.EEPVisible;
+    setServer(ChosenServer(options_, conf));
 
     if (!options_.traceFile.isEmpty()) {
         trace_ = std::make_unique<Trace>(options_.traceFile, clock);
@@ -72,9 +78,13 @@ bool Session::prepare(QString* error)
 
 bool Session::startSimulator(int model, QString* error)
 {
-    const QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/psucal-sim");
-    if (!QFileInfo(exe).isExecutable()) {
-        *error = QStringLiteral("the simulator %1 is missing").arg(exe);
+    // Beside psucal in a build tree or /usr/bin; elsewhere wherever the path finds it.
+    QString exe = QCoreApplication::applicationDirPath() + QStringLiteral("/psucal-sim");
+    if (!QFileInfo(exe).isExecutable())
+        exe = QStandardPaths::findExecutable(QStringLiteral("psucal-sim"));
+    if (exe.isEmpty()) {
+        *error = QStringLiteral("the simulator psucal-sim is neither beside %1 nor on the path")
+                     .arg(QCoreApplication::applicationFilePath());
         return false;
     }
     sim_ = std::make_unique<QProcess>();
@@ -127,6 +137,29 @@ void Session::load()
     for (int i = 0; i < 4; ++i)
         if (!options_.header[i].isNull())
             fullWizard.TxtH_Change(i, options_.header[i]);
+}
+
+QString Session::sendOutbox() const
+{
+    if (server().isEmpty())
+        return QString();
+    ResultsStore store(QSqlDatabase(), programDir(), server());
+    QString message;
+    store.FlushOutbox(&message);
+    return message;
+}
+
+void Session::sendOutboxInBackground(QObject* context, std::function<void(const QString&)> done)
+{
+    if (server().isEmpty() || sender_)
+        return;
+    auto message = std::make_shared<QString>();
+    sender_.reset(QThread::create([this, message] { *message = sendOutbox(); }));
+    QObject::connect(sender_.get(), &QThread::finished, context, [message, done] {
+        if (!message->isEmpty())
+            done(*message);
+    });
+    sender_->start();
 }
 
 void Session::release()

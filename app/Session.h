@@ -8,7 +8,9 @@
 
 #include <QProcess>
 #include <QString>
+#include <QThread>
 
+#include <functional>
 #include <memory>
 
 namespace psucal {
@@ -34,6 +36,11 @@ public:
     // The start-up sequence up to the first wizard page, then the report boxes given on the
     // command line.
     void load();
+    // Sends what waits in the outbox to the chosen server: here and now, or on a thread of its
+    // own with `done` called on this one. The message is for the operator; empty when nothing
+    // waited or no server is chosen.
+    QString sendOutbox() const;
+    void sendOutboxInBackground(QObject* context, std::function<void(const QString&)> done);
     // Releases the ports, flushes the trace and stops the simulator; safe to call twice.
     void release();
 
@@ -53,6 +60,7 @@ private:
     bool eepVisible_ = false;
     std::unique_ptr<Trace> trace_;
     std::unique_ptr<QProcess> sim_;
+    std::unique_ptr<QThread> sender_;
 };
 
 } // namespace psucal

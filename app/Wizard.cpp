@@ -139,7 +139,9 @@ void Wizard::CmbEqPort_Click(const QString& portName)
     if (meterPort_.isOpen())
         meterPort_.close();
     meterPort_.setPortName(portName);
-    meterPort_.open();
+    // Run mode 3 has no use for the meter, nor for a word about its port.
+    if (!meterPort_.open() && st_.RunMode != 3 && !meterPort_.deniedDevice().isEmpty())
+        ui_.messageBox(PermissionAdvice(meterPort_.deniedDevice()));
 }
 
 void Wizard::IdentifySupply(int selector)
@@ -159,14 +161,17 @@ void Wizard::IdentifySupply(int selector)
         ui_.setModel(RatingIndex(st_.MaxV));
         st_.RatingText = num::Shortest(st_.MaxV) + QStringLiteral("V/") + num::Shortest(st_.MaxI) + u'A';
     }
+    const QString denied = r.isEmpty() ? supply_.port().deniedDevice() : QString();
     if (st_.RunMode != 3) {
+        if (!denied.isEmpty())
+            ui_.messageBox(PermissionAdvice(denied));
         if (fullIdentify_)
             fullIdentify_(selector);
         return;
     }
 
     if (r.isEmpty()) {
-        drawConnectionFailure();
+        drawConnectionFailure(denied);
         ui_.setCaption(caption::Refresh);
         ui_.setButtonEnabled(true);
         ui_.setStatus(2, QStringLiteral("No Connection"));
@@ -180,9 +185,23 @@ void Wizard::IdentifySupply(int selector)
         ui_.setStatus(2, RatingNames[idx]);
 }
 
-void Wizard::drawConnectionFailure()
+QString Wizard::PermissionAdvice(const QString& device)
+{
+    return QStringLiteral("No permission to open %1. Add the user to the dialout group with "
+                          "sudo adduser $USER dialout, then log out and in again.")
+        .arg(device);
+}
+
+void Wizard::drawConnectionFailure(const QString& deniedDevice)
 {
     ui_.pcClear();
+    // The cable is not the trouble here: the page names the device and the fix instead.
+    if (!deniedDevice.isEmpty()) {
+        ui_.pcPrint(200, 500, QStringLiteral("No permission to open %1.").arg(deniedDevice), FontStyle::Regular);
+        ui_.pcPrint(200, 800, QStringLiteral("Run  sudo adduser $USER dialout"), FontStyle::Bold);
+        ui_.pcPrint(200, 1100, QStringLiteral("then log out and in again."), FontStyle::Regular);
+        return;
+    }
     ui_.pcPrint(200, 500, QStringLiteral("Check RS-232 Connection."), FontStyle::Regular);
     const QString first = QStringLiteral("Select the right COM. Port in the ");
     ui_.pcPrint(200, 800, first, FontStyle::Regular);

@@ -28,6 +28,9 @@ public:
 
     Wizard(BenchState& state, BenchUi& ui, SupplyLink& supply, Transport& meterPort, SpotGrid& gridV, SpotGrid& gridC);
 
+    // What to do when `device` exists but this user may not open it.
+    static QString PermissionAdvice(const QString& device);
+
     void setProcedures(Procedures p) { procs_ = std::move(p); }
     // Run modes 0-2: what identification goes on with once the rating is known (window
     // caption, spot spacing, the grids of the selector) instead of the run-mode-3 pages.
@@ -74,7 +77,7 @@ public:
 private:
     void openSupplyPort(const QString& portName);
     void identifyAgain();
-    void drawConnectionFailure();
+    void drawConnectionFailure(const QString& deniedDevice);
     void drawRatingCheck();
     bool runProcedure(const std::function<void()>& procedure);
     void printOutcome(int y, const QStringList& unconverged);

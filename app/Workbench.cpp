@@ -3,6 +3,7 @@
 #include "db/Database.h"
 #include "eeprom/EepromEditor.h"
 #include "report/ReportData.h"
+#include "report/ResultsStore.h"
 
 #include <QDateTime>
 
@@ -48,6 +49,7 @@ void Workbench::FormLoad(const QString& supplyPort, const QString& meterPort, bo
 bool Workbench::openDatabase()
 {
     editor_.reset();
+    results_.reset();
     db_ = std::make_unique<Database>(dir_);
     if (!db_->usable()) {
         databaseError_ = db_->error();
@@ -60,6 +62,7 @@ bool Workbench::openDatabase()
         return false;
     }
     databaseError_.clear();
+    results_ = std::make_unique<ResultsStore>(db_->connection(), dir_, server_);
     editor_ = std::make_unique<EepromEditor>(st, ui, supply, db_->connection());
     editor_->setBackupGuard([this] { return calibrator.backup().BeforeFirstWrite(); });
     QObject::connect(editor_.get(), &EepromEditor::busyChanged, [this](bool busy) { editorBusy(busy); });
@@ -102,14 +105,13 @@ ReportData Workbench::reportData() const
 
 ReportJob::Outcome Workbench::printReport(bool toPrinter)
 {
-    if (!db_ || !db_->usable()) {
+    if (!results_) {
         ReportJob::Outcome out;
         out.error =
             databaseError_.isEmpty() ? QStringLiteral("%1 is not open.").arg(Database::FileName) : databaseError_;
         return out;
     }
-    QSqlDatabase db = db_->connection();
-    return ReportJob::PrintReport(db, reportData(), dir_, QDateTime::currentDateTime(), toPrinter, printerName_);
+    return ReportJob::PrintReport(*results_, reportData(), dir_, QDateTime::currentDateTime(), toPrinter, printerName_);
 }
 
 } // namespace psucal

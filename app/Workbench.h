@@ -8,6 +8,7 @@
 #include "cal/Verifier.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
+#include "db/ServerAddress.h"
 #include "link/MeterLink.h"
 #include "link/SupplyLink.h"
 #include "report/ReportJob.h"
@@ -24,6 +25,7 @@ namespace psucal {
 class Clock;
 class Database;
 class EepromEditor;
+class ResultsStore;
 class Transport;
 struct ReportData;
 
@@ -41,6 +43,11 @@ public:
     // The start-up sequence up to the first wizard page; run modes 0-2 end it with the database.
     void FormLoad(const QString& supplyPort, const QString& meterPort, bool eepEnabled);
 
+    // The line's records server; empty (the default) keeps the records in Calibration.dt. Set
+    // before the database is opened.
+    void setServer(const ServerAddress& server) { server_ = server; }
+    const ServerAddress& server() const { return server_; }
+
     // Calibration.dt opened, or created when missing. A file that cannot be used is left alone:
     // the operator is told why, and "EEP" and "Print" stay off.
     bool openDatabase();
@@ -53,7 +60,8 @@ public:
 
     // The report as the window shows it now: header boxes, the unit and both grids.
     ReportData reportData() const;
-    // Stores the records, files the PDF and, when asked, prints: what "Print" and --report do.
+    // Stores the records (in Calibration.dt, or on the server with the outbox as fallback), files
+    // the PDF and, when asked, prints: what "Print" and --report do.
     ReportJob::Outcome printReport(bool toPrinter);
     // Whether "Print" sends the report to a printer besides filing it (the window's does), and
     // to which one (empty: the default printer).
@@ -81,7 +89,9 @@ private:
     void editorBusy(bool busy);
 
     QString dir_;
+    ServerAddress server_;
     std::unique_ptr<Database> db_;
+    std::unique_ptr<ResultsStore> results_;
     std::unique_ptr<EepromEditor> editor_;
     QString databaseError_;
     bool toPrinter_ = true;

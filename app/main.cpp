@@ -5,6 +5,7 @@
 #include "app/FrmMain.h"
 #include "app/PortList.h"
 #include "app/Prompt.h"
+#include "app/RecordsCommand.h"
 #include "app/Session.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
+#include <QStatusBar>
 
 #include <csignal>
 #include <cstdio>
@@ -70,6 +72,8 @@ int RunInTerminal(const Options& options, int argc, char** argv)
     }
     if (!session.confWarning().isEmpty())
         std::fprintf(stderr, "psucal: %s\n", session.confWarning().toLocal8Bit().constData());
+    if (const QString sent = session.sendOutbox(); !sent.isEmpty())
+        std::fprintf(stderr, "psucal: %s\n", sent.toLocal8Bit().constData());
     RouteSignals(&app, [&] {
         host.setExitStatus(130);
         session.wizard.FormUnload();
@@ -117,6 +121,9 @@ int RunWindow(const Options& options, int argc, char** argv)
         window.setEditorPanel(new EditorPanel(*session.editor(), session.connection(),
                                               QDir(session.programDir()).filePath(QStringLiteral("backups"))));
     window.uiChanged();
+    // A server that does not answer costs its connect time-out: the window goes on meanwhile.
+    session.sendOutboxInBackground(&window,
+                                   [&window](const QString& sent) { window.statusBar()->showMessage(sent, 60000); });
     return app.exec();
 }
 
@@ -138,6 +145,8 @@ int main(int argc, char** argv)
         std::puts(versionText().toLocal8Bit().constData());
         return 0;
     }
+    if (options.recordsCommand())
+        return RunRecordsCommand(options);
     if (options.terminal())
         return RunInTerminal(options, argc, argv);
     if (!HaveDisplay()) {

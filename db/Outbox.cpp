@@ -10,11 +10,14 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <atomic>
+
 namespace psucal {
 
 namespace {
 
-int connectionCount = 0;
+// Stores are made on more than one thread (the outbox is sent at start-up on its own).
+std::atomic<int> connectionCount = 0;
 
 QByteArray Encoded(const QList<ReportTable::Row>& rows)
 {

@@ -7,11 +7,14 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <atomic>
+
 namespace psucal {
 
 namespace {
 
-int connectionCount = 0;
+// Stores are made on more than one thread (the outbox is sent at start-up on its own).
+std::atomic<int> connectionCount = 0;
 
 QVariant Text(const QString& s)
 {

@@ -1,8 +1,10 @@
 #include "link/SerialTransport.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cerrno>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -58,8 +60,14 @@ bool SerialTransport::open()
         return false;
     port_.setPortName(devicePath(name_));
     port_.setReadBufferSize(settings_.readBuffer);
-    if (!port_.open(QIODevice::ReadWrite))
+    denied_.clear();
+    if (!port_.open(QIODevice::ReadWrite)) {
+        // Not the cable but the user's groups: the operator needs to hear which.
+        const QString path = devicePath(name_);
+        if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && errno == EACCES)
+            denied_ = path;
         return false;
+    }
     vmin_ = 0;
     vminRefused_ = false;
     expected_ = 0;

@@ -21,6 +21,7 @@ public:
     void setPortName(const QString& name) override;
     QString portName() const override { return name_; }
     bool open() override;
+    QString deniedDevice() const override { return denied_; }
     void close() override;
     bool isOpen() const override;
     void discard() override;
@@ -41,6 +42,7 @@ private:
 
     Settings settings_;
     QString name_;
+    QString denied_;
     QSerialPort port_;
     qint64 expected_ = 0;
     int vmin_ = 0; // as QSerialPort opens the port: readable from the first byte

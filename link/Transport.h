@@ -17,6 +17,8 @@ public:
     virtual QString portName() const = 0;
 
     virtual bool open() = 0; // false when the port is missing or in use
+    // The device, when the last open() failed because this user may not open it; empty otherwise.
+    virtual QString deniedDevice() const { return QString(); }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 

@@ -96,6 +96,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("psucal-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PSUCAL_VERSION));
 
     QCommandLineParser p;
     p.setApplicationDescription(
@@ -106,6 +107,7 @@ int main(int argc, char** argv)
             "Faults (--fault, repeatable):\n") +
         FaultPlan::Grammar());
     p.addHelpOption();
+    p.addVersionOption();
     p.addOptions({
         {u"model"_qs, u"Rating of the unit: 20, 40, 60, or 0 for a unit without a valid rating (default 40)."_qs,
          u"volts"_qs},

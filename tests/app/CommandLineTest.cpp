@@ -2,6 +2,8 @@
 
 #include "QtPrinters.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 using psucal::Options;
@@ -104,6 +106,24 @@ TEST(CommandLine, DefineRestoreAndReportGoOnlyWhereTheyMakeSense)
               "--print needs --batch (the window has its Print button)");
     EXPECT_EQ(error({"--run-mode", "2", "--batch", "--report"}), "--report needs --client-model");
     EXPECT_EQ(error({"--equipment", "DMM"}), "--equipment: the report boxes are in run modes 0, 1 and 2 only");
+}
+
+TEST(CommandLine, RecordCommandsStandAloneAndTheServerAddressIsCheckedAtOnce)
+{
+    const Options r = parseCommandLine({"--records", "SN1", "--format=csv", "--database", "postgresql://qa@db/calib"});
+    EXPECT_TRUE(r.error.isEmpty() && r.recordsCommand() && r.records == "SN1" && r.format == "csv")
+        << qPrintable(r.error);
+    EXPECT_TRUE(parseCommandLine({"--flush-outbox", "--home"}).recordsCommand());
+    EXPECT_EQ(parseCommandLine({"--home"}).programDir(), QDir::home().filePath("psucal"));
+
+    const auto error = [](const QStringList& args) { return parseCommandLine(args).error; };
+    EXPECT_EQ(error({"--records", "SN1", "--batch", "--spots", "5"}),
+              "--records stands alone; leave out --batch, --spots");
+    EXPECT_EQ(error({"--flush-outbox", "--records", "SN1"}), "--records and --flush-outbox are two commands; give one");
+    EXPECT_EQ(error({"--records", "SN1", "--format", "xml"}), "--format takes table or csv, not 'xml'");
+    EXPECT_EQ(error({"--format", "csv"}), "--format goes with --records");
+    EXPECT_TRUE(error({"--database", "db.line"}).startsWith("--database: 'db.line' is not a server address"));
+    EXPECT_EQ(error({"--home", "--dir", "x"}), "--home and --dir both choose the program folder; give one");
 }
 
 } // namespace

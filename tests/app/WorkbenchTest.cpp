@@ -118,3 +118,20 @@ TEST(Workbench, PrintChecksTheBoxesThenStoresFilesAndTellsPrinterTroubleApart)
     QString error;
     EXPECT_EQ(ReportStore::Records(db, "WB2001", &error).size(), 5) << error.toStdString();
 }
+
+TEST(Workbench, PrintWithAServerAwayKeepsTheRecordsInTheOutboxAndSaysWhere)
+{
+    VirtualSession b(Unit());
+    QString error;
+    b.setServer(ServerAddress::Parse("postgresql://qa@%2Fnonexistent:5432/calib", &error));
+    b.setPrinting(false);
+    VerifyBoth(b);
+    b.full.TxtH_Change(0, "PSU-20");
+    b.recorder.messages.clear();
+    b.full.CmdPrint_Click();
+    EXPECT_TRUE(b.full.lastReport().succeeded());
+    ASSERT_EQ(b.recorder.messages.size(), 1);
+    EXPECT_TRUE(b.recorder.messages[0].contains(b.dir.filePath("Outbox.dt"))) << qPrintable(b.recorder.messages[0]);
+    QSqlDatabase db = b.connection();
+    EXPECT_TRUE(ReportStore::Records(db, "WB2001", &error).isEmpty());
+}

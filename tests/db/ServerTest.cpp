@@ -182,5 +182,37 @@ TEST_F(ServerTest, RecordsMadeWhileTheServerIsAwayReachItOnceInMakingOrder)
     EXPECT_EQ(sql(QStringLiteral("SELECT count(*), count(DISTINCT \"SN\") FROM report")), QStringLiteral("16|3"));
 }
 
+TEST_F(ServerTest, TheProgramStoresWhereItsOptionsSayAndSendsTheOutboxAtItsNextStart)
+{
+    QString out, err, error;
+    const auto psucal = [&](const QStringList& args) {
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(QStringLiteral(PSUCAL_PATH), args + QStringList{"--database", cluster->url()});
+        p.closeWriteChannel();
+        p.waitForFinished(120000);
+        out = QString::fromUtf8(p.readAllStandardOutput());
+        err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    ASSERT_TRUE(cluster->stop(&error)) << qPrintable(error);
+    EXPECT_EQ(psucal({"--simulate", "--run-mode", "1", "--spots", "5", "--batch", "--yes", "--report", "--client-model",
+                      "PSU-40"}),
+              0)
+        << qPrintable(out + err);
+    EXPECT_TRUE(err.contains(dir.filePath(QStringLiteral("Outbox.dt")) + " and will be sent")) << qPrintable(err);
+    ASSERT_TRUE(cluster->start(&error)) << qPrintable(error);
+
+    // Any start sends it, even one that finds no supply.
+    EXPECT_EQ(psucal({"--batch", "--supply-port", dir.filePath(QStringLiteral("none"))}), 2);
+    EXPECT_TRUE(err.contains("1 set(s) of records from")) << qPrintable(err);
+    EXPECT_EQ(psucal({"--records", "SIM400001", "--format", "csv"}), 0) << qPrintable(err);
+    EXPECT_EQ(out.count(u'\n'), 6) << qPrintable(out);
+    EXPECT_EQ(sql(QStringLiteral("SELECT count(*) FROM report WHERE \"SN\" = 'SIM400001' AND \"OV\" <> '' "
+                                 "AND \"OC\" <> ''")),
+              QStringLiteral("5"));
+    EXPECT_EQ(psucal({"--flush-outbox"}), 0) << qPrintable(err);
+}
+
 } // namespace
 } // namespace psucal::test

@@ -14,6 +14,7 @@
 
 #include <map>
 #include <pty.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // The real programs on a real pseudo-terminal, in real time.
@@ -163,6 +164,44 @@ TEST(BatchRun, SilentSupplyEndsWithStatusTwoAndTheConnectionPage)
         RunBatch(sim.port, dir.path(), QString(), {"--run-mode", "1", "--meter-port", "/nonexistent"});
     EXPECT_EQ(v.status, 2) << v.out.toStdString();
     EXPECT_EQ(Sent(v.trace), (QStringList{"SESS00\\r", "GMAX00\\r", "ENDS00\\r"}));
+}
+
+TEST(BatchRun, APortThisUserMayNotOpenIsNamedWithTheFixNotTheCable)
+{
+    int master = -1, slave = -1;
+    char name[128];
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    QTemporaryDir dir;
+    QString program = PSUCAL_PATH;
+    QStringList runAs;
+    if (geteuid() == 0) {
+        // Root opens anything: psucal runs as nobody, from a copy and a folder nobody may use.
+        ASSERT_EQ(fchmod(slave, 0600), 0);
+        program = dir.filePath("psucal");
+        ASSERT_TRUE(QFile::copy(PSUCAL_PATH, program));
+        ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+        ASSERT_EQ(chmod(QFile::encodeName(program).constData(), 0755), 0);
+        runAs = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    } else {
+        ASSERT_EQ(fchmod(slave, 0), 0);
+    }
+    for (const char* mode : {"3", "1"}) {
+        QStringList args =
+            runAs + QStringList{program,         "--batch", "--yes",        "--run-mode",         mode,
+                                "--supply-port", name,      "--meter-port", dir.filePath("none"), "--dir",
+                                dir.path()};
+        QProcess p;
+        p.start(args.takeFirst(), args);
+        p.closeWriteChannel();
+        p.waitForFinished(60000);
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+        EXPECT_EQ(p.exitCode(), 2) << qPrintable(out);
+        EXPECT_TRUE(out.contains(QStringLiteral("No permission to open %1").arg(name))) << qPrintable(out);
+        EXPECT_TRUE(out.contains("sudo adduser $USER dialout")) << qPrintable(out);
+        EXPECT_FALSE(out.contains("Check RS-232")) << qPrintable(out);
+    }
+    close(slave);
+    close(master);
 }
 
 TEST(BatchRun, SupplyVanishingMidSweepIsReportedAndTheEepromMatchesTheTrace)
