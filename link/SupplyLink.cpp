@@ -14,9 +14,7 @@
 namespace psucal {
 
 namespace {
-// The line counts as settled once it has been quiet this long...
-constexpr double QuietTime = 0.02;
-// ...or, on a line that keeps talking, after the time the longest reply takes at 9600 baud.
+// A line that keeps talking counts as settled after the time the longest reply takes at 9600 baud.
 constexpr double LongestReplyTime = image::Length * 10 / 9600.0;
 } // namespace
 

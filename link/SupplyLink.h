@@ -51,6 +51,9 @@ public:
     // The close sequence's "ENDS": sent even while another exchange is waiting.
     void SendEnds();
 
+    // After a lost reply the line counts as settled once it has been quiet this long.
+    static constexpr double QuietTime = 0.02;
+
 private:
     QString exchange(const QString& command, const QString& data, int count, double timeout);
     // A reply lost to its time-out, or read as malformed, may still be on its way or half
