@@ -43,15 +43,15 @@ void DeadlineTimer::start(double at)
             connect(notifier_, &QSocketNotifier::activated, this, &DeadlineTimer::onReadable);
         }
         // An all-zero it_value would disarm the timer: an instant already past goes off after 1 ns.
-        itimerspec spec{};
+        itimerspec when{};
         const double whole = std::floor(at);
-        spec.it_value.tv_sec = static_cast<time_t>(whole);
-        spec.it_value.tv_nsec = std::clamp(static_cast<long>((at - whole) * 1e9), 0L, 999999999L);
-        if (spec.it_value.tv_sec <= 0 && spec.it_value.tv_nsec <= 0) {
-            spec.it_value.tv_sec = 0;
-            spec.it_value.tv_nsec = 1;
+        when.it_value.tv_sec = static_cast<time_t>(whole);
+        when.it_value.tv_nsec = std::clamp(static_cast<long>((at - whole) * 1e9), 0L, 999999999L);
+        if (when.it_value.tv_sec <= 0 && when.it_value.tv_nsec <= 0) {
+            when.it_value.tv_sec = 0;
+            when.it_value.tv_nsec = 1;
         }
-        if (::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr) == 0)
+        if (::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &when, nullptr) == 0)
             return;
     }
     const double ms = std::ceil((at - now()) * 1000.0);
