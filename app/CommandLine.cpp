@@ -76,8 +76,8 @@ QList<QCommandLineOption> OptionList()
          "FILE"},
         {"force", "With --restore: write a backup of another serial number all the same."},
         {"report", "With --batch in run modes 0-2: at the end, store the results (in Calibration.dt, or on the "
-                   "server) and file the report as reports/<serial>_<time>.pdf (its path is printed). Needs "
-                   "--client-model."},
+                   "server) and file the report as reports/<serial>_<time>.pdf (its path is printed). Without "
+                   "--client-model the report names the unit's entry of the model box (e.g. QRB-2200)."},
         {"print", "As --report, and send the report to the default printer too."},
         {"database",
          "Store the records on the line's PostgreSQL server at URL, postgresql://user@host:port/dbname, instead of "
@@ -210,8 +210,6 @@ QString Combinations(const QCommandLineParser& p, const Options& o)
         return QStringLiteral("%1 needs --run-mode 0, 1 or 2").arg(report);
     if (o.report && !o.batch)
         return QStringLiteral("%1 needs --batch (the window has its Print button)").arg(report);
-    if (o.report && o.header[0].trimmed().isEmpty())
-        return QStringLiteral("%1 needs --client-model").arg(report);
     if (!headers.isEmpty() && o.runMode == 3)
         return QStringLiteral("%1: the report boxes are in run modes 0, 1 and 2 only").arg(headers.first());
     return QString();

@@ -137,6 +137,10 @@ void Session::load()
     for (int i = 0; i < 4; ++i)
         if (!options_.header[i].isNull())
             fullWizard.TxtH_Change(i, options_.header[i]);
+    // Nobody is there to type a client model: the report names the unit as the model box does.
+    const FullWindowUi& f = ui.full();
+    if (options_.report && f.header[0].trimmed().isEmpty() && ui.model() >= 0 && ui.model() < f.modelEntries.size())
+        fullWizard.TxtH_Change(0, f.modelEntries[ui.model()]);
 }
 
 QString Session::sendOutbox() const
