@@ -1,11 +1,5 @@
-#include "link/SupplyLink.h"
-#include "core/BenchState.h"
-#include "core/BenchUi.h"
-#include "core/VirtualClock.h"
 #include "link/Trace.h"
-#include "sim/InProcessSupply.h"
-#include "sim/SupplyModel.h"
-#include "tests/support/RecordingHost.h"
+#include "tests/support/SupplyBench.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,12 +8,11 @@
 
 using namespace psucal;
 using psucal::test::ProgramEnded;
-using psucal::test::RecordingHost;
 
 namespace {
 
-struct LinkBench {
-    explicit LinkBench(sim::SupplyConfig cfg = {}) : model(cfg), port(clock, model), ui(host), link(st, ui, clock, port)
+struct LinkBench : test::SupplyBench {
+    explicit LinkBench(const sim::SupplyConfig& cfg = {}) : SupplyBench(cfg)
     {
         port.setPortName("COM1");
         st.AbortFlag = false;
@@ -29,14 +22,6 @@ struct LinkBench {
         return link.SendCommand(cmd, data, count, timeout);
     }
     void fault(const char* rule) { ASSERT_TRUE(model.faults().add(QString::fromLatin1(rule))); }
-
-    VirtualClock clock;
-    sim::SupplyModel model;
-    sim::InProcessSupply port;
-    RecordingHost host;
-    BenchState st;
-    BenchUi ui;
-    SupplyLink link;
 };
 
 } // namespace
