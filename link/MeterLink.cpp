@@ -7,6 +7,7 @@
 #include "link/Transport.h"
 
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 
 #include <cmath>
 
@@ -42,11 +43,7 @@ double MeterLink::ReadMeter(const QString& command, int count, double timeout)
     // A handler running inside a wait must not put a command between another one and its reading.
     if (busy_)
         return -1;
-    busy_ = true;
-    struct Release {
-        bool& flag;
-        ~Release() { flag = false; }
-    } release{busy_};
+    const QScopedValueRollback<bool> hold(busy_, true);
 
     if (!port_.isOpen() && !port_.open())
         return -1;

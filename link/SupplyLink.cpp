@@ -9,6 +9,8 @@
 #include "link/Trace.h"
 #include "link/Transport.h"
 
+#include <QScopedValueRollback>
+
 #include <algorithm>
 
 namespace psucal {
@@ -41,16 +43,8 @@ void SupplyLink::SendEnds()
 QString SupplyLink::exchange(const QString& command, const QString& data, int count, double timeout)
 {
     const bool outer = !busy_;
-    busy_ = true;
-    struct Release {
-        bool& flag;
-        bool outer;
-        ~Release()
-        {
-            if (outer)
-                flag = false;
-        }
-    } release{busy_, outer};
+    // An outer exchange frees the line when it ends; the close sequence's ENDS inside one leaves it held.
+    const QScopedValueRollback<bool> hold(busy_, true);
 
     if (!port_.isOpen() && !port_.open())
         return QString();
