@@ -4,21 +4,19 @@
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Numbers.h"
+#include "core/StatusText.h"
+#include "link/EepromImage.h"
 #include "link/Nibble.h"
 #include "link/SupplyLink.h"
 
 namespace psucal {
 
 namespace {
-constexpr int SerialRow = 156;
-constexpr int SerialRows = 4;
 constexpr int SerialLength = 16;
 constexpr int SerialAttempts = 2;
 constexpr int BaseAttempts = 11;
 const QString DefineFailed = QStringLiteral("Define failed !");
-const QString DefineHint = QStringLiteral("Will original base data write into QRB");
-const QString VoltageHint = QStringLiteral("Calibration Voltage (Output terminals must be open)");
-constexpr int HintFrom = 11; // the hints are shown from their 12th character
+constexpr int HintFrom = 11; // the hint after Define is shown from its 12th character
 
 // The hourglass while a step runs, and the progress bar back at 0 however the step ends.
 class Hourglass {
@@ -105,14 +103,14 @@ void Define::WriteSerialNumber()
     Hourglass hourglass(ui_);
     if (!guardAllows())
         return;
-    for (int i = 0; i < SerialRows; ++i) {
+    for (int i = 0; i < image::Rows - image::SerialRow; ++i) {
         QString cells;
         for (int k = 0; k < 4; ++k) {
             const int at = 4 * i + k;
             int code = at < serial.size() ? serial[at].unicode() : 0;
             cells += nibble::EncodeByte(code);
         }
-        st_.CurRow = SerialRow + i;
+        st_.CurRow = image::SerialRow + i;
         if (!writeRow(st_.CurRow, cells, SerialAttempts, 0.2))
             return;
     }
@@ -129,7 +127,7 @@ void Define::WriteBaseData()
         return fail(QStringLiteral("Plese select ' Max Output V & I ' ."));
 
     Hourglass hourglass(ui_);
-    ui_.setStatus(2, DefineHint);
+    ui_.setStatus(2, StatusText(StatusWording(st_.RunMode), DefineStep));
     ui_.setProgressMax(8);
     ui_.setProgressValue(0);
 
@@ -147,7 +145,7 @@ void Define::WriteBaseData()
     if (identify_)
         identify_(2);
     link_.Delay(0.2);
-    ui_.setStatus(2, VoltageHint.mid(HintFrom));
+    ui_.setStatus(2, StatusText(StatusWording(st_.RunMode), VoltageStep).mid(HintFrom));
 }
 
 } // namespace psucal

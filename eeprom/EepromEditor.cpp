@@ -60,7 +60,7 @@ bool EepromEditor::readImage()
     QString reply;
     std::optional<ImageRowList> rows;
     for (int attempt = 0; attempt < ReadAttempts && !rows; ++attempt) {
-        reply = link_.SendCommand(QStringLiteral("GEEP"), QString(), ImageLength, 2.0);
+        reply = link_.SendCommand(QStringLiteral("GEEP"), QString(), image::Length, 2.0);
         rows = SplitImage(reply);
     }
     // A failed read says so and stops: the table may be another unit's, or empty, and must not

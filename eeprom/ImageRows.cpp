@@ -1,25 +1,23 @@
 #include "eeprom/ImageRows.h"
 
+#include "core/Numbers.h"
 #include "link/Nibble.h"
 
 namespace psucal::eeprom {
 
 namespace {
-constexpr int OkAt = Rows * BlockLength; // zero-based start of "OK"
+constexpr int OkAt = Rows * image::BlockLength; // zero-based start of "OK"
 constexpr int FirstProtected = 8;
 constexpr int LastProtected = 57;
 } // namespace
 
 std::optional<ImageRowList> SplitImage(const QString& reply)
 {
-    if (reply.size() < OkAt + 3 || reply.mid(OkAt, 2) != QLatin1String("OK"))
+    if (reply.size() < image::Length || reply.mid(OkAt, 2) != QLatin1String("OK") || !image::Complete(reply))
         return std::nullopt;
     ImageRowList rows;
-    for (int r = 0; r < Rows; ++r) {
-        rows[r] = reply.mid(r * BlockLength, 8);
-        if (!nibble::IsNibbles(rows[r], 8))
-            return std::nullopt;
-    }
+    for (int r = 0; r < Rows; ++r)
+        rows[r] = image::Row(reply, r);
     return rows;
 }
 
@@ -43,7 +41,7 @@ std::optional<int> ParseRow(const QString& text)
 
 QString RowText(int row)
 {
-    return QString::number(row).rightJustified(3, u'0');
+    return num::Digits(row, 3);
 }
 
 bool Writable(int row)
@@ -54,16 +52,8 @@ bool Writable(int row)
 QString SerialOf(const ImageRowList& rows)
 {
     QString serial;
-    for (int r = SerialRow; r < Rows; ++r) {
-        for (int cell = 0; cell < 4; ++cell) {
-            const QString pair = rows[r].mid(2 * cell, 2);
-            if (pair == QLatin1String("00"))
-                continue;
-            const int code = nibble::DecodeByte(pair).toInt();
-            if (code >= 32 && code != 127)
-                serial += QChar(code);
-        }
-    }
+    for (int r = image::SerialRow; r < Rows; ++r)
+        serial += image::SerialChars(rows[r]);
     return serial;
 }
 

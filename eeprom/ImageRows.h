@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/EepromImage.h"
+
 #include <QString>
 
 #include <array>
@@ -9,10 +11,7 @@
 // reads or writes rows relies on.
 namespace psucal::eeprom {
 
-constexpr int Rows = 160;
-constexpr int SerialRow = 156;
-constexpr int ImageLength = 1443; // 160 blocks of 9, "OK", an end character
-constexpr int BlockLength = 9;
+using image::Rows;
 
 using ImageRowList = std::array<QString, Rows>;
 

@@ -20,6 +20,20 @@ bool Complete(const QString& image)
     return true;
 }
 
+QString SerialChars(const QString& cells)
+{
+    QString out;
+    for (int cell = 0; cell < 4; ++cell) {
+        const QString pair = cells.mid(2 * cell, 2);
+        if (pair == QLatin1String("00"))
+            continue;
+        const int code = nibble::DecodeByte(pair).toInt();
+        if (code >= 32 && code != 127)
+            out += QChar(code);
+    }
+    return out;
+}
+
 QString RowLine(int row, const QString& cells)
 {
     QString line = num::Digits(row, 3);

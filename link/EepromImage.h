@@ -19,5 +19,9 @@ QString Row(const QString& image, int row);
 bool Complete(const QString& image);
 // "058 80 80 83 81": the row number as three digits, then the four cells.
 QString RowLine(int row, const QString& cells);
+// The characters one serial-number row carries: "00" cells are blanks, and a byte that is not
+// two nibbles or is a control character is line noise, dropped so that it never reaches the
+// serial number shown, stored and printed.
+QString SerialChars(const QString& cells);
 
 } // namespace psucal::image

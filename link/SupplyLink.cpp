@@ -119,19 +119,8 @@ void SupplyLink::ReadSerialNumber()
 
     QString serial;
     if (reply.size() >= image::Minimum) {
-        for (int row = image::SerialRow; row < image::Rows; ++row) {
-            const QString cells = image::Row(reply, row);
-            for (int cell = 0; cell < 4; ++cell) {
-                const QString pair = cells.mid(2 * cell, 2);
-                if (pair == QLatin1String("00"))
-                    continue;
-                const int code = nibble::DecodeByte(pair).toInt();
-                // A byte that is not two nibbles, or a control character, is line noise and
-                // would only corrupt the serial number shown, stored and printed.
-                if (code >= 32 && code != 127)
-                    serial += QChar(code);
-            }
-        }
+        for (int row = image::SerialRow; row < image::Rows; ++row)
+            serial += image::SerialChars(image::Row(reply, row));
         st_.AsFoundImage = reply.left(image::Length);
     }
     st_.SerialNo = serial;
