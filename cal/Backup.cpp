@@ -56,11 +56,6 @@ QString Backup::attempt()
     return written_.isEmpty() ? error : QString();
 }
 
-QString Backup::SafeSerial(const QString& serial)
-{
-    return files::SafeName(serial);
-}
-
 QString Backup::Write(const QString& programDir, const QString& serial, const QString& image, const QDateTime& when,
                       QString* error)
 {
@@ -72,9 +67,8 @@ QString Backup::Write(const QString& programDir, const QString& serial, const QS
         text += image::RowLine(row, image::Row(image, row)).toLatin1() + '\n';
 
     QFile file;
-    const QString stem = SafeSerial(serial) + u'_' + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    if (!files::CreateNew(file, QDir(programDir).filePath(QStringLiteral("backups")), stem, QStringLiteral(".txt"),
-                          error))
+    if (!files::CreateNew(file, QDir(programDir).filePath(QStringLiteral("backups")), files::Stem(serial, when),
+                          QStringLiteral(".txt"), error))
         return QString();
     if (file.write(text) != text.size() || !file.flush()) {
         *error = QStringLiteral("cannot write %1 (%2)").arg(file.fileName(), file.errorString());

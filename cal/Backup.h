@@ -50,7 +50,6 @@ public:
     // or an empty string with the reason in `error`.
     static QString Write(const QString& programDir, const QString& serial, const QString& image, const QDateTime& when,
                          QString* error);
-    static QString SafeSerial(const QString& serial);
 
 private:
     // Writes the backup, reading the image first when none was kept; the reason when it fails.

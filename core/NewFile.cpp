@@ -6,7 +6,6 @@ namespace psucal::files {
 
 namespace {
 constexpr int MaxSuffix = 100;
-}
 
 QString SafeName(const QString& serial)
 {
@@ -21,6 +20,12 @@ QString SafeName(const QString& serial)
             c = u'_';
     }
     return out;
+}
+} // namespace
+
+QString Stem(const QString& serial, const QDateTime& when)
+{
+    return SafeName(serial) + u'_' + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
 }
 
 bool CreateNew(QFile& file, const QString& folder, const QString& stem, const QString& extension, QString* error)

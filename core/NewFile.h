@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QFile>
 #include <QString>
 
@@ -7,9 +8,9 @@
 // moment, and never written over.
 namespace psucal::files {
 
-// A serial number fit for a file name: letters, digits, "-" and "_" stay, anything else becomes
-// "_", and an empty serial reads "unknown".
-QString SafeName(const QString& serial);
+// "<serial>_<yyyyMMdd-HHmmss>", the serial made fit for a file name: letters, digits, "-" and
+// "_" stay, anything else becomes "_", and an empty serial reads "unknown".
+QString Stem(const QString& serial, const QDateTime& when);
 
 // Creates and opens for writing `folder`/`stem``extension`, or `stem`-2, -3 ... when that name is
 // taken; the folder is made when missing. False with the reason in `error` when no new file

@@ -41,9 +41,8 @@ bool ReportOutput::Paint(QPagedPaintDevice& device, const ReportData& data, QStr
 QString ReportOutput::WritePdf(const QString& programDir, const ReportData& data, const QDateTime& when, QString* error)
 {
     const QString folder = QDir(programDir).filePath(QStringLiteral("reports"));
-    const QString stem = files::SafeName(data.SerialNo) + u'_' + when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QFile file;
-    if (!files::CreateNew(file, folder, stem, QStringLiteral(".pdf"), error))
+    if (!files::CreateNew(file, folder, files::Stem(data.SerialNo, when), QStringLiteral(".pdf"), error))
         return QString();
 
     bool painted;
