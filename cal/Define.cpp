@@ -75,12 +75,8 @@ bool Define::guardAllows()
 
 bool Define::writeRow(int row, const QString& cells, int attempts, double timeout)
 {
-    // The supply ends its "OK" with a carriage return; waiting for that too keeps it out of the
-    // reply to the next row, where it would hide that row's "OK".
-    for (int attempt = 0; attempt < attempts; ++attempt)
-        if (link_.SendCommand(QStringLiteral("SEEP"), num::Digits(row, 3) + cells, 3, timeout)
-                .startsWith(QLatin1String("OK")))
-            return true;
+    if (link_.WriteEepRow(num::Digits(row, 3) + cells, attempts, timeout).startsWith(QLatin1String("OK")))
+        return true;
     fail(QStringLiteral("No: %1 Row SEEP error .").arg(row));
     return false;
 }

@@ -12,6 +12,7 @@ namespace {
 constexpr int ReadAttempts = 3;
 constexpr int WriteAttempts = 4;
 constexpr int RowAttempts = 5;
+constexpr double SeepTimeout = 0.6;
 const QString CellAlphabet = QStringLiteral("two characters of 0-9 : ; < = > ?");
 } // namespace
 
@@ -57,12 +58,9 @@ bool EepromEditor::CmdRead_Click()
 
 bool EepromEditor::readImage()
 {
-    QString reply;
     std::optional<ImageRowList> rows;
-    for (int attempt = 0; attempt < ReadAttempts && !rows; ++attempt) {
-        reply = link_.SendCommand(QStringLiteral("GEEP"), QString(), image::Length, 2.0);
-        rows = SplitImage(reply);
-    }
+    for (int attempt = 0; attempt < ReadAttempts && !rows; ++attempt)
+        rows = SplitImage(link_.SendCommand(QStringLiteral("GEEP"), QString(), image::Length, 2.0));
     // A failed read says so and stops: the table may be another unit's, or empty, and must not
     // be sent to this one in its place.
     if (!rows) {
@@ -72,7 +70,7 @@ bool EepromEditor::readImage()
                            .arg(ReadAttempts));
         return false;
     }
-    if (!LoadEepromImage(reply))
+    if (!fillTable(*rows))
         return false;
     readValid_ = true;
     readFor_ = st_.SerialNo;
@@ -83,10 +81,13 @@ bool EepromEditor::readImage()
 bool EepromEditor::LoadEepromImage(const QString& image)
 {
     const std::optional<ImageRowList> rows = SplitImage(image);
-    if (!rows)
-        return false;
+    return rows && fillTable(*rows);
+}
+
+bool EepromEditor::fillTable(const ImageRowList& rows)
+{
     QString error;
-    if (!table_.storeRows(*rows, &error)) {
+    if (!table_.storeRows(rows, &error)) {
         ui_.messageBox(QStringLiteral("The table TB1 cannot be changed: %1").arg(error));
         return false;
     }
@@ -107,17 +108,6 @@ bool EepromEditor::readyToWrite()
 bool EepromEditor::guardAllows()
 {
     return !guard_ || guard_();
-}
-
-QString EepromEditor::seep(const QString& data, int attempts)
-{
-    QString reply;
-    for (int attempt = 0; attempt < attempts; ++attempt) {
-        reply = link_.SendCommand(QStringLiteral("SEEP"), data, 3, 0.6);
-        if (reply.startsWith(QLatin1String("OK")))
-            break;
-    }
-    return reply;
 }
 
 bool EepromEditor::CmdWrite_Click()
@@ -163,7 +153,7 @@ bool EepromEditor::writeAll()
         return false;
 
     for (const QString& data : frames) {
-        const QString reply = seep(data, WriteAttempts);
+        const QString reply = link_.WriteEepRow(data, WriteAttempts, SeepTimeout);
         ++lastWrite_.rowsSent;
         if (reply.isEmpty()) {
             lastWrite_.silentRow = data.left(3).toInt();
@@ -218,7 +208,7 @@ bool EepromEditor::CmdWrite_a_R_Click()
     }
     if (!guardAllows())
         return false;
-    if (!seep(data, RowAttempts).startsWith(QLatin1String("OK"))) {
+    if (!link_.WriteEepRow(data, RowAttempts, SeepTimeout).startsWith(QLatin1String("OK"))) {
         ui_.messageBox(QStringLiteral("Row %1 was not written: the supply did not answer \"OK\" in %2 tries.")
                            .arg(RowText(*row))
                            .arg(RowAttempts));
@@ -267,14 +257,7 @@ EepromEditor::LoadResult EepromEditor::LoadBackupRows(const BackupFile& backup, 
     }
     if (backup.serial() != unitSerial_ && !force)
         return LoadResult::SerialDiffers;
-    QString error;
-    if (!table_.storeRows(backup.rows, &error)) {
-        ui_.messageBox(QStringLiteral("The table TB1 cannot be changed: %1").arg(error));
-        return LoadResult::Refused;
-    }
-    emit tableChanged();
-    setCurrentRecord(0);
-    return LoadResult::Loaded;
+    return fillTable(backup.rows) ? LoadResult::Loaded : LoadResult::Refused;
 }
 
 void EepromEditor::setCurrentRecord(int id)

@@ -85,10 +85,11 @@ signals:
 private:
     class BusyScope;
     bool readImage();
+    // Puts the rows into TB1 and shows row 0; false, with a message, when TB1 refuses them.
+    bool fillTable(const eeprom::ImageRowList& rows);
     bool writeAll();
     bool readyToWrite();
     bool guardAllows();
-    QString seep(const QString& data, int attempts);
 
     BenchState& st_;
     BenchUi& ui_;

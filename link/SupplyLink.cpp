@@ -62,9 +62,8 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
         return QString();
     }
 
-    clock_.waitUntil(start + timeout, [&] {
-        return st_.StopFlag || !port_.isOpen() || port_.bytesAvailable() >= count;
-    });
+    clock_.waitUntil(start + timeout,
+                     [&] { return st_.StopFlag || !port_.isOpen() || port_.bytesAvailable() >= count; });
     if (st_.StopFlag)
         endOnStop();
 
@@ -148,6 +147,19 @@ bool SupplyLink::ReadEepRow()
         return true;
     }
     return false;
+}
+
+QString SupplyLink::WriteEepRow(const QString& data, int attempts, double timeout)
+{
+    // The supply ends its "OK" with a carriage return; waiting for that too keeps it out of the
+    // reply to the next row, where it would hide that row's "OK".
+    QString reply;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        reply = SendCommand(QStringLiteral("SEEP"), data, 3, timeout);
+        if (reply.startsWith(QLatin1String("OK")))
+            break;
+    }
+    return reply;
 }
 
 std::optional<DisplayReading> SupplyLink::ReadDisplay(bool* silent)

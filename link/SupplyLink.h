@@ -45,6 +45,10 @@ public:
     // whether nothing came back at all.
     std::optional<DisplayReading> ReadDisplay(bool* silent = nullptr);
 
+    // "SEEP" with `data` (row number and cells), sent up to `attempts` times until the reply starts
+    // with "OK"; returns the last reply ("" when the supply stayed silent).
+    QString WriteEepRow(const QString& data, int attempts, double timeout);
+
     // Programs a low output and waits (at most 6 s) until the display shows it.
     void WaitOutputLow(bool isCurrent);
 
