@@ -1,6 +1,6 @@
 #include "cal/Verifier.h"
 
-#include "cal/Failure.h"
+#include "cal/ModelTables.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Numbers.h"
@@ -13,31 +13,57 @@
 namespace psucal {
 
 // What differs between the two passes, spot by spot.
+// The set command, its frame scale, the display field, the acceptance window and the failure
+// reporter come with the quantity, as in the calibration.
 struct Verifier::Plan {
+    const cal::Quantity& q;
     bool current;
     const char* name;
-    const char* command; // set command: "VOLT" (0.1 V) or "CURR" (0.01 A)
-    int frameScale;
     double setTimeout;
     double settle;           // after the set point
     double displayDelay;     // before "GETD"
     bool silentDisplayFails; // a "GETD" nobody answers fails the pass
-    double DisplayReading::*shown;
-    int readCount; // fewest characters of a reading
+    int readCount;           // fewest characters of a reading
     double readTimeout;
     double beforeReading;
     double afterReading;
     double meterScale; // the shunt turns 1 mV into 1 A
     bool roundEach;    // each reading rounded to the grid's resolution before the mean
-    void (*fail)(BenchState&);
+    double BenchState::*windowOffset;
 };
 
 const Verifier::Plan Verifier::VoltagePlan{
-    false, "voltage", "VOLT", 10,  0.2, 0.3,   0.2,     false, &DisplayReading::volts,
-    14,    0.6,       0.1,    0.0, 1.0, false, FailCalV};
+    .q = cal::VoltageQuantity,
+    .current = false,
+    .name = "voltage",
+    .setTimeout = 0.2,
+    .settle = 0.3,
+    .displayDelay = 0.2,
+    .silentDisplayFails = false,
+    .readCount = 14,
+    .readTimeout = 0.6,
+    .beforeReading = 0.1,
+    .afterReading = 0.0,
+    .meterScale = 1.0,
+    .roundEach = false,
+    .windowOffset = &BenchState::RigorOffsetV,
+};
 const Verifier::Plan Verifier::CurrentPlan{
-    true, "current", "CURR", 100, 0.1,    0.4,  0.0,     true, &DisplayReading::amps,
-    17,   0.9,       0.0,    0.2, 1000.0, true, FailCalC};
+    .q = cal::CurrentQuantity,
+    .current = true,
+    .name = "current",
+    .setTimeout = 0.1,
+    .settle = 0.4,
+    .displayDelay = 0.0,
+    .silentDisplayFails = true,
+    .readCount = 17,
+    .readTimeout = 0.9,
+    .beforeReading = 0.0,
+    .afterReading = 0.2,
+    .meterScale = 1000.0,
+    .roundEach = true,
+    .windowOffset = &BenchState::RigorOffsetC,
+};
 
 Verifier::Verifier(BenchState& state, BenchUi& ui, SupplyLink& supply, MeterLink& meter, SpotGrid& gridV,
                    SpotGrid& gridC)
@@ -147,7 +173,7 @@ bool Verifier::sameRating(const Plan& plan)
     ui_.messageBox(QStringLiteral("The supply's rating changed before the %1 pass (%2 expected, %3 found): nothing "
                                   "was verified.")
                        .arg(QLatin1String(plan.name), model < 0 ? QStringLiteral("a valid rating") : expected, found));
-    plan.fail(st_);
+    plan.q.fail(st_);
     return false;
 }
 
@@ -160,9 +186,9 @@ bool Verifier::measureSpots(const Plan& p)
     bool pass = g.spotCount() > 0;
     for (int row = SpotGrid::FirstSpotRow; row < g.rowCount(); ++row) {
         const double setting = g.number(row, SpotGrid::SettingColumn);
-        const QString data = num::Digits(setting * p.frameScale, 3);
-        if (supply_.SendCommand(QLatin1String(p.command), data, 2, p.setTimeout).isEmpty())
-            p.fail(st_);
+        const QString data = num::Digits(setting * p.q.frameScale, 3);
+        if (supply_.SendCommand(QLatin1String(p.q.command), data, 2, p.setTimeout).isEmpty())
+            p.q.fail(st_);
         supply_.Delay(p.settle);
         if (st_.AbortFlag)
             return false;
@@ -172,7 +198,7 @@ bool Verifier::measureSpots(const Plan& p)
         bool silent = false;
         const std::optional<DisplayReading> shown = supply_.ReadDisplay(&silent);
         if (silent && p.silentDisplayFails)
-            p.fail(st_);
+            p.q.fail(st_);
         if (st_.AbortFlag)
             return false;
 
@@ -183,7 +209,7 @@ bool Verifier::measureSpots(const Plan& p)
             ShowResultsView();
         std::optional<double> display;
         if (shown)
-            display = (*shown).*p.shown;
+            display = (*shown).*p.q.shown;
         writeSpot(p, row, display, output, pass);
         ui_.setProgressValue(ui_.progressValue() + 1);
     }
@@ -223,8 +249,8 @@ void Verifier::writeSpot(const Plan& p, int row, const std::optional<double>& di
     const int decimals = g.valueDecimals();
     if (display) {
         g.setText(row, SpotGrid::DisplayColumn, num::Fixed(*display, decimals));
-        const double lower = p.current ? st_.RigorDnC - st_.RigorOffsetC : st_.RigorDnV - st_.RigorOffsetV;
-        const double upper = p.current ? st_.RigorUpC + st_.RigorOffsetC : st_.RigorUpV + st_.RigorOffsetV;
+        const double lower = st_.*p.q.windowLow - st_.*p.windowOffset;
+        const double upper = st_.*p.q.windowHigh + st_.*p.windowOffset;
         g.setColor(row, SpotGrid::DisplayColumn,
                    g.displayPasses(row, lower, upper) ? SpotGrid::PassColor : SpotGrid::FailColor);
     } else {
