@@ -1,7 +1,7 @@
 // Start-up to the first wizard page against psucal-sim (40 V unit), as a ratio to its ideal.
-#include "bench/IdealRun.h"
+#include "app/Session.h"
 #include "app/Workbench.h"
-#include "bench/RealLine.h"
+#include "bench/IdealRun.h"
 #include "bench/Support.h"
 #include "core/WizardCaption.h"
 #include "link/Trace.h"
@@ -68,7 +68,7 @@ bool InProcess(const QString& binDir, double* seconds, QString* breakdown, QStri
     if (!sim.start(binDir, {QStringLiteral("--model"), QStringLiteral("40")}, error))
         return false;
     QuietHost host;
-    RealLine line;
+    SerialBench line;
     RealClock& clock = line.clock;
     QTemporaryDir dir;
     Workbench rig(host, clock, line.supplyPort, line.meterPort, dir.path());
