@@ -32,12 +32,6 @@ QString Serial(int unit)
     return QStringLiteral("SIM%1").arg(unit, 5, 10, QLatin1Char('0'));
 }
 
-double Percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
-}
-
 void Figure(const char* name, const std::vector<double>& ms, const char* what)
 {
     std::printf("%s: p50 %.1f ms, p99 %.1f ms, worst %.1f ms of %zu stores (%s)\n", name, Percentile(ms, 0.5),

@@ -24,13 +24,6 @@ namespace {
 constexpr int StartupReplyChars = 3 + 9 + 1443;
 constexpr double CharSeconds = 10.0 / 9600;
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 // Where the time of one start-up went, from the link's trace: before the first frame (ports
 // opened), each exchange (frame out to reply in), the gaps between exchanges, and what follows
 // the last reply (when `total` is given).
