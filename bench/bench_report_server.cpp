@@ -24,13 +24,7 @@ using namespace psucal::bench;
 
 namespace {
 
-constexpr int Spots = 20;
 constexpr int Benches = 8;
-
-QString Serial(int unit)
-{
-    return QStringLiteral("SIM%1").arg(unit, 5, 10, QLatin1Char('0'));
-}
 
 void Figure(const char* name, const std::vector<double>& ms, const char* what)
 {

@@ -20,13 +20,6 @@ using namespace psucal::bench;
 
 namespace {
 
-constexpr int Spots = 20;
-
-QString Serial(int unit)
-{
-    return QStringLiteral("SIM%1").arg(unit, 5, 10, QLatin1Char('0'));
-}
-
 bool Exec(QSqlQuery& q)
 {
     if (q.exec())
