@@ -27,6 +27,11 @@ void Fill(SpotGrid& grid, double scale, int failingSpot)
 
 } // namespace
 
+QString Serial(int unit)
+{
+    return QStringLiteral("SIM%1").arg(unit, 5, 10, QLatin1Char('0'));
+}
+
 SampleReport::SampleReport(const QString& serial, int spots, int failingSpot)
 {
     const float maxV = 40.0f, maxI = 5.0f;

@@ -7,6 +7,11 @@
 
 namespace psucal::bench {
 
+// The spots of each unit in the filled results databases.
+constexpr int Spots = 20;
+// The serial of unit number `unit` in those databases: SIM00000 on.
+QString Serial(int unit);
+
 // A verified 40 V / 5 A unit with plausible readings, judged as the verification passes judge
 // them; `failingSpot` (0: none) gets a voltage output outside its limit.
 struct SampleReport {

@@ -8,6 +8,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/types.h>
+#include <vector>
 
 namespace psucal::bench {
 
@@ -27,6 +28,11 @@ public:
 // Monotonic seconds.
 double Now();
 double CpuSeconds(const rusage& u);
+
+// The value a fraction `p` of the sorted figures lies below: the upper middle one for 0.5.
+double Percentile(std::vector<double> v, double p);
+// The middle figure; the mean of the two middle ones when the count is even.
+double Median(std::vector<double> v);
 
 // A child process with its standard output on a pipe (or in a file), its input at /dev/null.
 class Child {

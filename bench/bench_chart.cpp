@@ -43,8 +43,7 @@ template <typename F> double MedianMs(F&& f)
         f();
         ms.push_back((Now() - t0) * 1000.0);
     }
-    std::nth_element(ms.begin(), ms.begin() + Rounds / 2, ms.end());
-    return ms[Rounds / 2];
+    return Percentile(ms, 0.5);
 }
 } // namespace
 

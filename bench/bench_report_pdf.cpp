@@ -39,9 +39,8 @@ bool Measure(const QString& dir, int spots, int runs, Figures* f)
         f->bytes = QFileInfo(path).size();
     }
     f->first = times.front();
-    std::sort(times.begin(), times.end());
-    f->median = times[times.size() / 2];
-    f->worst = times.back();
+    f->median = Percentile(times, 0.5);
+    f->worst = *std::max_element(times.begin(), times.end());
     return true;
 }
 

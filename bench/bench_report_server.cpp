@@ -24,19 +24,7 @@ using namespace psucal::bench;
 
 namespace {
 
-constexpr int Spots = 20;
 constexpr int Benches = 8;
-
-QString Serial(int unit)
-{
-    return QStringLiteral("SIM%1").arg(unit, 5, 10, QLatin1Char('0'));
-}
-
-double Percentile(std::vector<double> v, double p)
-{
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
-}
 
 void Figure(const char* name, const std::vector<double>& ms, const char* what)
 {

@@ -20,13 +20,6 @@ using namespace psucal::bench;
 
 namespace {
 
-constexpr int Spots = 20;
-
-QString Serial(int unit)
-{
-    return QStringLiteral("SIM%1").arg(unit, 5, 10, QLatin1Char('0'));
-}
-
 bool Exec(QSqlQuery& q)
 {
     if (q.exec())
@@ -80,12 +73,6 @@ bool Saves(QSqlDatabase& db, SampleReport& sample, int units, int runs, std::vec
         times->push_back(Now() - t0);
     }
     return true;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
 }
 
 } // namespace
@@ -156,12 +143,12 @@ int main(int argc, char** argv)
     q.prepare(QStringLiteral("SELECT COUNT(*) FROM report"));
     const qlonglong records = Exec(q) && q.next() ? q.value(0).toLongLong() : -1;
     std::printf("report_store_scan_baseline: %.1f ms median of %zu (delete by full scan + 20 inserts)\n",
-                Median(scans) * 1000, scans.size());
+                Percentile(scans, 0.5) * 1000, scans.size());
     std::printf("report_store_first: %.1f ms (builds the index on SN once)\n", first * 1000);
     std::printf("report_store_save: %.1f ms median, %.1f ms worst of %d (rollback journal; target <= 20 ms)\n",
-                Median(saves) * 1000, *std::max_element(saves.begin(), saves.end()) * 1000, runs);
+                Percentile(saves, 0.5) * 1000, *std::max_element(saves.begin(), saves.end()) * 1000, runs);
     std::printf("report_store_save_wal: %.1f ms median, %.1f ms worst of %d (same, journal_mode=WAL)\n",
-                Median(walSaves) * 1000, *std::max_element(walSaves.begin(), walSaves.end()) * 1000, runs);
+                Percentile(walSaves, 0.5) * 1000, *std::max_element(walSaves.begin(), walSaves.end()) * 1000, runs);
     std::printf("report_store_records: %lld (expected %d)\n", records, units * Spots);
     return records == units * Spots ? 0 : 1;
 }

@@ -1,7 +1,7 @@
 // Start-up to the first wizard page against psucal-sim (40 V unit), as a ratio to its ideal.
-#include "bench/IdealRun.h"
+#include "app/Session.h"
 #include "app/Workbench.h"
-#include "bench/RealLine.h"
+#include "bench/IdealRun.h"
 #include "bench/Support.h"
 #include "core/WizardCaption.h"
 #include "link/Trace.h"
@@ -23,13 +23,6 @@ namespace {
 // Replies an answering supply sends during start-up: "SESS", "GMAX", whole-image "GEEP".
 constexpr int StartupReplyChars = 3 + 9 + 1443;
 constexpr double CharSeconds = 10.0 / 9600;
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // Where the time of one start-up went, from the link's trace: before the first frame (ports
 // opened), each exchange (frame out to reply in), the gaps between exchanges, and what follows
@@ -68,7 +61,7 @@ bool InProcess(const QString& binDir, double* seconds, QString* breakdown, QStri
     if (!sim.start(binDir, {QStringLiteral("--model"), QStringLiteral("40")}, error))
         return false;
     QuietHost host;
-    RealLine line;
+    SerialBench line;
     RealClock& clock = line.clock;
     QTemporaryDir dir;
     Workbench rig(host, clock, line.supplyPort, line.meterPort, dir.path());

@@ -1,8 +1,8 @@
 // CPU of window mode during a full recalibration: the window on a real X server (run-all
 // gives it Xvfb), the wizard driven by clicks on its button, against psucal-sim.
 #include "app/FrmMain.h"
+#include "app/Session.h"
 #include "app/Workbench.h"
-#include "bench/RealLine.h"
 #include "bench/Support.h"
 #include "core/WizardCaption.h"
 
@@ -33,7 +33,7 @@ int main(int argc, char** argv)
         return 1;
     }
     FrmMain window;
-    RealLine line;
+    SerialBench line;
     QTemporaryDir dir;
     Workbench rig(window, line.clock, line.supplyPort, line.meterPort, dir.path());
     window.attach(&rig.ui, &rig.wizard, {sim.port()}, sim.port());

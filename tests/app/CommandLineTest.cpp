@@ -1,6 +1,5 @@
 #include "app/CommandLine.h"
-
-#include "QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QDir>
 

@@ -1,12 +1,11 @@
 #include "app/ConfReader.h"
 
 #include "core/Numbers.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
-
-#include "QtPrinters.h"
 
 #include <gtest/gtest.h>
 

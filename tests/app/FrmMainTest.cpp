@@ -34,10 +34,7 @@ struct WindowSession {
 
 sim::SupplyConfig Unit(int ratingV)
 {
-    sim::SupplyConfig c;
-    c.ratingV = ratingV;
-    c.seed = 11;
-    return c;
+    return {.ratingV = ratingV, .seed = 11};
 }
 
 } // namespace

@@ -42,12 +42,12 @@ struct RecordingActions : FullWindowActions {
 struct FullWindow {
     FullWindow()
     {
-        st.RunMode = 2;
+        supply.st.RunMode = 2;
         for (SpotGrid* g : {&gridV, &gridC})
             g->writeHeaders();
         gridV.BuildVoltageSpots(20, SpotGrid::VoltageSpotStep(60.0f, 20), 60.0f);
         gridC.BuildCurrentSpots(20, SpotGrid::CurrentSpotStep(3.3f, 20), 3.3f);
-        window.attachFull(&st, &ui, &actions, &supply.link, &gridV, &gridC, {"COM1", "COM2"}, "COM1", "COM2");
+        window.attachFull(&supply.st, &ui, &actions, &supply.link, &gridV, &gridC, {"COM1", "COM2"}, "COM1", "COM2");
         window.show();
     }
     FullView& view() { return *window.fullView(); }
@@ -59,17 +59,12 @@ struct FullWindow {
     }
     void results()
     {
-        st.MeterSeen = true;
+        supply.st.MeterSeen = true;
         window.showResultsView();
     }
 
-    test::SupplyBench supply{[] {
-        sim::SupplyConfig c;
-        c.ratingV = 60;
-        return c;
-    }()};
     // What the window shows outlives it.
-    BenchState st;
+    test::SupplyBench supply{{.ratingV = 60}};
     SpotGrid gridV{false};
     SpotGrid gridC{true};
     RecordingActions actions;
@@ -105,7 +100,7 @@ TEST(FullWindow, ControlsFollowTheWizardAndOnlyStopActsWhileAPageRuns)
     // The controls keep what the operator gave them, whatever the wizard makes of it.
     EXPECT_EQ(w.ui.full().step[2], 1);
     EXPECT_EQ(w.ui.full().header[3], "QA-017QA");
-    EXPECT_EQ(w.st.SpotCount, 40);
+    EXPECT_EQ(w.supply.st.SpotCount, 40);
 
     w.ui.full().pageRunning = true;
     w.ui.setCaption("Stop");
@@ -126,7 +121,7 @@ TEST(FullWindow, ControlsFollowTheWizardAndOnlyStopActsWhileAPageRuns)
     // The verdict of the passes that ran over all their spots.
     w.ui.full().pageRunning = false;
     w.ui.full().passDone = {true, false};
-    w.st.VoltPass = true;
+    w.supply.st.VoltPass = true;
     w.window.uiChanged();
     EXPECT_EQ(w.steps().verdictLabel()->text(), "V PASS");
     w.ui.full().passDone = {true, true};
@@ -154,7 +149,7 @@ TEST(FullWindow, AnOutputIsTypedAndJudgedAndASettingIsSentOnADoubleClick)
     QTest::mouseDClick(w.grid().viewport(), Qt::LeftButton, {}, w.cellCentre(3, SpotGrid::SettingColumn));
     QTest::mouseDClick(w.grid(true).viewport(), Qt::LeftButton, {}, w.cellCentre(3, SpotGrid::SettingColumn, true));
     QTest::mouseDClick(w.grid().viewport(), Qt::LeftButton, {}, w.cellCentre(3, SpotGrid::DisplayColumn));
-    EXPECT_EQ(w.supply.framesSince(0).mid(0), (QStringList{"VOLT00072", "CURR00050"}));
+    EXPECT_EQ(w.supply.framesSince(0), (QStringList{"VOLT00072", "CURR00050"}));
 }
 
 TEST(FullWindow, AChartDoubleClickShowsItAloneAndTheNextBringsBothBack)
@@ -167,15 +162,15 @@ TEST(FullWindow, AChartDoubleClickShowsItAloneAndTheNextBringsBothBack)
     const int columnLeft = volt.x();
 
     QTest::mouseDClick(volt.surface(), Qt::LeftButton);
-    EXPECT_EQ(w.st.PanelMode, 0);
+    EXPECT_EQ(w.supply.st.PanelMode, 0);
     EXPECT_LT(volt.x(), columnLeft);
     EXPECT_FALSE(curr.isVisible() || w.grid().isVisible() || w.steps().isVisible() ||
                  w.view().headerFrame()->isVisible());
     QTest::mouseDClick(volt.surface(), Qt::LeftButton);
-    EXPECT_EQ(w.st.PanelMode, 2);
+    EXPECT_EQ(w.supply.st.PanelMode, 2);
     EXPECT_TRUE(curr.isVisible() && w.grid().isVisible() && w.view().headerFrame()->isVisible());
     QTest::mouseDClick(curr.surface(), Qt::LeftButton);
-    EXPECT_EQ(w.st.PanelMode, 1);
+    EXPECT_EQ(w.supply.st.PanelMode, 1);
     EXPECT_FALSE(volt.isVisible());
 
     // Bounds typed with a decimal comma are read and written back normalised.

@@ -1,6 +1,5 @@
 #include "app/PortList.h"
-
-#include "QtPrinters.h"
+#include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

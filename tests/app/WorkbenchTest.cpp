@@ -15,11 +15,7 @@ namespace {
 
 sim::SupplyConfig Unit()
 {
-    sim::SupplyConfig c;
-    c.ratingV = 20;
-    c.seed = 7;
-    c.serial = QStringLiteral("WB2001");
-    return c;
+    return {.ratingV = 20, .seed = 7, .serial = QStringLiteral("WB2001")};
 }
 
 // Run mode 1 with five spots, both passes run.

@@ -2,15 +2,9 @@
 
 #include "cal/Calibrator.h"
 #include "cal/ModelTables.h"
-#include "core/BenchState.h"
-#include "core/BenchUi.h"
 #include "core/Numbers.h"
-#include "core/VirtualClock.h"
-#include "link/SupplyLink.h"
-#include "sim/InProcessSupply.h"
-#include "sim/SupplyModel.h"
 #include "tests/support/QtPrinters.h"
-#include "tests/support/RecordingHost.h"
+#include "tests/support/SupplyBench.h"
 
 #include <QTemporaryDir>
 
@@ -19,8 +13,8 @@
 namespace psucal::test {
 
 // One simulated unit on the bench, as the wizard finds it after identification.
-struct Bench {
-    explicit Bench(sim::SupplyConfig config) : model(config)
+struct Bench : SupplyBench {
+    explicit Bench(const sim::SupplyConfig& config) : SupplyBench(config)
     {
         st.AbortFlag = false;
         st.MaxV = config.ratingV;
@@ -62,13 +56,6 @@ struct Bench {
         return out;
     }
 
-    VirtualClock clock;
-    RecordingHost host;
-    BenchUi ui{host};
-    BenchState st;
-    sim::SupplyModel model;
-    sim::InProcessSupply port{clock, model};
-    SupplyLink link{st, ui, clock, port};
     QTemporaryDir dir;
     Calibrator cal{st, ui, link, dir.path()};
     QString found[160];

@@ -82,7 +82,7 @@ TEST(Database, AFileItCannotUseIsLeftAsItIsAndNamedInTheMessage)
         QStringList statements;
     };
     const Case cases[] = {
-        {"an older database of another kind", QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(2000, 1), {}},
+        {"a database of another kind", QByteArray("\0\1\0\0Standard Jet DB\0", 20) + QByteArray(2000, 1), {}},
         {"a damaged SQLite file", QByteArray("SQLite format 3\0", 16) + QByteArray(4096, 'Z'), {}},
         {"a TB1 of another layout", {}, {"CREATE TABLE TB1 (Row INTEGER, Data TEXT)"}},
     };

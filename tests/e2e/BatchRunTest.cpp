@@ -2,6 +2,7 @@
 #include "report/ReportData.h"
 #include "report/ReportStore.h"
 #include "spots/SpotGrid.h"
+#include "tests/e2e/Sim.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,32 +19,9 @@
 #include <unistd.h>
 
 // The real programs on a real pseudo-terminal, in real time.
-namespace {
+using psucal::test::Sim;
 
-struct Sim {
-    explicit Sim(const QStringList& args, const QString& eepromOut)
-    {
-        process.start(PSUCAL_SIM_PATH, QStringList(args) << "--eeprom-out" << eepromOut);
-        process.waitForStarted(5000);
-        QByteArray out;
-        while (!out.contains("meter ") && process.waitForReadyRead(5000))
-            out += process.readAllStandardOutput();
-        const auto m = QRegularExpression("supply (\\S+)").match(QString::fromLatin1(out));
-        if (m.hasMatch())
-            port = m.captured(1);
-        const auto mm = QRegularExpression("meter (\\S+)").match(QString::fromLatin1(out));
-        if (mm.hasMatch())
-            meter = mm.captured(1);
-    }
-    ~Sim()
-    {
-        process.terminate();
-        process.waitForFinished(3000);
-    }
-    QProcess process;
-    QString port;
-    QString meter;
-};
+namespace {
 
 struct BatchResult {
     int status = -1;
@@ -87,8 +65,10 @@ QStringList Sent(const QStringList& trace)
     return sent;
 }
 
-std::map<int, QString> ReadRows(const QString& path, const QRegularExpression& line)
+// The rows of an image file, cells joined: "005 ?? ?? 02 02" gives row 5 "????0202".
+std::map<int, QString> ReadRows(const QString& path)
 {
+    static const QRegularExpression line("^(\\d{3}) ((?:[0-?]{2} ){3}[0-?]{2})$");
     std::map<int, QString> rows;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -107,8 +87,7 @@ void ExpectOnlyAdjustedCellsWritten(const QString& dir, const QStringList& sent)
 {
     const QStringList backups = QDir(dir + "/backups").entryList({"*.txt"}, QDir::Files);
     ASSERT_EQ(backups.size(), 1);
-    const QRegularExpression rowLine("^(\\d{3}) ((?:[0-?]{2} ){3}[0-?]{2})$");
-    const auto asFound = ReadRows(dir + "/backups/" + backups[0], rowLine);
+    const auto asFound = ReadRows(dir + "/backups/" + backups[0]);
     ASSERT_EQ(asFound.size(), 160u);
 
     std::map<int, QString> written;
@@ -123,7 +102,7 @@ void ExpectOnlyAdjustedCellsWritten(const QString& dir, const QStringList& sent)
             changed += written[row].mid(2 * cell, 2) != before.mid(2 * cell, 2);
         EXPECT_LE(changed, 1) << f.toStdString() << " over " << before.toStdString();
     }
-    const auto final = ReadRows(dir + "/eeprom.txt", rowLine);
+    const auto final = ReadRows(dir + "/eeprom.txt");
     ASSERT_EQ(final.size(), 160u);
     for (const auto& [row, cells] : final) {
         const auto w = written.find(row);
@@ -355,7 +334,7 @@ TEST(BatchRun, DefineGivesABlankBoardItsSerialNumberAndBaseDataFrameByFrame)
                                "SEEP000020:0:0000\\r", "SEEP0000302580154\\r", "SEEP0000400000000\\r",
                                "SEEP00005????0202\\r", "SEEP0000702580000\\r"};
     EXPECT_EQ(Sent(r.trace).filter("SEEP").mid(0, 11), expected) << r.out.toStdString();
-    const auto rows = ReadRows(dir.filePath("eeprom.txt"), QRegularExpression("^(\\d{3}) ((?:[0-?]{2} ){3}[0-?]{2})$"));
+    const auto rows = ReadRows(dir.filePath("eeprom.txt"));
     for (const QString& frame : expected) {
         const int row = frame.mid(6, 3).toInt();
         EXPECT_EQ(rows.count(row) ? rows.at(row) : QString(), frame.mid(9, 8)) << "row " << row;
@@ -366,16 +345,15 @@ TEST(BatchRun, DefineGivesABlankBoardItsSerialNumberAndBaseDataFrameByFrame)
 TEST(BatchRun, RestorePutsTheBackupBackAndEveryWrittenRowEqualsTheFile)
 {
     QTemporaryDir dir;
-    const QRegularExpression rowLine("^(\\d{3}) ((?:[0-?]{2} ){3}[0-?]{2})$");
     {
         Sim before({"--model", "40", "--seed", "1", "--serial", "RS4001"}, dir.filePath("backup.txt"));
         ASSERT_FALSE(before.port.isEmpty());
     }
     Sim sim({"--model", "40", "--seed", "2", "--serial", "RS4001"}, dir.filePath("eeprom.txt"));
     ASSERT_FALSE(sim.port.isEmpty());
-    const auto file = ReadRows(dir.filePath("backup.txt"), rowLine);
+    const auto file = ReadRows(dir.filePath("backup.txt"));
     ASSERT_EQ(file.size(), 160u);
-    ASSERT_NE(ReadRows(dir.filePath("eeprom.txt"), rowLine), file); // the cells differ before
+    ASSERT_NE(ReadRows(dir.filePath("eeprom.txt")), file); // the cells differ before
 
     QProcess p;
     p.setWorkingDirectory(dir.path());
@@ -384,7 +362,7 @@ TEST(BatchRun, RestorePutsTheBackupBackAndEveryWrittenRowEqualsTheFile)
     const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
     EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
     EXPECT_TRUE(out.contains("all 110 written rows read back equal to the file")) << out.toStdString();
-    EXPECT_EQ(ReadRows(dir.filePath("eeprom.txt"), rowLine), file);
+    EXPECT_EQ(ReadRows(dir.filePath("eeprom.txt")), file);
     // What the unit held before is itself backed up first.
     EXPECT_EQ(QDir(dir.filePath("backups")).entryList({"RS4001_*.txt"}).size(), 1);
 }

@@ -1,31 +1,21 @@
+#include "tests/e2e/Sim.h"
+#include "tests/support/QtPrinters.h"
+
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include "tests/support/QtPrinters.h"
 
 // psucal against psucal-sim twice at once: replies written whole, and one character at a time.
 namespace {
 
 struct PacedRun {
-    PacedRun(const QString& pace, const QStringList& simArgs)
+    PacedRun(const QString& pace, const QStringList& simArgs) : sim(QStringList(simArgs) << "--pace" << pace)
     {
-        sim.start(PSUCAL_SIM_PATH, QStringList(simArgs) << "--pace" << pace);
-        QByteArray out;
-        while (!out.contains('\n') && sim.waitForReadyRead(5000))
-            out += sim.readAllStandardOutput();
-        const auto m = QRegularExpression("supply (\\S+)").match(QString::fromLatin1(out));
         psucal.setWorkingDirectory(dir.path());
-        psucal.start(PSUCAL_PATH, {"--batch", "--yes", "--supply-port", m.captured(1), "--trace", tracePath()});
+        psucal.start(PSUCAL_PATH, {"--batch", "--yes", "--supply-port", sim.port, "--trace", tracePath()});
         psucal.closeWriteChannel();
-    }
-    ~PacedRun()
-    {
-        sim.terminate();
-        sim.waitForFinished(3000);
     }
     QString tracePath() const { return dir.filePath("trace.txt"); }
     // The trace without its time stamps. A reply's characters beyond the count awaited ("OK\r"
@@ -51,7 +41,7 @@ struct PacedRun {
     }
 
     QTemporaryDir dir;
-    QProcess sim;
+    psucal::test::Sim sim;
     QProcess psucal;
 };
 

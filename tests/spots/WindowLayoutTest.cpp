@@ -79,7 +79,8 @@ TEST(WindowLayout, OnePanelCoversTheGridsAndTheFramesComeBackWithTwo)
 
 TEST(WindowLayout, SmallWindowsAndAnUnreadMeterShowLittle)
 {
-    // 15 twips of room: above the 400 the grids once were tested against, below the 430 taken off.
+    // 415 twips between the grids' top and the status bar: 15 short of the 430 taken off, so the
+    // grids keep their height.
     const WindowLayout low = WindowLayout::Arrange(Window(28800, 5000 + 345 + 415));
     EXPECT_EQ(low.gridV.height(), 2000);
     EXPECT_EQ(low.gridC.height(), 2000);
