@@ -70,6 +70,7 @@ private:
     void stopClick();
     void fulfillClick();
     void backClick();
+    void clearUnitHeaders();
     void resetSteps();
     void setSteps(int define, int voltage, int current);
     void setBack(bool enabled);

@@ -101,11 +101,11 @@ void Wizard::CmbCommPort_Click(const QString& portName)
     identifyAgain();
 }
 
-void Wizard::identifyAgain()
+void Wizard::identifyAgain(int selector)
 {
     const PortLock lock(ui_);
     forgetUnit();
-    IdentifySupply(0);
+    IdentifySupply(selector);
     readSerialIfRated();
 }
 
