@@ -8,6 +8,7 @@
 #include "core/StatusText.h"
 #include "core/WizardCaption.h"
 #include "report/PrintChecks.h"
+#include "spots/SpotGrid.h"
 
 #include <algorithm>
 
@@ -290,7 +291,7 @@ void FullWizard::TxtH_Change(int index, const QString& text)
 
 void FullWizard::CmbSpots_Click(int count)
 {
-    if (busy() || (count != 5 && count != 10 && count != 20 && count != 40 && count != 80))
+    if (busy() || !SpotGrid::IsSpotCount(count))
         return;
     const PageGuard page(ui_);
     st_.SpotCount = count;
