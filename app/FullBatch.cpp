@@ -99,7 +99,7 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
 {
     FullWizard& wizard = session.fullWizard;
     BenchUi& ui = session.ui;
-    const bool verifyOnly = session.st.RunMode == 1 || session.st.OnlyRead;
+    const bool verifyOnly = session.st.RunMode == 1;
 
     session.load();
     host.flushPage();

@@ -4,6 +4,7 @@
 #include "app/PcFont.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
+#include "core/WizardCaption.h"
 #include "spots/SpotGrid.h"
 
 #include <QCheckBox>
@@ -68,8 +69,8 @@ void StepFrame::build()
     progress_ = add(new QProgressBar(this), QStringLiteral("ProgressBar1"), 150, 1440, 2650, 225);
     progress_->setTextVisible(false);
 
-    back_ = add(new QPushButton(QStringLiteral("Back  <"), this), QStringLiteral("Command1_0"), 2950, 1260, 1200, 405);
-    next_ = add(new QPushButton(QStringLiteral("Next   >"), this), QStringLiteral("Command1_1"), 4350, 1260, 1200, 405);
+    back_ = add(new QPushButton(caption::Back, this), QStringLiteral("Command1_0"), 2950, 1260, 1200, 405);
+    next_ = add(new QPushButton(caption::Design, this), QStringLiteral("Command1_1"), 4350, 1260, 1200, 405);
 }
 
 void StepFrame::connectActions()
