@@ -17,10 +17,6 @@ void PrintUnconverged(const char* step, const QStringList& points)
     std::printf("%s: %lld point(s) outside the acceptance window: %s\n", step, static_cast<long long>(points.size()),
                 points.join(QStringLiteral(" ")).toLocal8Bit().constData());
 }
-void Ends(Session& session)
-{
-    session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
-}
 
 // --restore: start-up (identification, serial number), then the backup written back and compared.
 int RunRestore(Session& session, BatchHost& host)
@@ -34,18 +30,18 @@ int RunRestore(Session& session, BatchHost& host)
     if (!session.wizard.supplyAnswered()) {
         std::printf("Check RS-232 Connection: the supply on %s does not answer.\n",
                     session.supplyPortName().toLocal8Bit().constData());
-        Ends(session);
+        session.supply.SendEnds();
         return 2;
     }
     if (!session.openDatabase()) {
-        Ends(session);
+        session.supply.SendEnds();
         return 1;
     }
     Restore restore(*session.editor());
     const Restore::Outcome out = restore.run(session.options().restoreFile, session.options().force);
     std::printf("%s\n", out.summary.toLocal8Bit().constData());
     std::fflush(stdout);
-    Ends(session);
+    session.supply.SendEnds();
     return out.exitStatus();
 }
 } // namespace
@@ -66,7 +62,7 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     std::fflush(stdout);
 
     if (!wizard.supplyAnswered() || wizard.state() != Wizard::State::Start) {
-        Ends(session);
+        session.supply.SendEnds();
         return 2;
     }
 
@@ -75,7 +71,7 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     PrintUnconverged("Voltage", wizard.voltageUnconverged());
 
     if (!AskToShortTerminals(yes, inputFd)) {
-        Ends(session);
+        session.supply.SendEnds();
         return 1;
     }
 
@@ -93,7 +89,7 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
         host.setExitStatus(status);
         wizard.Command1_Click(); // "ENDS" and the end of the program
     }
-    Ends(session);
+    session.supply.SendEnds();
     return status;
 }
 

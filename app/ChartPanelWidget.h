@@ -35,7 +35,6 @@ public:
     QWidget* surface() const { return surface_; }
     QLineEdit* boundBox(int index) const { return bounds_.at(index); }
     QLabel* zeroLabel() const { return zero_; }
-    QLabel* axisLabel(int index) const { return axis_.at(index); }
 
 signals:
     void surfaceDoubleClicked();

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "db/ServerAddress.h"
+#include "spots/SpotGrid.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -247,7 +248,7 @@ QString Interpret(const QCommandLineParser& p, Options& o)
     if (p.isSet("spots")) {
         const QString v = p.value("spots");
         o.spots = v.toInt(&ok);
-        if (!ok || (o.spots != 5 && o.spots != 10 && o.spots != 20 && o.spots != 40 && o.spots != 80))
+        if (!ok || !SpotGrid::IsSpotCount(o.spots))
             return QStringLiteral("invalid spot count '%1' (5, 10, 20, 40 or 80)").arg(v);
     }
     if (p.isSet("model")) {

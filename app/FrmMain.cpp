@@ -129,13 +129,7 @@ void FrmMain::attach(BenchUi* ui, Wizard* wizard, const QStringList& ports, cons
 {
     ui_ = ui;
     wizard_ = wizard;
-    ports_->clear();
-    ports_->addItems(ports);
-    // "ttyUSB0" on the command line is the listed "/dev/ttyUSB0", not a second entry.
-    const int at = PortList::indexOf(ports, port);
-    if (at < 0)
-        ports_->addItem(port);
-    ports_->setCurrentIndex(at < 0 ? ports_->count() - 1 : at);
+    PortList::select(ports_, ports, port);
     uiChanged();
 }
 

@@ -27,11 +27,6 @@ void Print(const QString& text)
     std::fflush(stdout);
 }
 
-void Ends(Session& session)
-{
-    session.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
-}
-
 // --report: what "Print" does, its outcome on stdout.
 bool Report(Session& session)
 {
@@ -60,7 +55,7 @@ int Verdict(Session& session, bool pass)
         Print(QStringLiteral("No reading came from the meter on %1.\n").arg(session.meterPortName()));
     Print(pass ? QStringLiteral("PASS\n") : QStringLiteral("FAIL\n"));
     const bool reported = !session.options().report || Report(session);
-    Ends(session);
+    session.supply.SendEnds();
     return pass && reported ? 0 : 1;
 }
 
@@ -104,14 +99,14 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
 {
     FullWizard& wizard = session.fullWizard;
     BenchUi& ui = session.ui;
-    const bool verifyOnly = session.st.RunMode == 1 || session.st.OnlyRead;
+    const bool verifyOnly = session.st.RunMode == 1;
 
     session.load();
     host.flushPage();
     Print(QStringLiteral("%1\nStatus: %2   Serial: %3\n")
               .arg(ui.full().windowCaption, ui.status(2), session.st.SerialNo));
     if (!session.wizard.supplyAnswered()) {
-        Ends(session);
+        session.supply.SendEnds();
         return 2;
     }
 

@@ -29,16 +29,6 @@ constexpr int StepTop = 450;
 constexpr int StepHeight = 1800;
 constexpr int FrameGap = 60;
 constexpr int GridGap = 120;
-
-void SelectPort(QComboBox* box, const QStringList& ports, const QString& port)
-{
-    box->clear();
-    box->addItems(ports);
-    const int at = PortList::indexOf(ports, port);
-    if (at < 0 && !port.isEmpty())
-        box->addItem(port);
-    box->setCurrentIndex(at < 0 ? box->count() - 1 : at);
-}
 } // namespace
 
 FullView::FullView(BenchState& st, BenchUi& ui, SpotGrid& gridV, SpotGrid& gridC, QWidget* parent)
@@ -128,8 +118,8 @@ void FullView::setActions(FullWindowActions* actions)
 
 void FullView::setPorts(const QStringList& ports, const QString& supplyPort, const QString& meterPort)
 {
-    SelectPort(commPort_, ports, supplyPort);
-    SelectPort(eqPort_, ports, meterPort);
+    PortList::select(commPort_, ports, supplyPort);
+    PortList::select(eqPort_, ports, meterPort);
 }
 
 void FullView::setEditorPanel(QWidget* panel)

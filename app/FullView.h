@@ -42,7 +42,6 @@ public:
     void redrawChart(bool current);
 
     StepFrame* stepFrame() const { return steps_; }
-    UnitFrame* unitFrame() const { return unit_; }
     HeaderFrame* headerFrame() const { return header_; }
     SpotGridView* grid(bool current) const { return current ? gridC_ : gridV_; }
     ChartPanelWidget* chart(bool current) const { return current ? chartC_ : chartV_; }

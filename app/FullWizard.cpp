@@ -8,6 +8,7 @@
 #include "core/StatusText.h"
 #include "core/WizardCaption.h"
 #include "report/PrintChecks.h"
+#include "spots/SpotGrid.h"
 
 #include <algorithm>
 
@@ -34,10 +35,7 @@ void FullWizard::FormLoad(const QString& supplyPort, const QString& meterPort, b
     setup_.applyRunMode(eepEnabled);
     ui_.setCaption(caption::Design);
     wizard_.FormLoad(supplyPort, meterPort);
-    if (st_.RunMode == 2) {
-        TxtH_Change(0, QString());
-        TxtH_Change(3, QString());
-    }
+    clearUnitHeaders();
     for (int i = 0; i < 4; ++i)
         TxtH_Change(i, ui_.full().header[i]);
     setup_.setAxisLabels();
@@ -117,14 +115,18 @@ void FullWizard::fulfillClick()
     setBack(false);
     ui_.setCaption(caption::Design);
     // The next unit: its own backup, rating, spots and serial number; none of the last one's results.
-    wizard_.forgetUnit();
-    wizard_.IdentifySupply(2);
-    wizard_.readSerialIfRated();
-    if (st_.RunMode == 2) {
-        TxtH_Change(0, QString());
-        TxtH_Change(3, QString());
-    }
+    wizard_.identifyAgain(2);
+    clearUnitHeaders();
     ui_.setBusy(false);
+}
+
+// Run mode 2 takes the client model and the tester anew for every unit.
+void FullWizard::clearUnitHeaders()
+{
+    if (st_.RunMode != 2)
+        return;
+    TxtH_Change(0, QString());
+    TxtH_Change(3, QString());
 }
 
 void FullWizard::backClick()
@@ -230,9 +232,7 @@ bool FullWizard::ratingKnown()
 {
     if (ui_.model() >= 0)
         return true;
-    wizard_.forgetUnit();
-    wizard_.IdentifySupply(2);
-    wizard_.readSerialIfRated();
+    wizard_.identifyAgain(2);
     if (ui_.model() >= 0)
         return true;
     st_.FailText = RatingUnknown;
@@ -291,7 +291,7 @@ void FullWizard::TxtH_Change(int index, const QString& text)
 
 void FullWizard::CmbSpots_Click(int count)
 {
-    if (busy() || (count != 5 && count != 10 && count != 20 && count != 40 && count != 80))
+    if (busy() || !SpotGrid::IsSpotCount(count))
         return;
     const PageGuard page(ui_);
     st_.SpotCount = count;

@@ -35,9 +35,8 @@ public:
     FullWizard(BenchState& state, BenchUi& ui, Wizard& wizard, SpotGrid& gridV, SpotGrid& gridC);
 
     void setProcedures(Procedures p) { procs_ = std::move(p); }
-    void setDefine(std::function<void()> define) { procs_.define = std::move(define); }
     // "EEP" ticked reads the unit's image into the editor; without a reader "EEP" does nothing.
-    void setEepromRead(std::function<bool()> read) { readEeprom_ = std::move(read); }
+    void setEepromRead(std::function<void()> read) { readEeprom_ = std::move(read); }
     // "Print": stores the records, files the PDF and prints; without it "Print" stays off.
     void setReport(std::function<ReportJob::Outcome()> report) { report_ = std::move(report); }
     // What the last "Print" did; empty when it was refused or never pressed.
@@ -70,6 +69,7 @@ private:
     void stopClick();
     void fulfillClick();
     void backClick();
+    void clearUnitHeaders();
     void resetSteps();
     void setSteps(int define, int voltage, int current);
     void setBack(bool enabled);
@@ -82,7 +82,7 @@ private:
     Wizard& wizard_;
     FullWindowSetup setup_;
     Procedures procs_;
-    std::function<bool()> readEeprom_;
+    std::function<void()> readEeprom_;
     std::function<ReportJob::Outcome()> report_;
     ReportJob::Outcome lastReport_;
 };

@@ -12,7 +12,7 @@
 namespace psucal {
 
 SpotGridView::SpotGridView(SpotGrid& grid, QWidget* parent)
-    : QTableView(parent), grid_(grid), model_(new SpotGridModel(grid, this)), editor_(grid)
+    : QTableView(parent), model_(new SpotGridModel(grid, this)), editor_(grid)
 {
     setObjectName(grid.isCurrent() ? QStringLiteral("FGridC") : QStringLiteral("FGridV"));
     setHorizontalHeader(new SpotGridHeader(this));

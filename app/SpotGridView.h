@@ -16,11 +16,9 @@ class SpotGridView : public QTableView {
 public:
     explicit SpotGridView(SpotGrid& grid, QWidget* parent = nullptr);
 
-    SpotGridModel* gridModel() const { return model_; }
     // Sizes the columns so that the grid with its scroll bar is `width` pixels wide.
     void fitWidth(int width);
     void setLocked(bool locked) { locked_ = locked; }
-    bool locked() const { return locked_; }
     // The grid changed underneath (row -1: rebuilt).
     void gridChanged(int row);
     void scrollToGridRow(int row);
@@ -40,7 +38,6 @@ private:
     void leave(const QModelIndex& index);
     void edited(int row);
 
-    SpotGrid& grid_;
     SpotGridModel* model_;
     SpotGridEditor editor_;
     bool locked_ = false;

@@ -4,6 +4,7 @@
 #include "app/PcFont.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
+#include "core/WizardCaption.h"
 #include "spots/SpotGrid.h"
 
 #include <QCheckBox>
@@ -18,7 +19,11 @@ namespace {
 // Step boxes top down; without "Define" the other two spread over the same height.
 constexpr std::array<int, 3> StepTop{250, 550, 850};
 constexpr std::array<int, 3> StepTopWithoutDefine{250, 325, 750};
-const QStringList SpotEntries{"05", "10", "20", "40", "80"};
+// Two digits, so that the counts line up in the list.
+QString SpotEntry(int count)
+{
+    return QStringLiteral("%1").arg(count, 2, 10, QLatin1Char('0'));
+}
 } // namespace
 
 StepFrame::StepFrame(BenchUi& ui, BenchState& st, QWidget* parent)
@@ -48,7 +53,8 @@ void StepFrame::build()
 
     auto* spotsLabel = add(new QLabel(QStringLiteral("Spots"), this), QStringLiteral("LabelVC"), 3350, 270, 800, 255);
     spots_ = add(new QComboBox(this), QStringLiteral("CmbSpots"), 4350, 220, 1200, 330);
-    spots_->addItems(SpotEntries);
+    for (const int count : SpotGrid::SpotCounts)
+        spots_->addItem(SpotEntry(count));
     spotsLabel->setBuddy(spots_);
     print_ = add(new QPushButton(QStringLiteral("Print"), this), QStringLiteral("CmdPrint"), 4350, 650, 1200, 405);
     verdict_ = add(new QLabel(this), QStringLiteral("LabelVerdict"), 3250, 650, 1050, 405);
@@ -63,8 +69,8 @@ void StepFrame::build()
     progress_ = add(new QProgressBar(this), QStringLiteral("ProgressBar1"), 150, 1440, 2650, 225);
     progress_->setTextVisible(false);
 
-    back_ = add(new QPushButton(QStringLiteral("Back  <"), this), QStringLiteral("Command1_0"), 2950, 1260, 1200, 405);
-    next_ = add(new QPushButton(QStringLiteral("Next   >"), this), QStringLiteral("Command1_1"), 4350, 1260, 1200, 405);
+    back_ = add(new QPushButton(caption::Back, this), QStringLiteral("Command1_0"), 2950, 1260, 1200, 405);
+    next_ = add(new QPushButton(caption::Design, this), QStringLiteral("Command1_1"), 4350, 1260, 1200, 405);
 }
 
 void StepFrame::connectActions()
@@ -98,7 +104,7 @@ void StepFrame::connectActions()
     });
     connect(print_, &QPushButton::clicked, this, [act] { act([](FullWindowActions& a) { a.CmdPrint_Click(); }); });
     connect(spots_, &QComboBox::activated, this, [this, act](int index) {
-        const int count = SpotEntries.value(index).toInt();
+        const int count = spots_->itemText(index).toInt();
         st_.SpotCount = count;
         act([count](FullWindowActions& a) { a.CmbSpots_Click(count); });
     });
@@ -160,8 +166,7 @@ void StepFrame::follow()
     eep_->setVisible(full.eepVisible);
     eep_->setChecked(full.eepChecked);
     eep_->setEnabled(idle);
-    const int spot = SpotEntries.indexOf(QStringLiteral("%1").arg(st.SpotCount, 2, 10, QLatin1Char('0')));
-    spots_->setCurrentIndex(spot);
+    spots_->setCurrentIndex(spots_->findText(SpotEntry(st.SpotCount)));
     spots_->setEnabled(idle);
     print_->setEnabled(idle && full.printEnabled);
     showVerdict();

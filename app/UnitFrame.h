@@ -20,7 +20,6 @@ public:
     void follow();
 
     QLineEdit* serialBox() const { return serial_; }
-    QComboBox* modelBox() const { return model_; }
 
 signals:
     void acted();

@@ -101,11 +101,11 @@ void Wizard::CmbCommPort_Click(const QString& portName)
     identifyAgain();
 }
 
-void Wizard::identifyAgain()
+void Wizard::identifyAgain(int selector)
 {
     const PortLock lock(ui_);
     forgetUnit();
-    IdentifySupply(0);
+    IdentifySupply(selector);
     readSerialIfRated();
 }
 
@@ -253,7 +253,7 @@ void Wizard::Command1_Click()
         CurrentRecalPage();
         break;
     case State::Close:
-        supply_.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+        supply_.SendEnds();
         ui_.endProgram(0);
     default:
         break; // the design caption and any other: nothing to do

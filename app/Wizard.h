@@ -69,14 +69,15 @@ public:
     const SpotGrid& gridV() const { return FGridV; }
     const SpotGrid& gridC() const { return FGridC; }
 
-    // Another unit may answer now: nothing of the last one may reach its pages or its backup.
+    // Another unit may answer now: nothing of the last one is kept, and the unit is identified
+    // (IdentifySupply's `selector`) and its serial number read.
+    void identifyAgain(int selector = 0);
+
+private:
     void forgetUnit();
     // The serial number, unless identification found no valid rating.
     void readSerialIfRated();
-
-private:
     void openSupplyPort(const QString& portName);
-    void identifyAgain();
     void drawConnectionFailure(const QString& deniedDevice);
     void drawRatingCheck();
     bool runProcedure(const std::function<void()>& procedure);

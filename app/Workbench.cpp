@@ -66,7 +66,7 @@ bool Workbench::openDatabase()
     editor_ = std::make_unique<EepromEditor>(st, ui, supply, db_->connection());
     editor_->setBackupGuard([this] { return calibrator.backup().BeforeFirstWrite(); });
     QObject::connect(editor_.get(), &EepromEditor::busyChanged, [this](bool busy) { editorBusy(busy); });
-    fullWizard.setEepromRead([this] { return editor_->CmdRead_Click(); });
+    fullWizard.setEepromRead([this] { editor_->CmdRead_Click(); });
     fullWizard.setReport([this] { return printReport(toPrinter_); });
     return true;
 }

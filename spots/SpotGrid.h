@@ -4,6 +4,7 @@
 #include <QString>
 #include <QVector>
 
+#include <algorithm>
 #include <array>
 
 namespace psucal {
@@ -16,6 +17,9 @@ public:
     enum Column { StepColumn = 0, SettingColumn = 1, DisplayColumn = 2, OutputColumn = 3 };
     static constexpr int Columns = 4;
     static constexpr int FirstSpotRow = 2;
+    // The spot counts a verification pass may have.
+    static constexpr std::array<int, 5> SpotCounts{5, 10, 20, 40, 80};
+    static constexpr bool IsSpotCount(int n) { return std::ranges::find(SpotCounts, n) != SpotCounts.end(); }
     static const QColor PassColor; // dark green, &H8000
     static const QColor FailColor; // dark red, &HC0
 

@@ -1,10 +1,12 @@
 #include "app/FrmMain.h"
+#include "link/Trace.h"
 #include "tests/app/VirtualSession.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -107,4 +109,29 @@ TEST(FrmMainDeathTest, CloseCaptionAndWindowCloseBothSendEnds)
             w.click();
         },
         ::testing::ExitedWithCode(0), "stop:1 frames:ENDS00\n");
+
+    // "CLOSE" pressed while the unit on a newly chosen port is being identified: "ENDS" still
+    // goes out.
+    EXPECT_EXIT(
+        {
+            QTemporaryDir dir;
+            WindowSession w(Unit(40));
+            Trace trace(dir.filePath("trace"), w.session.clock);
+            w.session.supply.setTrace(&trace);
+            w.window.setBeforeExit([&] {
+                QFile f(dir.filePath("trace"));
+                QByteArrayList sent;
+                if (f.open(QIODevice::ReadOnly))
+                    for (const QByteArray& line : f.readAll().split('\n'))
+                        if (line.contains(" supply > "))
+                            sent << line.mid(line.indexOf('>') + 2);
+                dir.remove();
+                std::fprintf(stderr, "sent:%s\n", sent.mid(sent.size() - 2).join(',').constData());
+            });
+            w.click();
+            w.click();
+            w.session.clock.scheduleIn(0.005, [&] { w.click(); });
+            emit w.window.portSelector()->activated(0);
+        },
+        ::testing::ExitedWithCode(0), "sent:GMAX00\\\\r,ENDS00\\\\r\n");
 }
