@@ -1,5 +1,6 @@
 #include "db/ServerStore.h"
 
+#include "db/Connection.h"
 #include "db/ServerSchema.h"
 
 #include <QSqlError>
@@ -7,14 +8,9 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <atomic>
-
 namespace psucal {
 
 namespace {
-
-// Stores are made on more than one thread (the outbox is sent at start-up on its own).
-std::atomic<int> connectionCount = 0;
 
 QVariant Text(const QString& s)
 {
@@ -68,10 +64,7 @@ bool InsertRows(QSqlDatabase& db, const RecordSet& set, QString* error)
 
 } // namespace
 
-ServerStore::ServerStore(ServerAddress address)
-    : address_(std::move(address)), name_(QStringLiteral("psucal-server-%1").arg(++connectionCount))
-{
-}
+ServerStore::ServerStore(ServerAddress address) : address_(std::move(address)) {}
 
 ServerStore::~ServerStore()
 {
@@ -86,7 +79,7 @@ bool ServerStore::connect(QString* error)
         *error = QStringLiteral("Qt's PostgreSQL driver is not installed (Debian package libqt6sql6-psql)");
         return false;
     }
-    db_ = address_.open(name_);
+    db_ = address_.open(connection::UniqueName());
     if (!db_.isOpen()) {
         *error = QStringLiteral("%1 cannot be reached (%2)").arg(address_.display(), Why(db_.lastError()));
         disconnect();
@@ -103,11 +96,7 @@ bool ServerStore::connect(QString* error)
 
 void ServerStore::disconnect()
 {
-    if (!db_.isValid())
-        return;
-    db_.close();
-    db_ = QSqlDatabase();
-    QSqlDatabase::removeDatabase(name_);
+    connection::Drop(db_);
 }
 
 ServerStore::Outcome ServerStore::put(const RecordSet& set, QString* error)

@@ -42,7 +42,6 @@ private:
     Outcome putOnce(const RecordSet& set, QString* error);
 
     ServerAddress address_;
-    QString name_;
     QSqlDatabase db_;
 };
 
