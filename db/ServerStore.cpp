@@ -41,14 +41,7 @@ bool InsertRows(QSqlDatabase& db, const RecordSet& set, QString* error)
 {
     if (set.rows.isEmpty())
         return true;
-    QStringList names, marks;
-    for (const ReportTable::Field& f : ReportTable::Fields) {
-        names << QStringLiteral("\"%1\"").arg(QLatin1String(f.name));
-        marks << QStringLiteral("?");
-    }
-    names << QStringLiteral("\"Bench\"");
-    marks << QStringLiteral("?");
-    const QString tuple = u'(' + marks.join(u',') + u')';
+    const QString tuple = u'(' + ReportTable::MarkList() + QStringLiteral(",?)");
     QStringList tuples;
     QVariantList values;
     for (const ReportTable::Row& row : set.rows) {
@@ -57,9 +50,9 @@ bool InsertRows(QSqlDatabase& db, const RecordSet& set, QString* error)
             values << (v.isNull() ? QVariant(QMetaType(QMetaType::QString)) : v);
         values << set.bench;
     }
+    const QString names = ReportTable::NameList() + QStringLiteral(",\"Bench\"");
     QSqlQuery q(db);
-    return Run(q, QStringLiteral("INSERT INTO report (%1) VALUES %2").arg(names.join(u','), tuples.join(u',')), values,
-               error);
+    return Run(q, QStringLiteral("INSERT INTO report (%1) VALUES %2").arg(names, tuples.join(u',')), values, error);
 }
 
 } // namespace
