@@ -92,19 +92,30 @@ void ServerStore::disconnect()
     connection::Drop(db_);
 }
 
-ServerStore::Outcome ServerStore::put(const RecordSet& set, QString* error)
+bool ServerStore::withRetry(const std::function<bool(QString*)>& attempt, QString* error)
 {
-    // A connection kept from an earlier store may have gone stale: one fresh try then.
+    // A connection kept from an earlier call may have gone stale: one fresh try then.
     for (bool kept = db_.isOpen();; kept = false) {
         if (!connect(error))
-            return Outcome::Failed;
-        const Outcome out = putOnce(set, error);
-        if (out != Outcome::Failed)
-            return out;
+            return false;
+        if (attempt(error))
+            return true;
         disconnect();
         if (!kept)
-            return out;
+            return false;
     }
+}
+
+ServerStore::Outcome ServerStore::put(const RecordSet& set, QString* error)
+{
+    Outcome out = Outcome::Failed;
+    withRetry(
+        [&](QString* why) {
+            out = putOnce(set, why);
+            return out != Outcome::Failed;
+        },
+        error);
+    return out;
 }
 
 ServerStore::Outcome ServerStore::putOnce(const RecordSet& set, QString* error)
@@ -157,27 +168,23 @@ ServerStore::Outcome ServerStore::putOnce(const RecordSet& set, QString* error)
 QList<QSqlRecord> ServerStore::records(const QString& serial, QString* error)
 {
     QList<QSqlRecord> out;
-    for (bool kept = db_.isOpen();; kept = false) {
-        if (!connect(error))
-            return out;
-        QString why;
-        bool read = false;
-        {
+    withRetry(
+        [&](QString* why) {
             QSqlQuery q(db_);
             q.setForwardOnly(true);
+            QString cause;
             // Step is text: shorter numbers first keeps 10 after 9.
-            read = Run(q, QStringLiteral("SELECT * FROM report WHERE \"SN\" = ? ORDER BY length(\"Step\"), \"Step\""),
-                       {serial}, &why);
-            while (read && q.next())
+            if (!Run(q, QStringLiteral("SELECT * FROM report WHERE \"SN\" = ? ORDER BY length(\"Step\"), \"Step\""),
+                     {serial}, &cause)) {
+                *why = QStringLiteral("%1: the records cannot be read (%2)").arg(address_.display(), cause);
+                return false;
+            }
+            while (q.next())
                 out.append(q.record());
-        }
-        if (read)
-            return out;
-        *error = QStringLiteral("%1: the records cannot be read (%2)").arg(address_.display(), why);
-        disconnect();
-        if (!kept)
-            return out;
-    }
+            return true;
+        },
+        error);
+    return out;
 }
 
 } // namespace psucal
