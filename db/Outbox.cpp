@@ -128,15 +128,23 @@ bool Outbox::remove(const QString& setId, QString* error)
 Outbox::Flush Outbox::sendTo(ServerStore& server)
 {
     Flush f;
+    // A damaged set must still be heard of when the server fails too.
+    const auto note = [&f](const QString& why) {
+        f.error += (f.error.isEmpty() ? QString() : QStringLiteral("; ")) + why;
+    };
     const QList<RecordSet> sets = pending(&f.error);
     f.left = static_cast<int>(sets.size());
     for (const RecordSet& set : sets) {
-        const ServerStore::Outcome out = server.put(set, &f.error);
-        if (out == ServerStore::Outcome::Failed)
+        QString why;
+        const ServerStore::Outcome out = server.put(set, &why);
+        if (out == ServerStore::Outcome::Failed) {
+            note(why);
             break;
+        }
         --f.left;
         ++(out == ServerStore::Outcome::Superseded ? f.superseded : f.sent);
-        remove(set.setId, &f.error);
+        if (!remove(set.setId, &why))
+            note(why);
     }
     return f;
 }
