@@ -254,7 +254,7 @@ void FullWizard::calibrateAndVerify(bool current, const std::function<void()>& c
     RunProcedure(st_, verify);
     FullWindowUi& f = ui_.full();
     f.passDone[current] = f.step[current ? 2 : 1] == 2;
-    f.printEnabled = report_ && PrintChecks::PrintEnabled(false, f.passDone[0], f.passDone[1]);
+    f.printEnabled = report_ && f.passDone[0] && f.passDone[1];
     ui_.fullChanged();
 }
 

@@ -1,5 +1,7 @@
 #include "db/Database.h"
 
+#include "db/Connection.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,9 +12,7 @@
 namespace psucal {
 
 namespace {
-constexpr int BusyTimeoutMs = 5000;
 const QByteArray SqliteMagic("SQLite format 3\0", 16);
-int connectionCount = 0;
 
 QString SqlError(const QSqlError& e)
 {
@@ -21,20 +21,14 @@ QString SqlError(const QSqlError& e)
 }
 } // namespace
 
-Database::Database(const QString& programDir)
-    : path_(QDir(programDir).absoluteFilePath(QString::fromLatin1(FileName))),
-      name_(QStringLiteral("psucal-db-%1").arg(++connectionCount))
+Database::Database(const QString& programDir) : path_(QDir(programDir).absoluteFilePath(QString::fromLatin1(FileName)))
 {
     usable_ = open() && ensureTb1();
 }
 
 Database::~Database()
 {
-    if (db_.isValid()) {
-        db_.close();
-        db_ = QSqlDatabase();
-        QSqlDatabase::removeDatabase(name_);
-    }
+    connection::Drop(db_);
 }
 
 bool Database::fail(const QString& reason)
@@ -61,10 +55,8 @@ bool Database::open()
                             .arg(path_));
     }
 
-    db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-    db_.setDatabaseName(path_);
-    db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
-    if (!db_.open())
+    db_ = connection::OpenSqlite(path_);
+    if (!db_.isOpen())
         return fail(QStringLiteral("%1 cannot be opened (%2).").arg(path_, SqlError(db_.lastError())));
 
     QSqlQuery q(db_);

@@ -34,7 +34,6 @@ private:
     bool fail(const QString& reason);
 
     QString path_;
-    QString name_;
     QSqlDatabase db_;
     bool usable_ = false;
     QString error_;

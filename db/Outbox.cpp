@@ -1,5 +1,6 @@
 #include "db/Outbox.h"
 
+#include "db/Connection.h"
 #include "db/ServerStore.h"
 
 #include <QDir>
@@ -10,14 +11,9 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include <atomic>
-
 namespace psucal {
 
 namespace {
-
-// Stores are made on more than one thread (the outbox is sent at start-up on its own).
-std::atomic<int> connectionCount = 0;
 
 QByteArray Encoded(const QList<ReportTable::Row>& rows)
 {
@@ -48,19 +44,11 @@ bool Decoded(const QByteArray& json, QList<ReportTable::Row>* rows)
 
 } // namespace
 
-Outbox::Outbox(const QString& programDir)
-    : path_(QDir(programDir).absoluteFilePath(QString::fromLatin1(FileName))),
-      name_(QStringLiteral("psucal-outbox-%1").arg(++connectionCount))
-{
-}
+Outbox::Outbox(const QString& programDir) : path_(QDir(programDir).absoluteFilePath(QString::fromLatin1(FileName))) {}
 
 Outbox::~Outbox()
 {
-    if (!db_.isValid())
-        return;
-    db_.close();
-    db_ = QSqlDatabase();
-    QSqlDatabase::removeDatabase(name_);
+    connection::Drop(db_);
 }
 
 bool Outbox::open(bool create, QString* error)
@@ -69,12 +57,10 @@ bool Outbox::open(bool create, QString* error)
         return true;
     if (!create && !QFileInfo::exists(path_))
         return false;
-    if (!db_.isValid())
-        db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-    db_.setDatabaseName(path_);
-    db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000")); // another psucal in the same folder
+    connection::Drop(db_);
+    db_ = connection::OpenSqlite(path_);
     QSqlQuery q(db_);
-    if (!db_.open() ||
+    if (!db_.isOpen() ||
         !q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS pending (set_id TEXT PRIMARY KEY, made_at TEXT NOT NULL, "
                                "bench TEXT, serial TEXT, records TEXT NOT NULL)"))) {
         *error = QStringLiteral("%1 cannot be used (%2)")
@@ -142,15 +128,23 @@ bool Outbox::remove(const QString& setId, QString* error)
 Outbox::Flush Outbox::sendTo(ServerStore& server)
 {
     Flush f;
+    // A damaged set must still be heard of when the server fails too.
+    const auto note = [&f](const QString& why) {
+        f.error += (f.error.isEmpty() ? QString() : QStringLiteral("; ")) + why;
+    };
     const QList<RecordSet> sets = pending(&f.error);
     f.left = static_cast<int>(sets.size());
     for (const RecordSet& set : sets) {
-        const ServerStore::Outcome out = server.put(set, &f.error);
-        if (out == ServerStore::Outcome::Failed)
+        QString why;
+        const ServerStore::Outcome out = server.put(set, &why);
+        if (out == ServerStore::Outcome::Failed) {
+            note(why);
             break;
+        }
         --f.left;
         ++(out == ServerStore::Outcome::Superseded ? f.superseded : f.sent);
-        remove(set.setId, &f.error);
+        if (!remove(set.setId, &why))
+            note(why);
     }
     return f;
 }

@@ -43,7 +43,6 @@ private:
     bool open(bool create, QString* error);
 
     QString path_;
-    QString name_;
     QSqlDatabase db_;
 };
 

@@ -1,5 +1,6 @@
 #include "db/ReportTable.h"
 
+#include <QStringList>
 #include <QSysInfo>
 #include <QUuid>
 
@@ -22,6 +23,27 @@ const std::array<ReportTable::Field, 15> ReportTable::Fields = {{
     {"DC", 6, "current Display"},
     {"OC", 6, "current Output"},
 }};
+
+QString ReportTable::NameList()
+{
+    QStringList names;
+    for (const Field& f : Fields)
+        names << QStringLiteral("\"%1\"").arg(QLatin1String(f.name));
+    return names.join(u',');
+}
+
+QString ReportTable::MarkList()
+{
+    return QStringList(Fields.size(), QStringLiteral("?")).join(u',');
+}
+
+QString ReportTable::ColumnList()
+{
+    QStringList columns;
+    for (const Field& f : Fields)
+        columns << QStringLiteral("\"%1\" VARCHAR(%2)").arg(QLatin1String(f.name)).arg(f.size);
+    return columns.join(QStringLiteral(", "));
+}
 
 RecordSet RecordSet::Make(const QString& serial, QList<ReportTable::Row> rows)
 {

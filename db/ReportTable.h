@@ -18,7 +18,14 @@ struct ReportTable {
         const char* label; // how the operator knows the value
     };
     static const std::array<Field, 15> Fields;
+    static constexpr int SerialField = 0;
     static constexpr int StepField = 8;
+
+    // The fields for SQL, in field order: their quoted names, as many "?", and the column
+    // definitions. Quoted, the names keep their case on PostgreSQL too.
+    static QString NameList();
+    static QString MarkList();
+    static QString ColumnList();
 
     // One record's values in field order; NULL for an empty text.
     using Row = std::array<QVariant, 15>;

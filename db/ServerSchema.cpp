@@ -14,16 +14,14 @@ namespace {
 // Version n + 1 is reached by Steps()[n]; a later schema change adds a step, never edits one.
 QList<QStringList> Steps()
 {
-    QStringList columns;
-    for (const ReportTable::Field& f : ReportTable::Fields)
-        columns << QStringLiteral("\"%1\" varchar(%2)").arg(QLatin1String(f.name)).arg(f.size);
-    columns << QStringLiteral("\"Bench\" varchar(255)")
-            << QStringLiteral("\"StoredAt\" timestamp DEFAULT (now() AT TIME ZONE 'UTC')");
     return {{
-        QStringLiteral("CREATE TABLE IF NOT EXISTS report (%1)").arg(columns.join(QStringLiteral(", "))),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS report (%1, \"Bench\" varchar(255), "
+                       "\"StoredAt\" timestamp DEFAULT (now() AT TIME ZONE 'UTC'))")
+            .arg(ReportTable::ColumnList()),
         QStringLiteral("CREATE INDEX IF NOT EXISTS report_sn ON report (\"SN\")"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS report_set (set_id varchar(36) PRIMARY KEY, "
-                       "sn varchar(16), made_at timestamptz NOT NULL)"),
+                       "sn varchar(%1), made_at timestamptz NOT NULL)")
+            .arg(ReportTable::Fields[ReportTable::SerialField].size),
         QStringLiteral("CREATE INDEX IF NOT EXISTS report_set_sn ON report_set (sn)"),
     }};
 }

@@ -1,5 +1,6 @@
 #include "db/ServerStore.h"
 
+#include "db/Connection.h"
 #include "db/ServerSchema.h"
 
 #include <QSqlError>
@@ -7,14 +8,9 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <atomic>
-
 namespace psucal {
 
 namespace {
-
-// Stores are made on more than one thread (the outbox is sent at start-up on its own).
-std::atomic<int> connectionCount = 0;
 
 QVariant Text(const QString& s)
 {
@@ -45,14 +41,7 @@ bool InsertRows(QSqlDatabase& db, const RecordSet& set, QString* error)
 {
     if (set.rows.isEmpty())
         return true;
-    QStringList names, marks;
-    for (const ReportTable::Field& f : ReportTable::Fields) {
-        names << QStringLiteral("\"%1\"").arg(QLatin1String(f.name));
-        marks << QStringLiteral("?");
-    }
-    names << QStringLiteral("\"Bench\"");
-    marks << QStringLiteral("?");
-    const QString tuple = u'(' + marks.join(u',') + u')';
+    const QString tuple = u'(' + ReportTable::MarkList() + QStringLiteral(",?)");
     QStringList tuples;
     QVariantList values;
     for (const ReportTable::Row& row : set.rows) {
@@ -61,17 +50,14 @@ bool InsertRows(QSqlDatabase& db, const RecordSet& set, QString* error)
             values << (v.isNull() ? QVariant(QMetaType(QMetaType::QString)) : v);
         values << set.bench;
     }
+    const QString names = ReportTable::NameList() + QStringLiteral(",\"Bench\"");
     QSqlQuery q(db);
-    return Run(q, QStringLiteral("INSERT INTO report (%1) VALUES %2").arg(names.join(u','), tuples.join(u',')), values,
-               error);
+    return Run(q, QStringLiteral("INSERT INTO report (%1) VALUES %2").arg(names, tuples.join(u',')), values, error);
 }
 
 } // namespace
 
-ServerStore::ServerStore(ServerAddress address)
-    : address_(std::move(address)), name_(QStringLiteral("psucal-server-%1").arg(++connectionCount))
-{
-}
+ServerStore::ServerStore(ServerAddress address) : address_(std::move(address)) {}
 
 ServerStore::~ServerStore()
 {
@@ -86,7 +72,7 @@ bool ServerStore::connect(QString* error)
         *error = QStringLiteral("Qt's PostgreSQL driver is not installed (Debian package libqt6sql6-psql)");
         return false;
     }
-    db_ = address_.open(name_);
+    db_ = address_.open(connection::UniqueName());
     if (!db_.isOpen()) {
         *error = QStringLiteral("%1 cannot be reached (%2)").arg(address_.display(), Why(db_.lastError()));
         disconnect();
@@ -103,26 +89,33 @@ bool ServerStore::connect(QString* error)
 
 void ServerStore::disconnect()
 {
-    if (!db_.isValid())
-        return;
-    db_.close();
-    db_ = QSqlDatabase();
-    QSqlDatabase::removeDatabase(name_);
+    connection::Drop(db_);
+}
+
+bool ServerStore::withRetry(const std::function<bool(QString*)>& attempt, QString* error)
+{
+    // A connection kept from an earlier call may have gone stale: one fresh try then.
+    for (bool kept = db_.isOpen();; kept = false) {
+        if (!connect(error))
+            return false;
+        if (attempt(error))
+            return true;
+        disconnect();
+        if (!kept)
+            return false;
+    }
 }
 
 ServerStore::Outcome ServerStore::put(const RecordSet& set, QString* error)
 {
-    // A connection kept from an earlier store may have gone stale: one fresh try then.
-    for (bool kept = db_.isOpen();; kept = false) {
-        if (!connect(error))
-            return Outcome::Failed;
-        const Outcome out = putOnce(set, error);
-        if (out != Outcome::Failed)
-            return out;
-        disconnect();
-        if (!kept)
-            return out;
-    }
+    Outcome out = Outcome::Failed;
+    withRetry(
+        [&](QString* why) {
+            out = putOnce(set, why);
+            return out != Outcome::Failed;
+        },
+        error);
+    return out;
 }
 
 ServerStore::Outcome ServerStore::putOnce(const RecordSet& set, QString* error)
@@ -175,27 +168,23 @@ ServerStore::Outcome ServerStore::putOnce(const RecordSet& set, QString* error)
 QList<QSqlRecord> ServerStore::records(const QString& serial, QString* error)
 {
     QList<QSqlRecord> out;
-    for (bool kept = db_.isOpen();; kept = false) {
-        if (!connect(error))
-            return out;
-        QString why;
-        bool read = false;
-        {
+    withRetry(
+        [&](QString* why) {
             QSqlQuery q(db_);
             q.setForwardOnly(true);
+            QString cause;
             // Step is text: shorter numbers first keeps 10 after 9.
-            read = Run(q, QStringLiteral("SELECT * FROM report WHERE \"SN\" = ? ORDER BY length(\"Step\"), \"Step\""),
-                       {serial}, &why);
-            while (read && q.next())
+            if (!Run(q, QStringLiteral("SELECT * FROM report WHERE \"SN\" = ? ORDER BY length(\"Step\"), \"Step\""),
+                     {serial}, &cause)) {
+                *why = QStringLiteral("%1: the records cannot be read (%2)").arg(address_.display(), cause);
+                return false;
+            }
+            while (q.next())
                 out.append(q.record());
-        }
-        if (read)
-            return out;
-        *error = QStringLiteral("%1: the records cannot be read (%2)").arg(address_.display(), why);
-        disconnect();
-        if (!kept)
-            return out;
-    }
+            return true;
+        },
+        error);
+    return out;
 }
 
 } // namespace psucal

@@ -8,6 +8,8 @@
 #include <QSqlRecord>
 #include <QString>
 
+#include <functional>
+
 namespace psucal {
 
 // The records on a PostgreSQL server, over one connection that is opened when first needed and
@@ -39,10 +41,12 @@ public:
 private:
     bool connect(QString* error);
     void disconnect();
+    // Runs `attempt` on an open connection, and once more on a fresh one when a kept connection
+    // failed it. False, with `error` saying why, when it did not succeed.
+    bool withRetry(const std::function<bool(QString*)>& attempt, QString* error);
     Outcome putOnce(const RecordSet& set, QString* error);
 
     ServerAddress address_;
-    QString name_;
     QSqlDatabase db_;
 };
 

@@ -163,11 +163,10 @@ void AccuracyChart::drawLabels(ReportCanvas& canvas, const SpotGrid& grid) const
         if (j % levelStride != 0)
             continue;
         const QString text = num::Fixed(j * step_, current_ ? 2 : 1) + unit;
-        canvas.text(l - 3 - canvas.textWidth(text, LabelFont), t + (levels_ - j) * Height / (2 * levels_) - h / 2, text,
-                    LabelFont);
+        canvas.text(l - 3 - canvas.textWidth(text, LabelFont), ChartY(j * step_) - h / 2, text, LabelFont);
     }
 
-    const int last = std::min(grid.rowCount() - SpotGrid::FirstSpotRow, spots_);
+    const int last = std::min(grid.spotCount(), spots_);
     double widest = 0;
     for (int k = 1; k <= last; ++k)
         widest = std::max(widest, canvas.textWidth(grid.text(k + 1, SpotGrid::DisplayColumn), LabelFont));

@@ -12,9 +12,4 @@ std::optional<PrintChecks::Refusal> PrintChecks::Check(int runMode, const QStrin
     return std::nullopt;
 }
 
-bool PrintChecks::PrintEnabled(bool procedureRunning, bool voltagePassDone, bool currentPassDone)
-{
-    return !procedureRunning && voltagePassDone && currentPassDone;
-}
-
 } // namespace psucal

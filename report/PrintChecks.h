@@ -18,10 +18,6 @@ public:
     // A refusal when the report cannot be printed yet: the client model is always needed, the
     // serial number in run modes 1 and 2.
     static std::optional<Refusal> Check(int runMode, const QString& clientModel, const QString& serialNo);
-
-    // Print stays disabled while a procedure runs and until both verification passes of this
-    // unit have finished.
-    static bool PrintEnabled(bool procedureRunning, bool voltagePassDone, bool currentPassDone);
 };
 
 } // namespace psucal

@@ -1,5 +1,6 @@
 #include "report/RecordCommands.h"
 
+#include "db/Connection.h"
 #include "db/Database.h"
 #include "report/ResultsStore.h"
 
@@ -26,26 +27,12 @@ public:
     explicit LocalReader(const QString& programDir)
         : path_(QDir(programDir).absoluteFilePath(QString::fromLatin1(Database::FileName)))
     {
-        if (!QFileInfo::exists(path_))
-            return;
-        db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), Name);
-        db_.setDatabaseName(path_);
-        db_.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        db_.open();
+        if (QFileInfo::exists(path_))
+            db_ = connection::OpenSqlite(path_, true);
     }
-    ~LocalReader()
-    {
-        if (!db_.isValid())
-            return;
-        db_.close();
-        db_ = QSqlDatabase();
-        QSqlDatabase::removeDatabase(Name);
-    }
+    ~LocalReader() { connection::Drop(db_); }
     QSqlDatabase db_;
     QString path_;
-
-private:
-    static constexpr const char* Name = "psucal-records";
 };
 
 } // namespace

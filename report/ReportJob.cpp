@@ -6,13 +6,6 @@
 
 namespace psucal {
 
-ReportJob::Outcome ReportJob::PrintReport(QSqlDatabase& db, const ReportData& data, const QString& programDir,
-                                          const QDateTime& when, bool toPrinter, const QString& printerName)
-{
-    ResultsStore local(db, programDir, ServerAddress());
-    return PrintReport(local, data, programDir, when, toPrinter, printerName);
-}
-
 ReportJob::Outcome ReportJob::PrintReport(ResultsStore& store, const ReportData& data, const QString& programDir,
                                           const QDateTime& when, bool toPrinter, const QString& printerName)
 {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDateTime>
-#include <QSqlDatabase>
 #include <QString>
 
 namespace psucal {
@@ -25,9 +24,6 @@ public:
     };
 
     static Outcome PrintReport(ResultsStore& store, const ReportData& data, const QString& programDir,
-                               const QDateTime& when, bool toPrinter, const QString& printerName = QString());
-    // The records into Calibration.dt, `db`.
-    static Outcome PrintReport(QSqlDatabase& db, const ReportData& data, const QString& programDir,
                                const QDateTime& when, bool toPrinter, const QString& printerName = QString());
 };
 

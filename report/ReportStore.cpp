@@ -87,13 +87,9 @@ bool Replace(QSqlDatabase& db, const QString& serial, const QList<Row>& rows, QS
         *error = Failed(del);
         return false;
     }
-    QStringList names, marks;
-    for (const ReportStore::Field& f : ReportStore::Fields) {
-        names << QString::fromLatin1(f.name);
-        marks << QStringLiteral("?");
-    }
     QSqlQuery ins(db);
-    if (!ins.prepare(QStringLiteral("INSERT INTO report (%1) VALUES (%2)").arg(names.join(u','), marks.join(u',')))) {
+    if (!ins.prepare(QStringLiteral("INSERT INTO report (%1) VALUES (%2)")
+                         .arg(ReportTable::NameList(), ReportTable::MarkList()))) {
         *error = Failed(ins);
         return false;
     }
@@ -116,11 +112,8 @@ bool ReportStore::EnsureTable(QSqlDatabase& db, QString* error)
         *error = QStringLiteral("the results database is not open");
         return false;
     }
-    QStringList columns;
-    for (const Field& f : Fields)
-        columns << QStringLiteral("%1 VARCHAR(%2)").arg(QString::fromLatin1(f.name)).arg(f.size);
     QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS report (%1)").arg(columns.join(QStringLiteral(", ")))) ||
+    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS report (%1)").arg(ReportTable::ColumnList())) ||
         !q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS report_SN ON report (SN)"))) {
         *error = Failed(q);
         return false;

@@ -30,7 +30,6 @@ public:
     // `local` is the open Calibration.dt; an empty `server` keeps the records there.
     ResultsStore(QSqlDatabase local, const QString& programDir, const ServerAddress& server);
 
-    bool onServer() const { return server_ != nullptr; }
     // The store in use, for messages: the file or the server's address.
     QString describe() const;
 

@@ -5,6 +5,7 @@
 #include "report/RecordCommands.h"
 #include "report/ReportStore.h"
 
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -68,6 +69,19 @@ TEST(RecordCommands, FlushingWithoutAServerKeepsTheOutboxAndSaysWhy)
     EXPECT_EQ(FlushOutbox(dir.path(), ServerAddress(), o, e), 1);
     EXPECT_TRUE(err.startsWith("1 set(s) of records wait in " + dir.filePath("Outbox.dt") + ", but no server"));
     EXPECT_EQ(Outbox(dir.path()).pending(&error).size(), 1);
+
+    // A set that cannot be read is still named when the server fails as well.
+    {
+        QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "damage");
+        raw.setDatabaseName(dir.filePath("Outbox.dt"));
+        ASSERT_TRUE(raw.open());
+        ASSERT_TRUE(QSqlQuery(raw).exec("INSERT INTO pending VALUES ('bad', '2026-01-01T00:00:00Z', '', '', '[')"));
+    }
+    QSqlDatabase::removeDatabase("damage");
+    err.clear();
+    const ServerAddress away = ServerAddress::Parse("postgresql://qa@%2Fnonexistent:5432/calib", &error);
+    EXPECT_EQ(FlushOutbox(dir.path(), away, o, e), 1);
+    EXPECT_TRUE(err.contains("set bad is damaged") && err.contains("cannot be reached")) << err.toStdString();
 }
 
 } // namespace

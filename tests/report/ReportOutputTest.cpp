@@ -3,6 +3,7 @@
 #include "report/PrintChecks.h"
 #include "report/ReportJob.h"
 #include "report/ReportOutput.h"
+#include "report/ResultsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -93,14 +94,15 @@ TEST_F(ReportOutputTest, PrintingStoresFilesAndReportsPrinterTroubleApart)
     {
         Report r(20);
         const QString noPrinter = QStringLiteral("psucal-no-such-printer");
-        ReportJob::Outcome out = ReportJob::PrintReport(db, r.data, dir.path(), When, true, noPrinter);
+        ResultsStore local(db, dir.path(), ServerAddress());
+        ReportJob::Outcome out = ReportJob::PrintReport(local, r.data, dir.path(), When, true, noPrinter);
         EXPECT_TRUE(out.succeeded() && QFile::exists(out.pdfPath));
         EXPECT_TRUE(out.printerError.contains(noPrinter) && out.printerError.contains(out.pdfPath))
             << out.printerError.toStdString();
 
         // Records that cannot be stored stop the job before any PDF is filed.
         r.data.AmbientTemp = QStringLiteral("23.5");
-        out = ReportJob::PrintReport(db, r.data, dir.path(), When, false);
+        out = ReportJob::PrintReport(local, r.data, dir.path(), When, false);
         EXPECT_FALSE(out.succeeded() || out.stored);
         EXPECT_TRUE(out.pdfPath.isEmpty() && out.error.contains(QStringLiteral("Ambient Temp")));
         EXPECT_EQ(QDir(dir.filePath(QStringLiteral("reports"))).entryList(QDir::Files).size(), 1);

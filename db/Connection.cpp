@@ -1,0 +1,40 @@
+#include "db/Connection.h"
+
+#include <atomic>
+
+namespace psucal::connection {
+
+namespace {
+constexpr int BusyTimeoutMs = 5000;
+// Stores are made on more than one thread (the outbox is sent at start-up on its own).
+std::atomic<int> count = 0;
+} // namespace
+
+QString UniqueName()
+{
+    return QStringLiteral("psucal-%1").arg(++count);
+}
+
+QSqlDatabase OpenSqlite(const QString& path, bool readOnly)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), UniqueName());
+    db.setDatabaseName(path);
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs);
+    if (readOnly)
+        options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    db.setConnectOptions(options);
+    db.open();
+    return db;
+}
+
+void Drop(QSqlDatabase& db)
+{
+    const QString name = db.connectionName();
+    if (name.isEmpty())
+        return;
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace psucal::connection
