@@ -114,6 +114,7 @@ void Wizard::forgetUnit()
     st_.SerialNo.clear();
     st_.SerialNoEdit.clear();
     st_.AsFoundImage.clear();
+    supply_.shadow().forget();
     st_.BackupWritten = false;
     st_.Unconverged.clear();
     ui_.setSerialBox(QString());

@@ -11,6 +11,10 @@
 
 namespace psucal {
 
+namespace {
+const QString NoImage = QStringLiteral("the supply did not send its EEPROM image");
+} // namespace
+
 Backup::Backup(BenchState& state, BenchUi& ui, SupplyLink& link, QString programDir)
     : st_(state), ui_(ui), link_(link), dir_(std::move(programDir)), now_([] { return QDateTime::currentDateTime(); })
 {
@@ -18,13 +22,18 @@ Backup::Backup(BenchState& state, BenchUi& ui, SupplyLink& link, QString program
 
 bool Backup::BeforeFirstWrite()
 {
-    if (st_.BackupWritten)
+    if (st_.BackupWritten && (link_.shadow().known() || haveImage()))
         return true;
     if (skipped_) {
         if (!noted_)
             ui_.messageBox(QStringLiteral("No backup of the supply's EEPROM is made (--no-backup)."));
         noted_ = true;
-        return true;
+        // Not saved, but still read: every row read is checked against it.
+        if (link_.shadow().known() || haveImage())
+            return true;
+        st_.AbortFlag = true;
+        st_.FailText = QStringLiteral("EEPROM image unreadable: ") + NoImage;
+        return false;
     }
     for (;;) {
         const QString error = attempt();
@@ -42,17 +51,25 @@ bool Backup::BeforeFirstWrite()
     }
 }
 
+bool Backup::haveImage()
+{
+    if (!image::Complete(st_.AsFoundImage)) {
+        const QString image = link_.ReadImage();
+        if (image::Complete(image))
+            st_.AsFoundImage = image.left(image::Length);
+    }
+    EepromShadow& shadow = link_.shadow();
+    if (!shadow.known())
+        shadow.load(st_.AsFoundImage);
+    return shadow.known() && image::Complete(st_.AsFoundImage);
+}
+
 QString Backup::attempt()
 {
-    QString image = st_.AsFoundImage;
-    if (!image::Complete(image)) {
-        image = link_.SendCommand(QStringLiteral("GEEP"), QString(), image::Length, 2.0);
-        if (!image::Complete(image))
-            return QStringLiteral("the supply did not send its EEPROM image");
-        st_.AsFoundImage = image.left(image::Length);
-    }
+    if (!haveImage())
+        return NoImage;
     QString error;
-    written_ = Write(dir_, st_.SerialNo, image, now_(), &error);
+    written_ = Write(dir_, st_.SerialNo, st_.AsFoundImage, now_(), &error);
     return written_.isEmpty() ? error : QString();
 }
 

@@ -54,6 +54,8 @@ public:
 private:
     // Writes the backup, reading the image first when none was kept; the reason when it fails.
     QString attempt();
+    // The unit's as-found image is at hand (read now if need be) and the link's shadow holds it.
+    bool haveImage();
 
     BenchState& st_;
     BenchUi& ui_;

@@ -171,9 +171,26 @@ void Calibrator::adjust(const Quantity& q, const SweepTable& t, double set, cons
 
 bool Calibrator::writeCorrection(const Quantity& q, const SweepTable& t, double set, double display, double error)
 {
+    // The backup may wait for the image, which the row check needs; the step may have been
+    // stopped meanwhile.
+    if (!backup_.BeforeFirstWrite() || st_.AbortFlag)
+        return false;
     // Buffers that were not refreshed still hold another row; writing them would copy that
     // row's cells over this one.
-    if (!link_.ReadEepRow() || st_.AbortFlag)
+    switch (link_.ReadEepRow()) {
+    case SupplyLink::RowReadOutcome::Read:
+        break;
+    case SupplyLink::RowReadOutcome::NoReply:
+        return false;
+    case SupplyLink::RowReadOutcome::Mismatch:
+        // The unit holds something psucal did not write: a unit to look at, not to write over.
+        if (!st_.AbortFlag) {
+            q.fail(st_);
+            ui_.messageBox(link_.rowMismatch());
+        }
+        return false;
+    }
+    if (st_.AbortFlag)
         return false;
 
     const int cell = st_.CurCell;
@@ -194,9 +211,6 @@ bool Calibrator::writeCorrection(const Quantity& q, const SweepTable& t, double 
     }
     st_.RowCells[cell] = nibble::EncodeSigned(next, q.cellScale);
 
-    // The backup may have waited for the image; the step may have been stopped meanwhile.
-    if (!backup_.BeforeFirstWrite() || st_.AbortFlag)
-        return false;
     QString data = num::Digits(st_.CurRow, 3);
     for (int i = 1; i <= 4; ++i)
         data += st_.RowCells[i];

@@ -72,7 +72,23 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
         trace_->received("supply", reply);
     if (reply.size() < count)
         replyLost();
-    return QString::fromLatin1(reply);
+    const QString text = QString::fromLatin1(reply);
+    if (command == QLatin1String("SEEP"))
+        noteWrite(data, text);
+    return text;
+}
+
+void SupplyLink::noteWrite(const QString& data, const QString& reply)
+{
+    bool ok = false;
+    const int row = data.left(3).toInt(&ok);
+    const QString cells = data.mid(3);
+    if (!ok || !nibble::IsNibbles(cells, image::RowLength))
+        return;
+    if (reply.startsWith(QLatin1String("OK")))
+        shadow_.written(row, cells);
+    else
+        shadow_.unconfirmed(row, cells);
 }
 
 void SupplyLink::drain()
@@ -114,7 +130,7 @@ void SupplyLink::ReadSerialNumber()
     ui_.setBusy(true);
     if (port_.isOpen())
         port_.close();
-    const QString reply = SendCommand(QStringLiteral("GEEP"), QString(), image::Length, 2.0);
+    const QString reply = ReadImage();
 
     QString serial;
     if (reply.size() >= image::Minimum) {
@@ -128,9 +144,18 @@ void SupplyLink::ReadSerialNumber()
     ui_.setBusy(false);
 }
 
-bool SupplyLink::ReadEepRow()
+QString SupplyLink::ReadImage()
+{
+    const QString reply = SendCommand(QStringLiteral("GEEP"), QString(), image::Length, 2.0);
+    if (!shadow_.known())
+        shadow_.load(reply.left(image::Length));
+    return reply;
+}
+
+SupplyLink::RowReadOutcome SupplyLink::ReadEepRow()
 {
     const QString row = num::Digits(st_.CurRow, 3);
+    QString differing;
     for (int attempt = 0; attempt < 4; ++attempt) {
         const QString reply = SendCommand(QStringLiteral("GEEP"), row, image::RowLength, 0.1);
         Delay(0.1);
@@ -140,13 +165,32 @@ bool SupplyLink::ReadEepRow()
             replyLost();
             continue;
         }
+        // Eight valid characters can still carry a nibble changed on the line; written back,
+        // the noise would land in the other cells of the row.
+        if (!shadow_.agrees(st_.CurRow, reply)) {
+            differing = reply;
+            if (trace_)
+                trace_->note("supply", QStringLiteral("row %1 read %2, expected %3: read again")
+                                           .arg(row, image::RowLine(st_.CurRow, reply).mid(4),
+                                                shadow_.expected(st_.CurRow))
+                                           .toLatin1());
+            continue;
+        }
+        shadow_.settle(st_.CurRow, reply);
         for (int i = 1; i <= 4; ++i) {
             st_.RowRead[i] = reply.mid(2 * i - 2, 2);
             st_.RowCells[i] = st_.RowRead[i];
         }
-        return true;
+        return RowReadOutcome::Read;
     }
-    return false;
+    if (differing.isEmpty())
+        return RowReadOutcome::NoReply;
+    mismatch_ = QStringLiteral("EEPROM row %1 reads %2 but should hold %3; nothing was written to it. "
+                               "Check the cable and the unit.")
+                    .arg(row, image::RowLine(st_.CurRow, differing).mid(4), shadow_.expected(st_.CurRow));
+    if (trace_)
+        trace_->note("supply", mismatch_.toLatin1());
+    return RowReadOutcome::Mismatch;
 }
 
 QString SupplyLink::WriteEepRow(const QString& data, int attempts, double timeout)

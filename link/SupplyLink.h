@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/DisplayReading.h"
+#include "link/EepromShadow.h"
 
 #include <QString>
 
@@ -35,10 +36,22 @@ public:
     // the as-found image kept for the backup.
     void ReadSerialNumber();
 
-    // Row CurRow into RowRead/RowCells. False when four reads brought no reply of exactly eight
-    // nibble characters: the buffers then still hold another row's cells and must not be
-    // written back.
-    bool ReadEepRow();
+    enum class RowReadOutcome { Read, NoReply, Mismatch };
+    // Row CurRow into RowRead/RowCells. Up to four reads; one counts when it is exactly eight
+    // nibble characters that agree with the shadow. NoReply or Mismatch: the buffers still hold
+    // another row's cells and must not be written back. Mismatch (some read came back whole
+    // but differed from what the unit should hold) is said in the trace and rowMismatch().
+    RowReadOutcome ReadEepRow();
+    // Why the last row read ended in Mismatch, for the operator.
+    const QString& rowMismatch() const { return mismatch_; }
+
+    // What the unit's EEPROM holds as far as this program knows. Every SEEP updates it (a
+    // confirmed write for certain, one without "OK" as a maybe); whole-image reads load it.
+    EepromShadow& shadow() { return shadow_; }
+
+    // Whole image ("GEEP" without a row, 1443 characters, 2 s); the first complete one a unit
+    // gives is also its shadow. "" or a short reply when the supply did not send it whole.
+    QString ReadImage();
 
     // "GETD" with the procedures' 0.1 s time-out, read strictly; nullopt when the reply is
     // missing or not a display reading (see DisplayReading::Parse). `silent`, when given, tells
@@ -72,8 +85,12 @@ private:
     Clock& clock_;
     Transport& port_;
     Trace* trace_ = nullptr;
+    void noteWrite(const QString& data, const QString& reply);
+
     bool busy_ = false;
     bool resync_ = false; // drain the line before the next frame
+    EepromShadow shadow_;
+    QString mismatch_;
 };
 
 } // namespace psucal

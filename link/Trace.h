@@ -18,6 +18,8 @@ public:
 
     void sent(const char* port, const QByteArray& bytes) { line(port, '>', bytes); }
     void received(const char* port, const QByteArray& bytes) { line(port, '<', bytes); }
+    // A line of the program's own about the traffic ("# ..."), never a frame.
+    void note(const char* port, const QByteArray& text) { line(port, '#', text); }
     void flush() { file_.flush(); }
 
     static QByteArray escape(const QByteArray& bytes);

@@ -24,6 +24,7 @@ constexpr KindName Kinds[] = {
     {"dropchar", FaultRule::Kind::DropChar, false, true},
     {"nondigits", FaultRule::Kind::NonDigits, false, false},
     {"shortrow", FaultRule::Kind::ShortRow, false, true},
+    {"flipnibble", FaultRule::Kind::FlipNibble, false, true},
     {"vanish", FaultRule::Kind::Vanish, false, true},
     {"zero", FaultRule::Kind::Zero, false, false},
     {"overload", FaultRule::Kind::Overload, false, false},
@@ -58,6 +59,8 @@ bool ParseKind(const QString& part, FaultRule& rule, QString* error)
         rule.value = rule.kind == FaultRule::Kind::ShortRow ? 5 : 0;
         if (hasValue && !ReadNumber(part.section(u'=', 1), rule.value))
             return Fail(error, QStringLiteral("bad value in \"%1\"").arg(part));
+        if (rule.kind == FaultRule::Kind::FlipNibble && hasValue && (rule.value < 1 || rule.value > 8))
+            return Fail(error, QStringLiteral("flipnibble takes a position from 1 to 8"));
         return true;
     }
     return Fail(error, QStringLiteral("unknown fault \"%1\"").arg(name));
@@ -71,6 +74,14 @@ bool ParseWhen(const QString& part, FaultRule& rule, QString* error)
         return true;
     }
     bool ok = false;
+    if (name == u"p") {
+        const double p = part.section(u'=', 1).toDouble(&ok);
+        if (!ok || !(p > 0 && p <= 1))
+            return Fail(error, QStringLiteral("bad chance in \"%1\" (0 < p <= 1)").arg(part));
+        rule.when = FaultRule::When::Chance;
+        rule.chance = p;
+        return true;
+    }
     const int n = part.section(u'=', 1).toInt(&ok);
     if (!ok || n < 1)
         return Fail(error, QStringLiteral("bad count in \"%1\"").arg(part));
@@ -128,9 +139,14 @@ QList<FaultRule> FaultPlan::fire(const QByteArray& key)
         ++e.seen;
         const bool hit = e.rule.when == FaultRule::When::Every ||
                          (e.rule.when == FaultRule::When::Nth && e.seen == e.rule.n) ||
-                         (e.rule.when == FaultRule::When::From && e.seen >= e.rule.n);
-        if (hit)
-            fired.append(e.rule);
+                         (e.rule.when == FaultRule::When::From && e.seen >= e.rule.n) ||
+                         (e.rule.when == FaultRule::When::Chance && rng_.generateDouble() < e.rule.chance);
+        if (!hit)
+            continue;
+        FaultRule settled = e.rule;
+        if (settled.kind == FaultRule::Kind::FlipNibble && settled.value < 1)
+            settled.value = 1 + rng_.bounded(8);
+        fired.append(settled);
     }
     return fired;
 }
@@ -179,6 +195,12 @@ void FaultPlan::Apply(const QList<FaultRule>& fired, Answer& answer, bool rowRea
             if (rowRead)
                 b.truncate(static_cast<int>(r.value));
             break;
+        case FaultRule::Kind::FlipNibble: {
+            const int at = static_cast<int>(r.value) - 1;
+            if (rowRead && at >= 0 && at < b.size() && b[at] >= '0' && b[at] <= '?')
+                b[at] = static_cast<char>('0' + ((b[at] - '0' + 7) % 16)); // another nibble, never the same
+            break;
+        }
         case FaultRule::Kind::Vanish:
             answer.vanish = true;
             answer.restoreAfter = r.value;
@@ -198,9 +220,10 @@ QString FaultPlan::Grammar()
                           "        or * for any frame; meter: METER for any line, or a query without its colon\n"
                           "        (READ?, *IDN?)\n"
                           "  KIND  silence | lost | late=SECONDS | truncate=N | garbage | dropchar[=POS] | nondigits\n"
-                          "        | shortrow[=N] | vanish[=SECONDS]; meter readings also zero | overload\n"
-                          "  WHEN  every (default) | nth=N | from=N\n"
+                          "        | shortrow[=N] | flipnibble[=POS] | vanish[=SECONDS]; meter readings also zero | overload\n"
+                          "  WHEN  every (default) | nth=N | from=N | p=CHANCE\n"
                           "  e.g.  GETD:silence:nth=3  GEEP:shortrow:from=1  *:vanish:nth=120  GMAX:late=0.5\n"
+                          "        GEEP:flipnibble:p=0.08  GEEP:flipnibble=3:nth=2\n"
                           "        READ?:zero:nth=2  READ?:overload  READ?:late=1  READ?:truncate=10  METER:silence\n");
 }
 

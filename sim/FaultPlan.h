@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QRandomGenerator>
 #include <QString>
 
 #include <optional>
@@ -24,22 +25,27 @@ namespace psucal::sim {
 //          dropchar[=POS]  the character at POS (1-based; default the middle one) goes missing
 //          nondigits       every digit of the reply is replaced by a letter
 //          shortrow[=N]    a row read ("GEEP" with a row number) sends only N characters (default 5)
+//          flipnibble[=POS] a row read keeps its length but the nibble character at POS (1..8;
+//                          default a position drawn at random) turns into another one: line
+//                          noise that no parser can see
 //          vanish[=SECONDS] the port disappears (writes fail, it cannot be opened) for
 //                          SECONDS, or for good when no value is given
 //          zero            (meter) the reading is +0.00000000E+00
 //          overload        (meter) the reading is the overload value +9.90000000E+37
-//   WHEN   every (default), nth=N (only the Nth matching frame), from=N (the Nth and all later)
+//   WHEN   every (default), nth=N (only the Nth matching frame), from=N (the Nth and all later),
+//          p=CHANCE (each matching frame with that probability, 0..1, from the plan's seed)
 // Examples: GETD:silence:nth=3   GEEP:shortrow:from=1   *:vanish:nth=120   GMAX:late=0.5
-//           READ?:zero:nth=2   READ?:truncate=10   METER:silence
+//           READ?:zero:nth=2   READ?:truncate=10   METER:silence   GEEP:flipnibble:p=0.08
 struct FaultRule {
-    enum class Kind { Silence, Lost, Late, Truncate, Garbage, DropChar, NonDigits, ShortRow, Vanish, Zero, Overload };
-    enum class When { Every, Nth, From };
+    enum class Kind { Silence, Lost, Late, Truncate, Garbage, DropChar, NonDigits, ShortRow, FlipNibble, Vanish, Zero, Overload };
+    enum class When { Every, Nth, From, Chance };
 
     QByteArray word; // empty: every frame
     Kind kind = Kind::Silence;
     double value = 0;
     When when = When::Every;
     int n = 1;
+    double chance = 1.0;
 
     static std::optional<FaultRule> Parse(const QString& text, QString* error = nullptr);
     // SCPI headers end in '?' where the supply's four-letter words never do.
@@ -48,13 +54,17 @@ struct FaultRule {
 
 class FaultPlan {
 public:
+    explicit FaultPlan(quint32 seed = 1) : rng_(seed) {}
+    void reseed(quint32 seed) { rng_.seed(seed); }
+
     void add(const FaultRule& rule) { rules_.append({rule, 0}); }
     bool add(const QString& text, QString* error = nullptr);
     void clear() { rules_.clear(); }
     bool empty() const { return rules_.isEmpty(); }
 
     // Counts the frame (command word followed by its data, without the fixed field) against
-    // every rule whose word it matches, and returns the rules that fire on it.
+    // every rule whose word it matches, and returns the rules that fire on it. Random choices
+    // (a chance, a nibble position left open) are settled here, so Apply is repeatable.
     QList<FaultRule> fire(const QByteArray& key);
 
     static bool Loses(const QList<FaultRule>& fired);
@@ -69,6 +79,7 @@ private:
         int seen;
     };
     QList<Entry> rules_;
+    QRandomGenerator rng_;
 };
 
 } // namespace psucal::sim

@@ -20,7 +20,8 @@ bool AllDigits(const QByteArray& text)
 } // namespace
 
 SupplyModel::SupplyModel(const SupplyConfig& config)
-    : config_(config), rating_(FindRating(config.ratingV)), errors_(rating_, config.seed, config.defect)
+    : config_(config), rating_(FindRating(config.ratingV)), errors_(rating_, config.seed, config.defect),
+      faults_(config.seed)
 {
     shorted_ = config_.terminals == Terminals::Short;
     fill();

@@ -96,6 +96,7 @@ TEST_F(AdjustPointTest, CorrectionsAreClampedToWhatTheModelAllows)
     };
     for (const Case& c : cases) {
         supply.rows[80] = c.before + QStringLiteral("808080");
+        asFound();
         ui.setModel(c.model);
         supply.displays = {c.shown, D::Display(10.05, 1.005)};
         cal.AdjustPoint(c.point);
@@ -125,6 +126,7 @@ TEST_F(AdjustPointTest, SmallCalStepsOneUnitAndSaturatesInsteadOfWrapping)
     };
     for (const Case& c : cases) {
         supply.rows[80] = c.before + QStringLiteral("808080");
+        asFound();
         supply.displays = {c.shown, D::Display(10.05, 1.005)};
         cal.AdjustPoint(c.point);
         EXPECT_EQ(supply.row(80).left(2), c.after) << c.point.toStdString() << " " << c.before.toStdString();

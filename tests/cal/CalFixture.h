@@ -25,10 +25,21 @@ protected:
         st.CurRow = 80;
         st.CurCell = 1;
         ui.setModel(0);
+        asFound();
     }
 
+    // The rows as they stand are what identification found.
+    void asFound()
+    {
+        link.shadow().forget();
+        link.shadow().load(supply.image());
+    }
     // Gives every row a zero correction in cell 1 ("00"), the others at their sign-only zero.
-    void zeroCell(int row) { supply.rows[row] = QStringLiteral("00808080"); }
+    void zeroCell(int row)
+    {
+        supply.rows[row] = QStringLiteral("00808080");
+        asFound();
+    }
 
     VirtualClock clock;
     RecordingHost host;

@@ -71,8 +71,11 @@ TEST(LostReply, EveryRowWriteChangesOnlyTheCellBeingAdjusted)
         const QString rowRead = QStringLiteral("GEEP00") + num::Digits(br.row, 3);
         for (const auto& [word, length] : {std::pair{QStringLiteral("GETD00"), 12}, std::pair{rowRead, 8}}) {
             const int positions = static_cast<int>(clean->model.frames().filter(word).size());
-            const QStringList kinds = {"late=0.2", QStringLiteral("truncate=%1").arg(length - 1), "garbage", "dropchar",
-                                       "nondigits"};
+            QStringList kinds = {"late=0.2", QStringLiteral("truncate=%1").arg(length - 1), "garbage", "dropchar",
+                                 "nondigits"};
+            if (length == 8) // line noise that keeps the reply a valid row, at every character
+                for (int pos = 1; pos <= 8; ++pos)
+                    kinds << QStringLiteral("flipnibble=%1").arg(pos);
             for (const QString& kind : kinds) {
                 for (int nth = 1; nth <= positions; ++nth) {
                     const QString rule = QStringLiteral("%1:%2:nth=%3").arg(word.left(4) + word.mid(6), kind).arg(nth);
@@ -88,6 +91,23 @@ TEST(LostReply, EveryRowWriteChangesOnlyTheCellBeingAdjusted)
                     EXPECT_EQ(b->st.FailText, br.failText) << what;
                 }
             }
+        }
+    }
+}
+
+TEST(LostReply, ARowThatNeverReadsAsWrittenFailsThePointWithoutAWrite)
+{
+    for (const Branch& br : Branches) {
+        for (int pos = 1; pos <= 8; ++pos) {
+            const QString rule = QStringLiteral("GEEP%1:flipnibble=%2").arg(num::Digits(br.row, 3)).arg(pos);
+            const auto b = AdjustWith(br, rule);
+            const std::string what = br.point.toStdString() + " " + rule.toStdString();
+            EXPECT_TRUE(b->model.frames().filter(QStringLiteral("SEEP")).isEmpty()) << what;
+            EXPECT_EQ(b->model.frames().filter(QStringLiteral("GEEP00")).size(), 4) << what;
+            EXPECT_EQ(b->st.FailText, br.failText) << what;
+            EXPECT_TRUE(b->st.AbortFlag) << what;
+            EXPECT_TRUE(b->host.messages.join(' ').contains(QStringLiteral("row %1 reads").arg(num::Digits(br.row, 3))))
+                << what << " " << b->host.messages.join('|').toStdString();
         }
     }
 }

@@ -22,6 +22,8 @@ struct Bench : SupplyBench {
         ui.setModel(config.ratingV / 20 - 1);
         for (int r = 0; r < 160; ++r)
             found[r] = model.row(r);
+        st.AsFoundImage = QString::fromLatin1(model.image());
+        link.shadow().load(st.AsFoundImage);
     }
 
     // The display error at every cell the table adjusts, as the unit now shows it.

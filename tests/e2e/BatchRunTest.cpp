@@ -214,6 +214,22 @@ TEST(BatchRun, LateDisplayReplyFailsTheStepWithoutWritingOtherCells)
     ExpectOnlyAdjustedCellsWritten(dir.path(), sent);
 }
 
+TEST(BatchRun, RowRepliesWithANibbleChangedOnTheLineAreNeverWrittenBack)
+{
+    // One row reply in four has one character turned into another; one row never reads right.
+    QTemporaryDir dir;
+    Sim sim({"--model", "20", "--seed", "2", "--fault", "GEEP:flipnibble:p=0.25", "--fault", "GEEP061:flipnibble=5"},
+            dir.filePath("eeprom.txt"));
+    ASSERT_FALSE(sim.port.isEmpty());
+    const BatchResult r = RunBatch(sim.port, dir.path(), "Short output terminals");
+    const QStringList sent = Sent(r.trace);
+    ASSERT_FALSE(sent.filter("SEEP").isEmpty()) << r.out.toStdString();
+    EXPECT_FALSE(r.trace.filter(" supply # row ").isEmpty());
+    EXPECT_TRUE(r.out.contains("EEPROM row 061 reads")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Cal.V failed !")) << r.out.toStdString();
+    ExpectOnlyAdjustedCellsWritten(dir.path(), sent);
+}
+
 TEST(BatchRun, BackupThatCannotBeWrittenStopsEveryWriteAndSaysWhy)
 {
     QTemporaryDir dir;

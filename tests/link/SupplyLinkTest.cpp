@@ -1,3 +1,4 @@
+#include "link/EepromImage.h"
 #include "link/Trace.h"
 #include "tests/support/SupplyBench.h"
 
@@ -148,7 +149,7 @@ TEST(SupplyLink, RowReadsRetryAndReportWhetherTheBuffersAreFresh)
 {
     LinkBench b;
     b.st.CurRow = 60;
-    ASSERT_TRUE(b.link.ReadEepRow());
+    ASSERT_EQ(b.link.ReadEepRow(), SupplyLink::RowReadOutcome::Read);
     const QString row60 = b.model.row(60);
     for (int i = 1; i <= 4; ++i) {
         EXPECT_EQ(b.st.RowRead[i], row60.mid(2 * i - 2, 2));
@@ -157,13 +158,13 @@ TEST(SupplyLink, RowReadsRetryAndReportWhetherTheBuffersAreFresh)
 
     b.fault("GEEP061:shortrow:nth=1");
     b.st.CurRow = 61;
-    ASSERT_TRUE(b.link.ReadEepRow()); // the second try succeeds
+    ASSERT_EQ(b.link.ReadEepRow(), SupplyLink::RowReadOutcome::Read); // the second try succeeds
     EXPECT_EQ(b.st.RowRead[1] + b.st.RowRead[2] + b.st.RowRead[3] + b.st.RowRead[4], b.model.row(61));
 
     b.fault("GEEP062:shortrow");
     b.st.CurRow = 62;
     const int before = b.model.frames().size();
-    EXPECT_FALSE(b.link.ReadEepRow());
+    EXPECT_EQ(b.link.ReadEepRow(), SupplyLink::RowReadOutcome::NoReply);
     EXPECT_EQ(b.model.frames().size() - before, 4);
     // Row 61's cells are still in the buffers: the caller must not write them to row 62.
     EXPECT_EQ(b.st.RowRead[1] + b.st.RowRead[2] + b.st.RowRead[3] + b.st.RowRead[4], b.model.row(61));
@@ -171,7 +172,57 @@ TEST(SupplyLink, RowReadsRetryAndReportWhetherTheBuffersAreFresh)
     b.model.faults().clear();
     b.fault("GEEP063:nondigits");
     b.st.CurRow = 63;
-    EXPECT_FALSE(b.link.ReadEepRow());
+    EXPECT_EQ(b.link.ReadEepRow(), SupplyLink::RowReadOutcome::NoReply);
+}
+
+// Line noise that keeps a row reply eight valid characters is caught by the shadow of the
+// EEPROM: the as-found image plus every write, confirmed or not.
+TEST(SupplyLink, RowReadsAreCheckedAgainstTheImageAndTheWritesSinceIt)
+{
+    LinkBench b;
+    b.st.CurRow = 60;
+    EXPECT_EQ(b.link.ReadEepRow(), SupplyLink::RowReadOutcome::Read); // no image yet: nothing to check against
+    b.link.ReadImage();
+    ASSERT_TRUE(b.link.shadow().known());
+
+    b.fault("GEEP060:flipnibble=3:nth=1");
+    qsizetype from = b.model.frames().size();
+    ASSERT_EQ(b.link.ReadEepRow(), SupplyLink::RowReadOutcome::Read);
+    EXPECT_EQ(b.framesSince(from, "GEEP").size(), 2);
+    EXPECT_EQ(b.st.RowRead[1] + b.st.RowRead[2] + b.st.RowRead[3] + b.st.RowRead[4], b.model.row(60));
+
+    // A confirmed write is what the row holds from then on; the old cells no longer pass.
+    const QString old = b.model.row(60);
+    const QString next = "8081" + old.mid(4);
+    EXPECT_TRUE(b.link.SendCommand("SEEP", "060" + next, 2, 0.2).startsWith("OK"));
+    EXPECT_TRUE(b.link.shadow().agrees(60, next));
+    EXPECT_FALSE(b.link.shadow().agrees(60, old));
+
+    // A write the supply did not confirm may or may not have landed: either state passes until
+    // a read settles it. Here it landed, its answer did not come back.
+    const QString landed = "8082" + old.mid(4);
+    b.fault("SEEP060:silence:nth=1");
+    b.link.SendCommand("SEEP", "060" + landed, 2, 0.2);
+    EXPECT_TRUE(b.link.shadow().agrees(60, next));
+    EXPECT_TRUE(b.link.shadow().agrees(60, landed));
+    ASSERT_EQ(b.link.ReadEepRow(), SupplyLink::RowReadOutcome::Read);
+    EXPECT_FALSE(b.link.shadow().agrees(60, next));
+
+    // A row that never reads as it should: four reads, no buffers, the row and what it should hold named.
+    b.model.faults().clear();
+    b.fault("GEEP060:flipnibble=8");
+    from = b.model.frames().size();
+    b.st.RowRead[1].clear();
+    EXPECT_EQ(b.link.ReadEepRow(), SupplyLink::RowReadOutcome::Mismatch);
+    EXPECT_EQ(b.framesSince(from).size(), 4);
+    EXPECT_TRUE(b.st.RowRead[1].isEmpty());
+    EXPECT_TRUE(b.link.rowMismatch().startsWith("EEPROM row 060 reads 80 82 " + old.mid(4, 2) + ' '))
+        << b.link.rowMismatch().toStdString();
+    EXPECT_TRUE(b.link.rowMismatch().contains("should hold " + psucal::image::RowLine(60, landed).mid(4) + ';'));
+
+    // A new unit starts from nothing.
+    b.link.shadow().forget();
+    EXPECT_EQ(b.link.ReadEepRow(), SupplyLink::RowReadOutcome::Read);
 }
 
 TEST(SupplyLink, WaitOutputLowStopsOnceTheDisplayIsLowOrAfterSixSeconds)

@@ -23,11 +23,40 @@ TEST(FaultRule, ParsesTheTextFormAndRejectsMalformedTextWithAReason)
 
     for (const char* bad :
          {"GETD", "GETD:melt", "GETD:late", "GETD:garbage=3", "GETD:silence:nth=0", "GETD:silence:sometimes",
-          "GE:silence", "GETD:truncate=-1", "GETD:late=x", "GETD:silence:nth=1:extra"}) {
+          "GE:silence", "GETD:truncate=-1", "GETD:late=x", "GETD:silence:nth=1:extra", "GEEP:flipnibble=9",
+          "GEEP:flipnibble:p=0", "GEEP:flipnibble:p=1.5"}) {
         QString error;
         EXPECT_FALSE(FaultRule::Parse(QString::fromLatin1(bad), &error)) << bad;
         EXPECT_FALSE(error.isEmpty()) << bad;
     }
+}
+
+TEST(FaultPlan, FlippedNibblesKeepARowReadValidAndChanceIsRepeatablePerSeed)
+{
+    SupplyModel m(Unit(40));
+    const QByteArray row = m.row(60).toLatin1();
+    ASSERT_TRUE(m.faults().add(QStringLiteral("GEEP060:flipnibble=3:nth=1")));
+    const QByteArray flipped = Ask(m, "GEEP", "060");
+    ASSERT_EQ(flipped.size(), 8);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(flipped[i] != row[i], i == 2) << flipped.constData();
+    EXPECT_TRUE(flipped[2] >= '0' && flipped[2] <= '?');
+    EXPECT_EQ(Ask(m, "GEEP", "060"), row);
+    EXPECT_EQ(Ask(m, "GEEP", "").size(), 1443); // the whole image is no row read
+
+    auto hits = [](quint32 seed) {
+        SupplyModel u(Unit(40, seed));
+        u.faults().add(QStringLiteral("GEEP:flipnibble:p=0.25"));
+        QString pattern;
+        for (int i = 0; i < 200; ++i)
+            pattern += Ask(u, "GEEP", "061") == u.row(61).toLatin1() ? u'.' : u'x';
+        return pattern;
+    };
+    const QString a = hits(7);
+    EXPECT_EQ(a, hits(7));
+    EXPECT_NE(a, hits(8));
+    EXPECT_GT(a.count(u'x'), 25);
+    EXPECT_LT(a.count(u'x'), 80);
 }
 
 TEST(FaultPlan, CountsOnlyFramesOfItsWordOrDataPrefix)
