@@ -2,6 +2,9 @@
 
 #include "app/PcFont.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 #include <unistd.h>
 
 namespace psucal {
@@ -84,16 +87,22 @@ bool BatchHost::askRetry(const QString& text)
     return false;
 }
 
-void BatchHost::endProgram(int status)
+void BatchHost::programEnded(int status)
+{
+    // A signal at the prompt: its event loop ends too. Waits end on StopFlag by themselves.
+    if (QThread::currentThread()->loopLevel() > 0)
+        QCoreApplication::exit(status);
+}
+
+int BatchHost::finish(int status)
 {
     flushPage();
     if (barOpen_)
         std::fputc('\n', err_);
+    barOpen_ = false;
     std::fflush(out_);
     std::fflush(err_);
-    if (beforeExit_)
-        beforeExit_();
-    _exit(exitStatus_ >= 0 ? exitStatus_ : status);
+    return exitStatus_ >= 0 ? exitStatus_ : status;
 }
 
 } // namespace psucal

@@ -5,7 +5,6 @@
 #include <QString>
 
 #include <cstdio>
-#include <functional>
 
 namespace psucal {
 
@@ -16,16 +15,18 @@ public:
     BatchHost(FILE* out, FILE* err);
 
     void attach(BenchUi* ui) { ui_ = ui; }
-    void setBeforeExit(std::function<void()> f) { beforeExit_ = std::move(f); }
-    // The status the process ends with when the wizard ends it ("CLOSE").
+    // The status the process ends with when the wizard ends it ("CLOSE", a signal).
     void setExitStatus(int status) { exitStatus_ = status; }
+    // The last page and the end of the progress bar out; the status the process ends with.
+    int finish(int status);
 
     int textWidth(const QString& text, FontStyle style) const override;
     void uiChanged() override;
     void messageBox(const QString& text) override;
     // Nobody is there to fix the cause: the text is printed and the answer is Cancel.
     bool askRetry(const QString& text) override;
-    [[noreturn]] void endProgram(int status) override;
+    // Leaves the event loop the prompt may be waiting in.
+    void programEnded(int status) override;
 
     // Prints the message area if it changed since it was last printed.
     void flushPage();
@@ -37,7 +38,6 @@ private:
     FILE* err_;
     bool errIsTty_;
     BenchUi* ui_ = nullptr;
-    std::function<void()> beforeExit_;
     int exitStatus_ = -1;
     QString printedPage_;
     QString lastCaption_;

@@ -44,9 +44,8 @@ int RunRestore(Session& session, BatchHost& host)
     session.supply.SendEnds();
     return out.exitStatus();
 }
-} // namespace
 
-int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
+int RunSteps(Session& session, BatchHost& host, bool yes, int inputFd)
 {
     if (!session.options().restoreFile.isEmpty())
         return RunRestore(session, host);
@@ -70,7 +69,7 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     host.flushPage();
     PrintUnconverged("Voltage", wizard.voltageUnconverged());
 
-    if (!AskToShortTerminals(yes, inputFd)) {
+    if (!AskToShortTerminals(yes, inputFd, ui)) {
         session.supply.SendEnds();
         return 1;
     }
@@ -91,6 +90,14 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     }
     session.supply.SendEnds();
     return status;
+}
+} // namespace
+
+int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
+{
+    int status = 0;
+    session.ui.guard([&] { status = RunSteps(session, host, yes, inputFd); });
+    return session.ui.ending() ? host.finish(session.ui.endStatus()) : status;
 }
 
 } // namespace psucal

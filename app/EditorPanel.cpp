@@ -1,5 +1,6 @@
 #include "app/EditorPanel.h"
 
+#include "core/BenchUi.h"
 #include "eeprom/EepromEditor.h"
 #include "eeprom/Tb1Model.h"
 
@@ -113,10 +114,14 @@ void EditorPanel::build()
 
 void EditorPanel::connectEditor()
 {
-    connect(read_, &QPushButton::clicked, this, [this] { editor_.CmdRead_Click(); });
-    connect(write_, &QPushButton::clicked, this, [this] { editor_.CmdWrite_Click(); });
-    connect(clear_, &QPushButton::clicked, this, [this] { editor_.CmdClear_Click(); });
-    connect(writeRow_, &QPushButton::clicked, this, [this] { editor_.CmdWrite_a_R_Click(); });
+    // The editor talks to the supply: a close during its waits ends the program here.
+    const auto guarded = [this](std::function<void()> f) {
+        return [this, f = std::move(f)] { editor_.ui().guard(f); };
+    };
+    connect(read_, &QPushButton::clicked, this, guarded([this] { editor_.CmdRead_Click(); }));
+    connect(write_, &QPushButton::clicked, this, guarded([this] { editor_.CmdWrite_Click(); }));
+    connect(clear_, &QPushButton::clicked, this, guarded([this] { editor_.CmdClear_Click(); }));
+    connect(writeRow_, &QPushButton::clicked, this, guarded([this] { editor_.CmdWrite_a_R_Click(); }));
     connect(load_, &QPushButton::clicked, this, [this] {
         const QString path = choose_();
         if (!path.isEmpty())

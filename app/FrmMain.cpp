@@ -21,9 +21,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 
-#include <cstdio>
-#include <unistd.h>
-
 namespace psucal {
 
 namespace {
@@ -117,11 +114,11 @@ void FrmMain::buildRunMode3()
 
     connect(button_, &QPushButton::clicked, this, [this] {
         if (wizard_)
-            wizard_->Command1_Click();
+            ui_->guard([this] { wizard_->Command1_Click(); });
     });
     connect(ports_, &QComboBox::activated, this, [this](int index) {
         if (wizard_ && index >= 0)
-            wizard_->CmbCommPort_Click(ports_->itemText(index));
+            ui_->guard([this, index] { wizard_->CmbCommPort_Click(ports_->itemText(index)); });
     });
 }
 
@@ -261,23 +258,26 @@ bool FrmMain::askRetry(const QString& text)
            QMessageBox::Retry;
 }
 
-void FrmMain::endProgram(int status)
+void FrmMain::programEnded(int status)
 {
-    if (beforeExit_)
-        beforeExit_();
-    std::fflush(stdout);
-    std::fflush(stderr);
-    ::_exit(status);
+    hide();
+    emit ended(status);
 }
 
 void FrmMain::closeEvent(QCloseEvent* event)
 {
     event->ignore();
-    if (actions_)
-        actions_->FormUnload();
-    if (wizard_)
-        wizard_->FormUnload();
-    endProgram(0);
+    if (!ui_) {
+        programEnded(0);
+        return;
+    }
+    ui_->guard([this] {
+        if (actions_)
+            actions_->FormUnload();
+        else if (wizard_)
+            wizard_->FormUnload();
+        ui_->endProgram(0);
+    });
 }
 
 void FrmMain::changeEvent(QEvent* event)

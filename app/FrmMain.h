@@ -4,8 +4,6 @@
 
 #include <QMainWindow>
 
-#include <functional>
-
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -43,14 +41,13 @@ public:
     // The EEPROM editor panel PEEP of run mode 0, shown while "EEP" is ticked (after attachFull).
     void setEditorPanel(QWidget* panel);
     FullView* fullView() const { return full_; }
-    // Runs just before the process ends (ports released, trace flushed, simulator stopped).
-    void setBeforeExit(std::function<void()> f) { beforeExit_ = std::move(f); }
 
     int textWidth(const QString& text, FontStyle style) const override;
     void uiChanged() override;
     void messageBox(const QString& text) override;
     bool askRetry(const QString& text) override;
-    [[noreturn]] void endProgram(int status) override;
+    // Hides the window and emits ended().
+    void programEnded(int status) override;
     void gridChanged(bool current, int row) override;
     void scrollGrid(bool current, int row) override;
     void redrawChart(bool current) override;
@@ -62,6 +59,10 @@ public:
     QLabel* statusPanel(int panel) const { return panel == 1 ? status1_ : status2_; }
     QWidget* messageArea() const;
     QWidget* focusSink() const { return picture1_; }
+
+signals:
+    // The program is over: the event loops are to end and main to return `status`.
+    void ended(int status);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -78,7 +79,6 @@ private:
     Wizard* wizard_ = nullptr;
     FullWindowActions* actions_ = nullptr;
     FullView* full_ = nullptr;
-    std::function<void()> beforeExit_;
     bool busyCursor_ = false;
     QWidget* central_ = nullptr;
     QGroupBox* frame2_ = nullptr;

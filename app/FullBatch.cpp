@@ -124,7 +124,7 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     if (ui.full().step[1] != 2)
         return Verdict(session, false);
 
-    if (!AskToShortTerminals(yes, inputFd))
+    if (!AskToShortTerminals(yes, inputFd, session.ui))
         return Verdict(session, false);
 
     Print(verifyOnly ? QStringLiteral("\nCurrent step: verification (output terminals shorted)\n")

@@ -98,12 +98,12 @@ void FullView::build()
 
     connect(commPort_, &QComboBox::activated, this, [this](int index) {
         if (actions_ && index >= 0)
-            actions_->CmbCommPort_Click(commPort_->itemText(index));
+            ui_.guard([this, index] { actions_->CmbCommPort_Click(commPort_->itemText(index)); });
         emit acted();
     });
     connect(eqPort_, &QComboBox::activated, this, [this](int index) {
         if (actions_ && index >= 0)
-            actions_->CmbEqPort_Click(eqPort_->itemText(index));
+            ui_.guard([this, index] { actions_->CmbEqPort_Click(eqPort_->itemText(index)); });
         emit acted();
     });
 }
@@ -228,7 +228,7 @@ void FullView::sendSetPoint(const QString& command, const QString& data)
     // The send waits for its reply with the window live; nothing else may start meanwhile.
     sending_ = true;
     qApp->installEventFilter(this);
-    supply_->SendCommand(command, data, 2, 0.3);
+    ui_.guard([&] { supply_->SendCommand(command, data, 2, 0.3); });
     qApp->removeEventFilter(this);
     sending_ = false;
 }

@@ -1,5 +1,7 @@
 #include "app/Prompt.h"
 
+#include "core/BenchUi.h"
+
 #include <QEventLoop>
 #include <QSocketNotifier>
 
@@ -10,7 +12,7 @@
 
 namespace psucal {
 
-bool AskToShortTerminals(bool yes, int fd)
+bool AskToShortTerminals(bool yes, int fd, const BenchUi& ui)
 {
     if (yes)
         return true;
@@ -18,6 +20,7 @@ bool AskToShortTerminals(bool yes, int fd)
     std::fflush(stderr);
     if (WaitForEnter(fd))
         return true;
+    ui.throwIfEnding();
     std::fprintf(stderr, "\nNo answer at the prompt; the current step was not run (use --yes to run without a "
                          "prompt).\n");
     return false;

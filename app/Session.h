@@ -41,6 +41,7 @@ public:
     // waited or no server is chosen.
     QString sendOutbox() const;
     void sendOutboxInBackground(QObject* context, std::function<void(const QString&)> done);
+    bool sendingOutbox() const { return sender_ && sender_->isRunning(); }
     // Releases the ports, flushes the trace and stops the simulator; safe to call twice.
     void release();
 

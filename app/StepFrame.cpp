@@ -77,7 +77,7 @@ void StepFrame::connectActions()
 {
     auto act = [this](auto&& f) {
         if (actions_)
-            f(*actions_);
+            ui_.guard([&] { f(*actions_); });
         emit acted();
     };
     connect(next_, &QPushButton::clicked, this, [act] { act([](FullWindowActions& a) { a.Command1_Click(1); }); });

@@ -53,7 +53,7 @@ public:
     void CmbCommPort_Click(const QString& portName);
     void CmbEqPort_Click(const QString& portName);
 
-    // Window close: "ENDS", StopFlag, end of program. Also valid from inside a wait.
+    // Window close: "ENDS", StopFlag, then Cancelled. Also valid from inside a wait.
     [[noreturn]] void FormUnload();
 
     State state() const;

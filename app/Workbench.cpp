@@ -1,5 +1,6 @@
 #include "app/Workbench.h"
 
+#include "core/Clock.h"
 #include "db/Database.h"
 #include "eeprom/EepromEditor.h"
 #include "report/ReportData.h"
@@ -27,6 +28,11 @@ Workbench::Workbench(BenchUiHost& host, Clock& clock, Transport& supplyPort, Tra
     // Define and the editor write to the unit too: the as-found backup comes first for them as well.
     define.setBackupGuard([this] { return calibrator.backup().BeforeFirstWrite(); });
     define.setIdentify([this](int selector) { wizard.IdentifySupply(selector); });
+    // Whatever ended the program, a wait still under way ends too, and no exchange follows.
+    ui.setOnEnding([this, &clock] {
+        st.StopFlag = true;
+        clock.wake();
+    });
     // A table read from the last unit must not be written to the next one.
     wizard.setForgetHook([this] {
         if (editor_)

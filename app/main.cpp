@@ -64,7 +64,6 @@ int RunInTerminal(const Options& options, int argc, char** argv)
     BatchHost host(stdout, stderr);
     Session session(options, host);
     host.attach(&session.ui);
-    host.setBeforeExit([&session] { session.release(); });
     QString error;
     if (!session.prepare(&error)) {
         std::fprintf(stderr, "psucal: %s\n", error.toLocal8Bit().constData());
@@ -75,12 +74,12 @@ int RunInTerminal(const Options& options, int argc, char** argv)
     if (const QString sent = session.sendOutbox(); !sent.isEmpty())
         std::fprintf(stderr, "psucal: %s\n", sent.toLocal8Bit().constData());
     RouteSignals(&app, [&] {
-        host.setExitStatus(130);
-        session.wizard.FormUnload();
+        session.ui.guard([&] {
+            host.setExitStatus(130);
+            session.wizard.FormUnload();
+        });
     });
-    const int status = RunBatch(session, host, options.yes, STDIN_FILENO);
-    session.release();
-    return status;
+    return RunBatch(session, host, options.yes, STDIN_FILENO);
 }
 
 int RunWindow(const Options& options, int argc, char** argv)
@@ -110,12 +109,15 @@ int RunWindow(const Options& options, int argc, char** argv)
                           &session.FGridC, ports, session.supplyPortName(), session.meterPortName());
     else
         window.attach(&session.ui, &session.wizard, ports, session.supplyPortName());
-    window.setBeforeExit([&session] { session.release(); });
-    RouteSignals(&app, [&] { session.wizard.FormUnload(); });
+    QObject::connect(&window, &FrmMain::ended, &app, [](int status) { QCoreApplication::exit(status); });
+    RouteSignals(&app, [&] { session.ui.guard([&] { session.wizard.FormUnload(); }); });
     window.show();
     if (!session.confWarning().isEmpty())
         window.messageBox(session.confWarning());
-    session.load();
+    // Closed during start-up: the end has come before the event loop runs.
+    session.ui.guard([&] { session.load(); });
+    if (session.ui.ending())
+        return session.ui.endStatus();
     // The editor lives on the database that start-up has just opened.
     if (full && session.editor() && session.ui.full().eepVisible)
         window.setEditorPanel(new EditorPanel(*session.editor(), session.connection(),
@@ -124,7 +126,16 @@ int RunWindow(const Options& options, int argc, char** argv)
     // A server that does not answer costs its connect time-out: the window goes on meanwhile.
     session.sendOutboxInBackground(&window,
                                    [&window](const QString& sent) { window.statusBar()->showMessage(sent, 60000); });
-    return app.exec();
+    const int status = app.exec();
+    if (session.sendingOutbox()) {
+        // A records server that does not answer holds the sender until its connect time-out,
+        // and the window has closed already. What it has not sent stays in the outbox.
+        session.release();
+        std::fflush(stdout);
+        std::fflush(stderr);
+        ::_exit(status);
+    }
+    return status;
 }
 
 } // namespace

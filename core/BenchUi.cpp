@@ -1,15 +1,35 @@
 #include "core/BenchUi.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 
 namespace psucal {
 
 void BenchUi::endProgram(int status)
 {
-    host_.endProgram(status);
-    std::abort(); // a host that returns has broken its promise
+    throw Cancelled(status);
+}
+
+void BenchUi::guard(const std::function<void()>& f)
+{
+    if (ending())
+        return;
+    try {
+        f();
+    } catch (const Cancelled& c) {
+        if (ending())
+            return; // an inner guard has already ended the program
+        endStatus_ = c.status();
+        if (onEnding_)
+            onEnding_();
+        host_.programEnded(c.status());
+    }
+}
+
+void BenchUi::throwIfEnding() const
+{
+    if (endStatus_)
+        throw Cancelled(*endStatus_);
 }
 
 void BenchUi::pcClear()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Cancelled.h"
 #include "core/FullWindowUi.h"
 #include "core/WizardCaption.h"
 
@@ -7,6 +8,7 @@
 #include <QVector>
 
 #include <functional>
+#include <optional>
 
 namespace psucal {
 
@@ -31,8 +33,9 @@ public:
     virtual void messageBox(const QString& text) = 0;
     // Asks whether to try again what just failed: true for Retry, false for Cancel.
     virtual bool askRetry(const QString& text) = 0;
-    // Ends the program at once; does not return.
-    [[noreturn]] virtual void endProgram(int status) = 0;
+    // The program is ending with `status`: leave the event loops so that main can return.
+    // Told once; it must not wait.
+    virtual void programEnded(int status) = 0;
 
     // The full window's grids and charts; front ends without them ignore these.
     // A spot row was written (row -1: the grid was rebuilt).
@@ -109,12 +112,25 @@ public:
 
     void messageBox(const QString& text) { host_.messageBox(text); }
     bool askRetry(const QString& text) { return host_.askRetry(text); }
+
+    // Ends the program: throws Cancelled, which unwinds to guard() or to main.
     [[noreturn]] void endProgram(int status);
+    // Runs what the event loop calls in with (a click, a close, a signal) and stops a Cancelled
+    // there: exceptions must not cross Qt's event dispatch. The first one ends the program:
+    // `onEnding` runs, the host is told, and from then on guard() runs nothing.
+    void guard(const std::function<void()>& f);
+    void setOnEnding(std::function<void()> f) { onEnding_ = std::move(f); }
+    bool ending() const { return endStatus_.has_value(); }
+    int endStatus() const { return endStatus_.value_or(0); }
+    // For code after an event loop of its own, which the end may have left.
+    void throwIfEnding() const;
 
 private:
     void changed() { host_.uiChanged(); }
 
     BenchUiHost& host_;
+    std::function<void()> onEnding_;
+    std::optional<int> endStatus_;
     QVector<TextRun> pc_;
     QString caption_ = caption::Design;
     bool buttonEnabled_ = true;

@@ -73,6 +73,7 @@ public:
     const QString& unitSerial() const { return unitSerial_; }
 
     bool busy() const { return busy_; }
+    BenchUi& ui() const { return ui_; }
     const WriteReport& lastWrite() const { return lastWrite_; }
     eeprom::Tb1& table() { return table_; }
 

@@ -91,9 +91,7 @@ double MeterLink::ReadMeter(const QString& command, int count, double timeout)
 
 void MeterLink::endOnStop()
 {
-    port_.close();
-    if (trace_)
-        trace_->flush();
+    // The port and the trace close as the program unwinds.
     ui_.endProgram(0);
 }
 

@@ -112,9 +112,7 @@ void SupplyLink::drain()
 
 void SupplyLink::endOnStop()
 {
-    port_.close();
-    if (trace_)
-        trace_->flush();
+    // The port and the trace close as the program unwinds.
     ui_.endProgram(0);
 }
 

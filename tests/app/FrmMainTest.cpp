@@ -11,8 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 using namespace psucal;
 using namespace psucal::test;
 
@@ -82,56 +80,60 @@ TEST(FrmMain, APortNamedTwoWaysIsOneEntry)
     EXPECT_EQ(w.window.portSelector()->currentText(), "/dev/ttyUSB0");
 }
 
-// Ending the program leaves the process, so these run in a child process that reports the
-// frames the supply saw on its way out.
-TEST(FrmMainDeathTest, CloseCaptionAndWindowCloseBothSendEnds)
+// The program ends by leaving the event loop: the window hides and says so once, with the
+// status main returns.
+TEST(FrmMain, CloseCaptionAndWindowCloseBothSendEndsAndEndTheProgram)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            WindowSession w(Unit(40));
-            w.window.setBeforeExit(
-                [&] { std::fprintf(stderr, "frames:%s\n", qPrintable(w.session.model.frames().join(','))); });
-            w.click();
-            w.click();
-            w.click();
-        },
-        ::testing::ExitedWithCode(0), "ENDS00\n");
+    QList<int> ended;
+    const auto watch = [&](FrmMain& window) {
+        QObject::connect(&window, &FrmMain::ended, [&](int status) { ended << status; });
+    };
+    {
+        WindowSession w(Unit(40));
+        watch(w.window);
+        w.click();
+        w.click();
+        const int n = w.session.model.frames().size();
+        w.click();
+        EXPECT_EQ(w.session.framesSince(n), QStringList{"ENDS00"});
+        EXPECT_FALSE(w.window.isVisible());
+        EXPECT_EQ(ended, QList<int>{0});
+    }
+    {
+        // Mid-sweep: the close runs inside a wait; the sweep stops there, with nothing after ENDS.
+        ended.clear();
+        WindowSession w(Unit(40));
+        watch(w.window);
+        w.session.clock.scheduleIn(3.0, [&] { w.window.close(); });
+        w.click();
+        EXPECT_TRUE(w.session.st.StopFlag);
+        EXPECT_EQ(w.session.model.frames().last(), "ENDS00");
+        EXPECT_EQ(ended, QList<int>{0});
+        bool ran = false;
+        w.session.ui.guard([&] { ran = true; });
+        EXPECT_FALSE(ran); // once ending, no handler runs again
+    }
+}
 
-    EXPECT_EXIT(
-        {
-            WindowSession w(Unit(40));
-            w.window.setBeforeExit([&] {
-                std::fprintf(stderr, "stop:%d frames:%s\n", w.session.st.StopFlag ? 1 : 0,
-                             qPrintable(w.session.model.frames().mid(w.session.model.frames().size() - 1).join(',')));
-            });
-            w.session.clock.scheduleIn(3.0, [&] { w.window.close(); });
-            w.click();
-        },
-        ::testing::ExitedWithCode(0), "stop:1 frames:ENDS00\n");
-
-    // "CLOSE" pressed while the unit on a newly chosen port is being identified: "ENDS" still
-    // goes out.
-    EXPECT_EXIT(
-        {
-            QTemporaryDir dir;
-            WindowSession w(Unit(40));
-            Trace trace(dir.filePath("trace"), w.session.clock);
-            w.session.supply.setTrace(&trace);
-            w.window.setBeforeExit([&] {
-                QFile f(dir.filePath("trace"));
-                QByteArrayList sent;
-                if (f.open(QIODevice::ReadOnly))
-                    for (const QByteArray& line : f.readAll().split('\n'))
-                        if (line.contains(" supply > "))
-                            sent << line.mid(line.indexOf('>') + 2);
-                dir.remove();
-                std::fprintf(stderr, "sent:%s\n", sent.mid(sent.size() - 2).join(',').constData());
-            });
-            w.click();
-            w.click();
-            w.session.clock.scheduleIn(0.005, [&] { w.click(); });
-            emit w.window.portSelector()->activated(0);
-        },
-        ::testing::ExitedWithCode(0), "sent:GMAX00\\\\r,ENDS00\\\\r\n");
+// "CLOSE" pressed while the unit on a newly chosen port is being identified: "ENDS" goes out,
+// and the identification under way sends nothing more.
+TEST(FrmMain, CloseInsideAWaitEndsTheWaitToo)
+{
+    WindowSession w(Unit(40));
+    QTemporaryDir dir;
+    Trace trace(dir.filePath("trace"), w.session.clock);
+    w.session.supply.setTrace(&trace);
+    w.click();
+    w.click();
+    w.session.clock.scheduleIn(0.005, [&] { w.click(); });
+    emit w.window.portSelector()->activated(0);
+    trace.flush();
+    QFile f(dir.filePath("trace"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArrayList sent;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.contains(" supply > "))
+            sent << line.mid(line.indexOf('>') + 2);
+    EXPECT_EQ(sent.mid(sent.size() - 2), (QByteArrayList{"GMAX00\\r", "ENDS00\\r"}));
+    EXPECT_TRUE(w.session.ui.ending());
 }

@@ -181,8 +181,8 @@ TEST(Wizard, GoodUnitWalksEveryCaptionToClose)
     try {
         b.wizard.Command1_Click();
         FAIL() << "CLOSE must end the program";
-    } catch (const ProgramEnded& e) {
-        EXPECT_EQ(e.status, 0);
+    } catch (const Cancelled& e) {
+        EXPECT_EQ(e.status(), 0);
     }
     EXPECT_EQ(b.framesSince(n), QStringList{"ENDS00"});
     EXPECT_FALSE(b.st.StopFlag);
@@ -249,7 +249,7 @@ TEST(Wizard, ClosingTheWindowMidSweepSendsEndsAndStopsAtOnce)
     b.clock.schedule(closeAt, [&] { b.wizard.FormUnload(); });
     int before = 0;
     b.clock.scheduleIn(3.99, [&] { before = b.model.frames().size(); });
-    EXPECT_THROW(b.wizard.Command1_Click(), ProgramEnded);
+    EXPECT_THROW(b.wizard.Command1_Click(), Cancelled);
     EXPECT_TRUE(b.st.StopFlag);
     EXPECT_EQ(b.model.frames().last(), "ENDS00");
     EXPECT_LE(b.model.frames().size() - before, 2); // at most the exchange under way, then ENDS

@@ -209,7 +209,12 @@ TEST(BatchRun, LateDisplayReplyFailsTheStepWithoutWritingOtherCells)
     const BatchResult r = RunBatch(sim.port, dir.path(), "Short output terminals");
     EXPECT_TRUE(r.out.contains("Voltage Recalibration Failed")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("Cal.V failed !")) << r.out.toStdString();
+    // Stopped by a signal in the current step: "ENDS" is the last frame, its reply the trace's end.
+    EXPECT_EQ(r.status, 130);
     const QStringList sent = Sent(r.trace);
+    ASSERT_FALSE(sent.isEmpty());
+    EXPECT_EQ(sent.last(), "ENDS00\\r");
+    EXPECT_TRUE(r.trace.last().contains(" supply < ")) << r.trace.last().toStdString();
     EXPECT_EQ(sent.filter("SEEP").size(), 1);
     ExpectOnlyAdjustedCellsWritten(dir.path(), sent);
 }

@@ -1,14 +1,14 @@
+#include "link/MeterLink.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/VirtualClock.h"
-#include "link/MeterLink.h"
 #include "sim/InProcessPort.h"
 #include "tests/support/RecordingHost.h"
 
 #include <gtest/gtest.h>
 
 using namespace psucal;
-using psucal::test::ProgramEnded;
+using psucal::Cancelled;
 using psucal::test::RecordingHost;
 
 namespace {
@@ -90,5 +90,5 @@ TEST(MeterLink, AbortDoesNotCutTheWaitButStopEndsTheProgram)
     EXPECT_DOUBLE_EQ(b.read(":READ?", 14, 0.6), 5.0);
 
     b.clock.scheduleIn(0.05, [&] { b.st.StopFlag = true; });
-    EXPECT_THROW(b.read(":READ?", 14, 0.6), ProgramEnded);
+    EXPECT_THROW(b.read(":READ?", 14, 0.6), Cancelled);
 }
