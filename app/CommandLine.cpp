@@ -28,9 +28,9 @@ constexpr Valued ValuedOptions[] = {
     {"tested-by", "a name"},     {"database", "an address"}, {"records", "a serial number"},
     {"format", "table or csv"}};
 constexpr const char* Flags[] = {"batch", "yes",  "no-backup",    "define", "force",  "report",
-                                 "print", "home", "flush-outbox", "help",   "version"};
+                                 "print", "home", "flush-outbox", "all-runs", "help", "version"};
 // What --records and --flush-outbox may be given with.
-constexpr const char* RecordsCompanions[] = {"records", "flush-outbox", "format", "database",
+constexpr const char* RecordsCompanions[] = {"records", "flush-outbox", "format", "all-runs", "database",
                                              "dir",     "home",         "help",   "version"};
 // The report boxes TxtH(0..3) in their order.
 constexpr const char* HeaderOptions[] = {"client-model", "equipment", "ambient", "tested-by"};
@@ -90,6 +90,7 @@ QList<QCommandLineOption> OptionList()
          "exit.",
          "SERIAL"},
         {"format", "With --records: table (default, aligned columns) or csv.", "FORMAT"},
+        {"all-runs", "With --records: every run the server keeps of the unit, newest first, not only the latest."},
         {"flush-outbox", "Send the records waiting in Outbox.dt to the server, and exit."},
         {"client-model", "Report box \"Client Model\" (run modes 0-2).", "TEXT"},
         {"equipment", "Report box \"Equipment\" (run modes 0-2).", "TEXT"},
@@ -180,6 +181,8 @@ QString Combinations(const QCommandLineParser& p, const Options& o)
     }
     if (p.isSet("format") && o.records.isEmpty())
         return QStringLiteral("--format goes with --records");
+    if (p.isSet("all-runs") && o.records.isEmpty())
+        return QStringLiteral("--all-runs goes with --records");
     if (o.home && !o.dir.isEmpty())
         return QStringLiteral("--home and --dir both choose the program folder; give one");
     QStringList headers;
@@ -272,6 +275,7 @@ QString Interpret(const QCommandLineParser& p, Options& o)
         return QStringLiteral("--database: %1").arg(why);
     o.records = p.value("records");
     o.flushOutbox = p.isSet("flush-outbox");
+    o.allRuns = p.isSet("all-runs");
     if (p.isSet("format")) {
         o.format = p.value("format");
         if (o.format != u"table" && o.format != u"csv")

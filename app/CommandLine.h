@@ -40,6 +40,7 @@ struct Options {
     // Commands of their own: the unit's stored records as a table or CSV, or the outbox sent.
     QString records;
     QString format = QStringLiteral("table");
+    bool allRuns = false;
     bool flushOutbox = false;
     // ~/psucal as the program folder, for a start from the desktop menu (whose working
     // directory is the home folder).

@@ -37,7 +37,7 @@ int RunRecordsCommand(const Options& options)
     const ServerAddress server = ChosenServer(options, conf);
     if (options.flushOutbox)
         return FlushOutbox(dir, server, out, err);
-    return PrintRecords(dir, server, options.records, options.format, out, err);
+    return PrintRecords(dir, server, options.records, options.format, out, err, options.allRuns);
 }
 
 } // namespace psucal

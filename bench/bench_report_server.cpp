@@ -94,9 +94,11 @@ bool ServerFigures(int units, int stores)
                      .arg(FillSelect())
                      .arg(units - 1)
                      .arg(Spots)) ||
-        !Exec(q, QStringLiteral("INSERT INTO report_set SELECT gen_random_uuid(), 'SIM' || lpad(u::text, 5, '0'), "
-                                "now() - interval '1 day' FROM generate_series(0, %1) u")
+        !Exec(q, QStringLiteral("INSERT INTO run (set_id, sn, bench, made_at, verdict, model) SELECT "
+                                "gen_random_uuid(), 'SIM' || lpad(u::text, 5, '0'), 'fill', now() - interval '1 day', "
+                                "'PASS', '40V/5A' FROM generate_series(0, %1) u")
                      .arg(units - 1)) ||
+        !Exec(q, QStringLiteral("UPDATE report SET run_id = run.id FROM run WHERE run.sn = report.\"SN\"")) ||
         !Exec(q, QStringLiteral("ANALYZE")) || !Exec(q, QStringLiteral("CHECKPOINT")))
         return false;
     std::printf("report_server_fill: %.1f s for %d records\n", Now() - t0, units * Spots);

@@ -23,6 +23,26 @@ QList<QStringList> Steps()
                        "sn varchar(%1), made_at timestamptz NOT NULL)")
             .arg(ReportTable::Fields[ReportTable::SerialField].size),
         QStringLiteral("CREATE INDEX IF NOT EXISTS report_set_sn ON report_set (sn)"),
+    },
+    {
+        // Every run is kept: the current sets become the first runs, their records tied to them.
+        QStringLiteral("CREATE TABLE run (id bigserial PRIMARY KEY, set_id varchar(36) NOT NULL UNIQUE, "
+                       "sn varchar(%1), bench varchar(255), made_at timestamptz NOT NULL, verdict varchar(4), "
+                       "model varchar(16))")
+            .arg(ReportTable::Fields[ReportTable::SerialField].size),
+        QStringLiteral("ALTER TABLE report ADD COLUMN run_id bigint REFERENCES run (id)"),
+        QStringLiteral("INSERT INTO run (set_id, sn, bench, made_at, verdict, model) "
+                       "SELECT s.set_id, s.sn, r.\"Bench\", s.made_at, "
+                       "CASE r.\"Pass\" WHEN 'True' THEN 'PASS' ELSE 'FAIL' END, "
+                       "r.\"MaxV\" || 'V/' || r.\"MaxC\" || 'A' FROM report_set s "
+                       "LEFT JOIN LATERAL (SELECT * FROM report WHERE \"SN\" = s.sn LIMIT 1) r ON true "
+                       "ORDER BY s.made_at"),
+        QStringLiteral("UPDATE report SET run_id = run.id FROM run WHERE report.\"SN\" = run.sn"),
+        QStringLiteral("DROP TABLE report_set"),
+        QStringLiteral("CREATE INDEX run_sn ON run (sn, made_at)"),
+        QStringLiteral("CREATE INDEX run_made_at ON run (made_at)"),
+        QStringLiteral("CREATE INDEX run_model ON run (model, made_at)"),
+        QStringLiteral("CREATE INDEX report_run ON report (run_id)"),
     }};
 }
 

@@ -6,11 +6,12 @@
 namespace psucal {
 
 // The records' tables on a PostgreSQL server. `report` has the fifteen fields of the local file
-// under the same names, then the bench that stored a record and when (UTC); `report_set` keeps
-// the id and making time of each serial's current set; `psucal_schema` the schema's version.
+// under the same names, then the bench that stored a record, when (UTC) and the run it belongs to;
+// `run` keeps every set a bench sent (its id, serial, bench, making time, verdict and rating);
+// `psucal_schema` the schema's version.
 class ServerSchema {
 public:
-    static constexpr int Version = 1;
+    static constexpr int Version = 2;
     // First key of every advisory lock psucal takes, so that other programs' locks stay apart.
     static constexpr int LockClass = 0x70737563;
 

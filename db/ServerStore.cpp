@@ -36,23 +36,36 @@ bool Run(QSqlQuery& q, const QString& sql, const QVariantList& values, QString* 
     return false;
 }
 
-// All rows of the set in one statement: one round trip however many spots.
-bool InsertRows(QSqlDatabase& db, const RecordSet& set, QString* error)
+// All rows of the run in one statement: one round trip however many spots.
+bool InsertRows(QSqlDatabase& db, const RecordSet& set, qlonglong runId, QString* error)
 {
     if (set.rows.isEmpty())
         return true;
-    const QString tuple = u'(' + ReportTable::MarkList() + QStringLiteral(",?)");
+    const QString tuple = u'(' + ReportTable::MarkList() + QStringLiteral(",?,?)");
     QStringList tuples;
     QVariantList values;
     for (const ReportTable::Row& row : set.rows) {
         tuples << tuple;
         for (const QVariant& v : row)
             values << (v.isNull() ? QVariant(QMetaType(QMetaType::QString)) : v);
-        values << set.bench;
+        values << set.bench << runId;
     }
-    const QString names = ReportTable::NameList() + QStringLiteral(",\"Bench\"");
+    const QString names = ReportTable::NameList() + QStringLiteral(",\"Bench\",run_id");
     QSqlQuery q(db);
     return Run(q, QStringLiteral("INSERT INTO report (%1) VALUES %2").arg(names, tuples.join(u',')), values, error);
+}
+
+// What a run is found by on the line: its verdict and its rating, as the first record tells them.
+QVariantList RunFacts(const RecordSet& set)
+{
+    if (set.rows.isEmpty())
+        return {Text({}), Text({})};
+    const ReportTable::Row& r = set.rows.first();
+    const QString verdict = r[7].toString() == QLatin1String("True") ? QStringLiteral("PASS") : QStringLiteral("FAIL");
+    const QString model = r[1].isNull() || r[2].isNull()
+                              ? QString()
+                              : QStringLiteral("%1V/%2A").arg(r[1].toString(), r[2].toString());
+    return {verdict, Text(model)};
 }
 
 } // namespace
@@ -142,8 +155,8 @@ ServerStore::Outcome ServerStore::putOnce(const RecordSet& set, QString* error)
         return failed();
     // Under the lock, so that what was committed before is seen.
     if (!Run(q,
-             QStringLiteral("SELECT (SELECT count(*) FROM report_set WHERE set_id = ?), "
-                            "(SELECT count(*) FROM report_set WHERE sn = ? AND (made_at, set_id) > (CAST(? AS "
+             QStringLiteral("SELECT (SELECT count(*) FROM run WHERE set_id = ?), "
+                            "(SELECT count(*) FROM run WHERE sn = ? AND (made_at, set_id) > (CAST(? AS "
                             "timestamptz), ?))"),
              {set.setId, sn, madeAt, set.setId}, &why) ||
         !q.next())
@@ -152,12 +165,18 @@ ServerStore::Outcome ServerStore::putOnce(const RecordSet& set, QString* error)
                           : q.value(1).toInt() > 0 ? Outcome::Superseded
                                                    : Outcome::Stored;
     q.finish();
-    if (known == Outcome::Stored &&
-        (!Run(q, QStringLiteral("DELETE FROM report WHERE \"SN\" = ?"), {sn}, &why) ||
-         !Run(q, QStringLiteral("DELETE FROM report_set WHERE sn = ?"), {sn}, &why) || !InsertRows(db_, set, &why) ||
-         !Run(q, QStringLiteral("INSERT INTO report_set (set_id, sn, made_at) VALUES (?, ?, CAST(? AS timestamptz))"),
-              {set.setId, sn, madeAt}, &why)))
-        return failed();
+    if (known != Outcome::AlreadyStored) {
+        if (!Run(q,
+                 QStringLiteral("INSERT INTO run (set_id, sn, bench, made_at, verdict, model) "
+                                "VALUES (?, ?, ?, CAST(? AS timestamptz), ?, ?) RETURNING id"),
+                 QVariantList{set.setId, sn, Text(set.bench), madeAt} + RunFacts(set), &why) ||
+            !q.next())
+            return failed();
+        const qlonglong runId = q.value(0).toLongLong();
+        q.finish();
+        if (!InsertRows(db_, set, runId, &why))
+            return failed();
+    }
     if (!db_.commit()) {
         why = Why(db_.lastError());
         return failed();
@@ -165,17 +184,22 @@ ServerStore::Outcome ServerStore::putOnce(const RecordSet& set, QString* error)
     return known;
 }
 
-QList<QSqlRecord> ServerStore::records(const QString& serial, QString* error)
+QList<QSqlRecord> ServerStore::records(const QString& serial, QString* error, bool allRuns)
 {
+    // Newest run first; Step is text: shorter numbers first keeps 10 after 9.
+    const QString columns = ReportTable::NameList() + QStringLiteral(",\"Bench\",\"StoredAt\"");
+    const QString sql =
+        allRuns ? QStringLiteral("SELECT r.id AS \"Run\",%1 FROM report JOIN run r ON r.id = run_id WHERE r.sn = ? "
+                                 "ORDER BY r.made_at DESC, r.set_id DESC, length(\"Step\"), \"Step\"")
+                : QStringLiteral("SELECT %1 FROM report WHERE run_id = (SELECT id FROM run WHERE sn = ? "
+                                 "ORDER BY made_at DESC, set_id DESC LIMIT 1) ORDER BY length(\"Step\"), \"Step\"");
     QList<QSqlRecord> out;
     withRetry(
         [&](QString* why) {
             QSqlQuery q(db_);
             q.setForwardOnly(true);
             QString cause;
-            // Step is text: shorter numbers first keeps 10 after 9.
-            if (!Run(q, QStringLiteral("SELECT * FROM report WHERE \"SN\" = ? ORDER BY length(\"Step\"), \"Step\""),
-                     {serial}, &cause)) {
+            if (!Run(q, sql.arg(columns), {serial}, &cause)) {
                 *why = QStringLiteral("%1: the records cannot be read (%2)").arg(address_.display(), cause);
                 return false;
             }

@@ -13,15 +13,16 @@
 namespace psucal {
 
 // The records on a PostgreSQL server, over one connection that is opened when first needed and
-// kept. Storing a set is one transaction under a lock on its serial number, so two benches
-// storing the same unit at once leave exactly one complete set, never a mixture.
+// kept. Every set is kept as a run of its unit; the latest made is the unit's current one. Storing
+// a set is one transaction under a lock on its serial number, and a resend is recognised by the
+// set's id, so each set becomes exactly one complete run.
 class ServerStore {
 public:
     enum class Outcome {
         Failed,        // nothing changed; the error says why
-        Stored,        // the set replaced the unit's earlier one
+        Stored,        // the set is now the unit's latest run
         AlreadyStored, // a resend of a set the server had committed before
-        Superseded,    // the server holds a set of that unit made later; it stays
+        Superseded,    // kept as an earlier run: the server holds a set of that unit made later
     };
 
     explicit ServerStore(ServerAddress address);
@@ -31,12 +32,13 @@ public:
 
     const ServerAddress& address() const { return address_; }
 
-    // Stores the set. A kept connection that has gone stale is replaced once; a resend is safe,
-    // since the server recognises a set it already has and never lets an older one replace a newer.
+    // Stores the set as a run. A kept connection that has gone stale is replaced once; a resend is
+    // safe, since the server recognises a set it already has.
     Outcome put(const RecordSet& set, QString* error);
 
-    // The records of one serial number in spot order, with the bench and the time stored.
-    QList<QSqlRecord> records(const QString& serial, QString* error);
+    // The records of one serial number's latest run in spot order, with the bench and the time
+    // stored; with `allRuns`, every run's, newest first, each headed by its run id.
+    QList<QSqlRecord> records(const QString& serial, QString* error, bool allRuns = false);
 
 private:
     bool connect(QString* error);

@@ -72,7 +72,7 @@ QString FormatRecords(const QList<QSqlRecord>& records, const QString& format)
 }
 
 int PrintRecords(const QString& programDir, const ServerAddress& server, const QString& serial, const QString& format,
-                 QTextStream& out, QTextStream& err)
+                 QTextStream& out, QTextStream& err, bool allRuns)
 {
     if (format != QLatin1String("table") && format != QLatin1String("csv")) {
         err << "The records can be printed as table or csv, not '" << format << "'.\n";
@@ -85,7 +85,7 @@ int PrintRecords(const QString& programDir, const ServerAddress& server, const Q
     }
     ResultsStore store(local.db_, programDir, server);
     QString error;
-    const QList<QSqlRecord> records = store.Records(serial, &error);
+    const QList<QSqlRecord> records = store.Records(serial, &error, allRuns);
     if (!error.isEmpty()) {
         err << "The records of " << serial << " cannot be read: " << error << ".\n";
         QString ignored;

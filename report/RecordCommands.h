@@ -12,10 +12,11 @@ class ServerAddress;
 // The command-line faces of the records: read-back for the quality manager and sending what the
 // outbox holds. `server` empty means Calibration.dt in `programDir`.
 
-// Prints the unit's records as an aligned table ("table") or as CSV ("csv"). Exit status: 0
-// printed, 1 the unit has no records, 2 the store could not be read or the format is unknown.
+// Prints the unit's records as an aligned table ("table") or as CSV ("csv"): its latest run, or
+// with `allRuns` every run a server keeps. Exit status: 0 printed, 1 the unit has no records, 2 the
+// store could not be read or the format is unknown.
 int PrintRecords(const QString& programDir, const ServerAddress& server, const QString& serial, const QString& format,
-                 QTextStream& out, QTextStream& err);
+                 QTextStream& out, QTextStream& err, bool allRuns = false);
 
 // Sends the outbox to the server. Exit status: 0 nothing is left waiting, 1 something is.
 int FlushOutbox(const QString& programDir, const ServerAddress& server, QTextStream& out, QTextStream& err);

@@ -50,9 +50,9 @@ ResultsStore::Placement ResultsStore::Store(const ReportData& data)
     return p;
 }
 
-QList<QSqlRecord> ResultsStore::Records(const QString& serial, QString* error)
+QList<QSqlRecord> ResultsStore::Records(const QString& serial, QString* error, bool allRuns)
 {
-    return server_ ? server_->records(serial, error) : ReportStore::Records(local_, serial, error);
+    return server_ ? server_->records(serial, error, allRuns) : ReportStore::Records(local_, serial, error);
 }
 
 Outbox::Flush ResultsStore::FlushOutbox(QString* message)
@@ -65,7 +65,7 @@ Outbox::Flush ResultsStore::FlushOutbox(QString* message)
     if (f.sent > 0)
         parts << QStringLiteral("%1 set(s) of records from %2 reached %3").arg(f.sent).arg(outbox_.path(), describe());
     if (f.superseded > 0)
-        parts << QStringLiteral("%1 older set(s) were dropped, the server holding newer records of those units")
+        parts << QStringLiteral("%1 older set(s) were kept as earlier runs, the server holding newer records of those units")
                      .arg(f.superseded);
     if (f.left > 0)
         parts << QStringLiteral("%1 set(s) still wait in %2: %3").arg(f.left).arg(outbox_.path(), f.error);

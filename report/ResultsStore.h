@@ -36,8 +36,9 @@ public:
     // Replaces the unit's records. A value too long for its field stores nothing anywhere.
     Placement Store(const ReportData& data);
 
-    // The unit's stored records, in spot order; with a server, only what the server holds.
-    QList<QSqlRecord> Records(const QString& serial, QString* error);
+    // The unit's stored records, in spot order; with a server, only what the server holds, and
+    // with `allRuns` every run it keeps (Calibration.dt keeps only the latest).
+    QList<QSqlRecord> Records(const QString& serial, QString* error, bool allRuns = false);
 
     // Sends what waits in the outbox; `message` says what happened, empty when nothing waited.
     Outbox::Flush FlushOutbox(QString* message);

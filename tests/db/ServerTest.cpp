@@ -36,7 +36,7 @@ protected:
         if (!cluster)
             GTEST_SKIP() << "PostgreSQL 15 is not installed; scripts/install-deps installs it";
         ASSERT_TRUE(clusterError.isEmpty()) << qPrintable(clusterError);
-        sql(QStringLiteral("DROP TABLE IF EXISTS report, report_set, psucal_schema"));
+        sql(QStringLiteral("DROP TABLE IF EXISTS report, report_set, run, psucal_schema"));
         QString error;
         address = ServerAddress::Parse(cluster->url(), &error);
         ASSERT_FALSE(address.isEmpty()) << qPrintable(error);
@@ -48,6 +48,13 @@ protected:
         const QString out = cluster->psql(statement, &error);
         EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
         return out;
+    }
+
+    // The records of each unit's latest run, as a table to select from.
+    static QString latest()
+    {
+        return QStringLiteral("(SELECT p.* FROM report p JOIN (SELECT DISTINCT ON (sn) id FROM run "
+                              "ORDER BY sn, made_at DESC, set_id DESC) l ON l.id = p.run_id) x");
     }
 
     static inline PgCluster* cluster = nullptr;
@@ -66,8 +73,10 @@ TEST_F(ServerTest, RecordsStoredAndReadBackVerbatimWithTheirBenchAndTime)
         const ResultsStore::Placement placed = store.Store(r.data);
         EXPECT_EQ(placed.where, Where::Server) << qPrintable(placed.message);
     }
-    EXPECT_EQ(sql(QStringLiteral("SELECT \"SN\", count(*) FROM report GROUP BY 1")), serial + QStringLiteral("|10"));
-    EXPECT_EQ(sql(QStringLiteral("SELECT version FROM psucal_schema")), QStringLiteral("1"));
+    // Both runs are kept; the read-back shows the latest unless asked for all.
+    EXPECT_EQ(sql(QStringLiteral("SELECT \"SN\", count(*), count(DISTINCT run_id) FROM report GROUP BY 1")),
+              serial + QStringLiteral("|30|2"));
+    EXPECT_EQ(sql(QStringLiteral("SELECT version FROM psucal_schema")), QStringLiteral("2"));
 
     // The quality manager's read-back: the local file's fields, then the bench and the time stored.
     QString out, err;
@@ -87,9 +96,15 @@ TEST_F(ServerTest, RecordsStoredAndReadBackVerbatimWithTheirBenchAndTime)
     QDateTime stored = QDateTime::fromString(lines[1].split(u',').last(), Qt::ISODateWithMs);
     stored.setTimeSpec(Qt::UTC);
     EXPECT_LT(std::abs(stored.secsTo(QDateTime::currentDateTimeUtc())), 60) << qPrintable(lines[1]);
+    out.clear();
+    EXPECT_EQ(PrintRecords(dir.path(), address, serial, QStringLiteral("csv"), o, e, true), 0) << qPrintable(err);
+    const QStringList all = out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(all.size(), 31);
+    EXPECT_TRUE(all[0].startsWith("Run,SN,"));
+    EXPECT_GT(all[1].section(u',', 0, 0).toInt(), all[30].section(u',', 0, 0).toInt());
 }
 
-TEST_F(ServerTest, EightBenchesStoringAtOnceLeaveExactlyOneCompleteSetPerSerial)
+TEST_F(ServerTest, EightBenchesStoringAtOnceMakeEachSetOneCompleteRun)
 {
     constexpr int Workers = 8, Stores = 200;
     std::vector<std::unique_ptr<QProcess>> workers;
@@ -101,7 +116,7 @@ TEST_F(ServerTest, EightBenchesStoringAtOnceLeaveExactlyOneCompleteSetPerSerial)
     }
     // Serials whose records are not one worker's complete set: worker w writes 3 + w spots.
     const QString mixtures = QStringLiteral(
-        "SELECT count(*) FROM (SELECT 1 FROM report GROUP BY \"SN\" HAVING count(DISTINCT \"TestBy\") > 1 "
+        "SELECT count(*) FROM (SELECT 1 FROM report GROUP BY run_id HAVING count(DISTINCT \"TestBy\") > 1 "
         "OR count(*) <> count(DISTINCT \"Step\") OR count(*) <> 3 + substr(min(\"TestBy\"), 2, 1)::int) m");
     // A mixture would be overwritten by the next clean store: watch the committed state throughout.
     QSqlDatabase watch = address.open(QStringLiteral("watch"));
@@ -124,8 +139,9 @@ TEST_F(ServerTest, EightBenchesStoringAtOnceLeaveExactlyOneCompleteSetPerSerial)
     for (auto& w : workers)
         EXPECT_EQ(w->exitCode(), 0);
     EXPECT_EQ(sql(mixtures), "0");
-    EXPECT_EQ(sql(QStringLiteral("SELECT count(DISTINCT \"SN\"), (SELECT count(*) FROM report_set) FROM report")),
-              QStringLiteral("27|27"));
+    // Every set became exactly one run.
+    EXPECT_EQ(sql(QStringLiteral("SELECT count(DISTINCT \"SN\"), (SELECT count(*) FROM run) FROM report")),
+              QStringLiteral("27|%1").arg(Workers * Stores));
     // A worker's own unit ends with the last set that worker made for it.
     QStringList last;
     for (int w = 0; w < Workers; ++w)
@@ -134,8 +150,9 @@ TEST_F(ServerTest, EightBenchesStoringAtOnceLeaveExactlyOneCompleteSetPerSerial)
                 --i;
             last << QStringLiteral("OWN%1-%2|w%1#%3").arg(w).arg(j).arg(i);
         }
-    EXPECT_EQ(sql(QStringLiteral("SELECT \"SN\", min(\"TestBy\") FROM report WHERE \"SN\" LIKE 'OWN%' GROUP BY 1 "
-                                 "ORDER BY 1")),
+    EXPECT_EQ(sql(QStringLiteral("SELECT \"SN\", min(\"TestBy\") FROM %1 WHERE \"SN\" LIKE 'OWN%' GROUP BY 1 "
+                                 "ORDER BY 1")
+                      .arg(latest())),
               last.join(u'\n'));
 }
 
@@ -166,12 +183,14 @@ TEST_F(ServerTest, RecordsMadeWhileTheServerIsAwayReachItOnceInMakingOrder)
     QString message;
     const Outbox::Flush f = store.FlushOutbox(&message);
     EXPECT_EQ(std::tie(f.sent, f.superseded, f.left), std::make_tuple(3, 0, 0)) << qPrintable(message);
-    EXPECT_EQ(sql(QStringLiteral("SELECT coalesce(\"SN\", '-'), count(*), min(\"TestBy\") FROM report GROUP BY 1 "
-                                 "ORDER BY 1")),
+    EXPECT_EQ(sql(QStringLiteral("SELECT coalesce(\"SN\", '-'), count(*), min(\"TestBy\") FROM %1 GROUP BY 1 "
+                                 "ORDER BY 1")
+                      .arg(latest())),
               QStringLiteral("-|4|QA-017\nUNIT-A|7|newer\nUNIT-C|3|QA-017"));
     EXPECT_TRUE(store.outbox().pending(&error).isEmpty());
 
-    // A set made before the one the server holds never replaces it, whenever it arrives.
+    // A set made before the one the server holds never replaces it, whenever it arrives: it is
+    // kept as an earlier run.
     RecordSet older;
     ASSERT_TRUE(ReportStore::MakeSet(first.data, &older, &error));
     older.madeAt = older.madeAt.addSecs(-3600);
@@ -179,7 +198,8 @@ TEST_F(ServerTest, RecordsMadeWhileTheServerIsAwayReachItOnceInMakingOrder)
     // A restarted server costs a kept connection nothing but a reconnect.
     ASSERT_TRUE(cluster->stop(&error) && cluster->start(&error)) << qPrintable(error);
     EXPECT_EQ(store.Store(Report(2, QStringLiteral("UNIT-D")).data).where, Where::Server);
-    EXPECT_EQ(sql(QStringLiteral("SELECT count(*), count(DISTINCT \"SN\") FROM report")), QStringLiteral("16|3"));
+    EXPECT_EQ(sql(QStringLiteral("SELECT count(*), count(DISTINCT \"SN\") FROM %1").arg(latest())), QStringLiteral("16|3"));
+    EXPECT_EQ(sql(QStringLiteral("SELECT count(*) FROM run WHERE sn = 'UNIT-A'")), QStringLiteral("3"));
 }
 
 TEST_F(ServerTest, TheProgramStoresWhereItsOptionsSayAndSendsTheOutboxAtItsNextStart)

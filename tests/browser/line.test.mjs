@@ -1,0 +1,94 @@
+// psucal-line in Debian's chromium: the pages a quality engineer uses, end to end.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { createRequire } from 'node:module';
+
+const { chromium } = createRequire(import.meta.url)('playwright-core');
+const base = process.env.LINE_URL;
+const token = process.env.LINE_TOKEN;
+const serial = process.env.LINE_SERIAL;
+const hostile = process.env.LINE_HOSTILE;
+let browser;
+
+async function loggedIn() {
+  const context = await browser.newContext({ acceptDownloads: true });
+  const page = await context.newPage();
+  const errors = [];
+  page.on('pageerror', (e) => errors.push(e.message));
+  page.on('dialog', (d) => { errors.push('dialog ' + d.message()); d.dismiss(); });
+  await page.goto(base + '/login');
+  await page.fill('input[name=token]', token);
+  await Promise.all([page.waitForURL(base + '/'), page.click('button[type=submit]')]);
+  return { context, page, errors };
+}
+
+before(async () => {
+  browser = await chromium.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox'] });
+});
+after(async () => { await browser?.close(); });
+
+test('a serial is found and its unit opens', async () => {
+  const { context, page } = await loggedIn();
+  await page.fill('input[name=sn]', serial.slice(2));
+  await Promise.all([page.waitForURL(/sn=/), page.click('form.filter button')]);
+  assert.match(await page.textContent('#count'), /^2 runs match/); // the unit and its retest
+  await Promise.all([page.waitForURL(/\/unit\//), page.locator(`a:text-is("${serial}")`).first().click()]);
+  assert.equal(await page.textContent('h1'), `Unit ${serial}`);
+  assert.equal(await page.locator('section.run').count(), 2);
+  await context.close();
+});
+
+test('the yield chart draws', async () => {
+  const { context, page, errors } = await loggedIn();
+  await page.goto(base + '/yield');
+  const canvas = page.locator('#yield-chart[data-drawn=true]');
+  await canvas.waitFor({ timeout: 5000 });
+  const inked = await canvas.evaluate((c) => {
+    const px = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+    let n = 0;
+    for (let i = 3; i < px.length; i += 4) if (px[i] > 0) n++;
+    return n;
+  });
+  assert.ok(inked > 1000, `only ${inked} pixels drawn`);
+  assert.deepEqual(errors, []);
+  await context.close();
+});
+
+test('the reprint link downloads the report as a PDF', async () => {
+  const { context, page } = await loggedIn();
+  await page.goto(base + '/unit/' + encodeURIComponent(serial));
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('a:text("Report (PDF)")')]);
+  const file = path.join(mkdtempSync(path.join(tmpdir(), 'line-')), 'report.pdf');
+  await download.saveAs(file);
+  const text = execFileSync('pdftotext', [file, '-']).toString();
+  assert.match(text, new RegExp(`Serial No\\.: ${serial}`));
+  await context.close();
+});
+
+test('a hostile serial shows as text and runs nothing', async () => {
+  const { context, page, errors } = await loggedIn();
+  await page.goto(base + '/?sn=' + encodeURIComponent(hostile.slice(0, 4)));
+  assert.equal(await page.locator(`a:text-is("${hostile}")`).count(), 1);
+  await page.goto(base + '/unit/' + encodeURIComponent(hostile));
+  assert.equal(await page.textContent('h1'), `Unit ${hostile}`);
+  assert.equal(await page.locator('main svg').count(), 0);
+  assert.deepEqual(errors, []);
+  await context.close();
+});
+
+test('a wrong token gets the login page', async () => {
+  const context = await browser.newContext();
+  await context.addCookies([{ name: 'psucal_line', value: 'not-the-token-at-all', url: base }]);
+  const page = await context.newPage();
+  const response = await page.goto(base + '/yield');
+  assert.equal(response.status(), 401);
+  assert.equal(await page.textContent('h1'), 'Log in');
+  await page.fill('input[name=token]', 'still-not-the-token');
+  await page.click('button[type=submit]');
+  assert.match(await page.textContent('p.message'), /not the one/);
+  await context.close();
+});
