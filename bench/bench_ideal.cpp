@@ -4,6 +4,7 @@
 #include "bench/Support.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -34,6 +35,13 @@ int main(int argc, char** argv)
                 ideal.currentOk ? "ok" : "FAILED");
     if (ideal.runMode == 1)
         std::printf("ideal_verdict: %s\n", ideal.allPass ? "PASS" : "FAIL");
+    // --frames FILE: every frame the unit received, one a line, to compare two builds' runs.
+    const QString framesPath = Option(args, QStringLiteral("--frames"), QString());
+    if (!framesPath.isEmpty()) {
+        QFile out(framesPath);
+        if (out.open(QIODevice::WriteOnly | QIODevice::Text))
+            out.write(ideal.frames.join(u'\n').toLatin1() + '\n');
+    }
     std::printf("ideal_compute_time: %.3f s (real time this program spent simulating it)\n", took);
     return 0;
 }
