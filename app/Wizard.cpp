@@ -21,8 +21,8 @@ const QString VoltageInProgress = QStringLiteral("Voltage Recalibration in progr
 const QString CurrentInProgress = QStringLiteral("Current Recalibration in progress......");
 const QString RatingUnknown = QStringLiteral("Supply rating unknown: nothing was calibrated.");
 
-// What a unit without a valid rating is taken for; the window caption and the verification
-// show these figures.
+// What a unit without a valid rating is taken for; the window caption and the spot grids show
+// these figures.
 constexpr double UnratedMaxV = 30.0;
 constexpr double UnratedMaxI = 3.0;
 
