@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 #include "core/Rating.h"
+#include "report/ReportPainter.h"
 #include "tests/app/VirtualSession.h"
+#include "tests/report/ReportFixture.h"
 #include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +94,10 @@ TEST(FourthRating, BlankBoardIsDefinedCalibratedAndVerifiedToPass)
     EXPECT_TRUE(b.st.CurrPass && b.st.AllPass && f.printEnabled);
     EXPECT_EQ(b.ui.caption(), "Fulfill");
     EXPECT_TRUE(b.recorder.messages.isEmpty()) << b.recorder.messages.join('|').toStdString();
+
+    RecordingCanvas report;
+    ASSERT_TRUE(ReportPainter(b.reportData(), report).paint());
+    EXPECT_TRUE(report.find("Max Output Current : 2.5A")); // the row keeps the fraction
 }
 
 TEST(FourthRating, CommandLineOffersTheRow)
