@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "core/Rating.h"
 #include "db/ServerAddress.h"
 #include "spots/SpotGrid.h"
 
@@ -10,20 +11,28 @@ namespace psucal {
 
 namespace {
 
-bool IsSimModel(const QString& s)
+// A MODEL names a rating by its whole volts, written as the table writes them.
+bool IsModel(const QString& s)
 {
-    return s == u"20" || s == u"40" || s == u"60";
+    return RatingVolts().contains(s);
 }
 
-// Options with a value, and what the value is, for the error when it is missing.
+QString Models()
+{
+    return ListedAs(RatingVolts());
+}
+
+// Options with a value, and what the value is, for the error when it is missing (nullptr: a
+// rating's volts).
 struct Valued {
     const char* name;
     const char* what;
+    QString needs() const { return what ? QString::fromLatin1(what) : Models(); }
 };
 constexpr Valued ValuedOptions[] = {
     {"supply-port", "a device"}, {"meter-port", "a device"}, {"trace", "a file name"},
     {"dir", "a folder"},         {"run-mode", "a number"},   {"spots", "a number"},
-    {"serial", "a text"},        {"model", "20, 40 or 60"},  {"restore", "a file name"},
+    {"serial", "a text"},        {"model", nullptr},         {"restore", "a file name"},
     {"client-model", "a text"},  {"equipment", "a text"},    {"ambient", "a number"},
     {"tested-by", "a name"},     {"database", "an address"}, {"records", "a serial number"},
     {"format", "table or csv"}};
@@ -37,6 +46,10 @@ constexpr const char* HeaderOptions[] = {"client-model", "equipment", "ambient",
 
 QList<QCommandLineOption> OptionList()
 {
+    QStringList simulated = RatingVolts();
+    for (QString& v : simulated)
+        if (v == QString::number(DefaultSimulatedVolts))
+            v += QStringLiteral(" (default)");
     QList<QCommandLineOption> list{
         {"supply-port",
          "Serial port of the power supply (default COM1). COM1..COM4 stand for /dev/ttyS0../dev/ttyS3; any other "
@@ -45,7 +58,8 @@ QList<QCommandLineOption> OptionList()
         {"meter-port", "Serial port of the HP 34401A multimeter (default COM2).", "DEV"},
         {"simulate",
          "Run against the built-in simulated bench instead of real instruments. MODEL is the supply's rated "
-         "voltage: 20, 40 (default) or 60.",
+         "voltage: " +
+             ListedAs(simulated) + ".",
          "MODEL"},
         {"batch", "Run the wizard in the terminal without a window; progress goes to stderr and each prompt waits "
                   "for Enter."},
@@ -66,8 +80,8 @@ QList<QCommandLineOption> OptionList()
          "done."},
         {"serial", "With --define: the serial number to write, up to 16 printable ASCII characters.", "TEXT"},
         {"model",
-         "With --define: the model whose base data is written, by its rated voltage: 20, 40 or 60. Default: the "
-         "rating the supply reports.",
+         "With --define: the model whose base data is written, by its rated voltage: " + Models() +
+             ". Default: the rating the supply reports.",
          "V"},
         {"restore",
          "Put an as-found backup (from backups/) back into the supply, in the terminal: rows 0-7 and 58-159 are "
@@ -110,10 +124,10 @@ QStringList FoldSimulate(const QStringList& args)
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] != u"--simulate") {
             out << args[i];
-        } else if (i + 1 < args.size() && IsSimModel(args[i + 1])) {
+        } else if (i + 1 < args.size() && IsModel(args[i + 1])) {
             out << QStringLiteral("--simulate=") + args[++i];
         } else {
-            out << QStringLiteral("--simulate=40");
+            out << QStringLiteral("--simulate=%1").arg(DefaultSimulatedVolts);
         }
     }
     return out;
@@ -145,7 +159,7 @@ QString PreCheck(const QStringList& args)
     if (!args.isEmpty())
         for (const Valued& v : ValuedOptions)
             if (args.last() == QStringLiteral("--") + QLatin1String(v.name))
-                return QStringLiteral("%1 needs %2").arg(args.last(), QLatin1String(v.what));
+                return QStringLiteral("%1 needs %2").arg(args.last(), v.needs());
     return QString();
 }
 
@@ -158,7 +172,7 @@ QString CheckValues(const QCommandLineParser& p)
             continue;
         const QString value = p.value(name);
         if (value.isEmpty() || value.startsWith(u"--"))
-            return QStringLiteral("--%1 needs %2").arg(name, QLatin1String(v.what));
+            return QStringLiteral("--%1 needs %2").arg(name, v.needs());
     }
     return QString();
 }
@@ -236,8 +250,8 @@ QString Interpret(const QCommandLineParser& p, Options& o)
     o.dir = p.value("dir");
     if (p.isSet("simulate")) {
         const QString model = p.value("simulate");
-        if (!IsSimModel(model))
-            return QStringLiteral("--simulate takes 20, 40 or 60, not '%1'").arg(model);
+        if (!IsModel(model))
+            return QStringLiteral("--simulate takes %1, not '%2'").arg(Models(), model);
         o.simulate = true;
         o.simModel = model.toInt();
     }
@@ -256,9 +270,9 @@ QString Interpret(const QCommandLineParser& p, Options& o)
     }
     if (p.isSet("model")) {
         const QString v = p.value("model");
-        if (!IsSimModel(v))
-            return QStringLiteral("--model takes 20, 40 or 60, not '%1'").arg(v);
-        o.model = v.toInt() / 20 - 1;
+        if (!IsModel(v))
+            return QStringLiteral("--model takes %1, not '%2'").arg(Models(), v);
+        o.model = RatingIndex(FindRating(v.toInt()));
     }
     o.define = p.isSet("define");
     o.serial = p.value("serial");
@@ -357,11 +371,12 @@ QString helpText()
     }
     return QStringLiteral("Usage: psucal [options]\n"
                           "\n"
-                          "Recalibrates a programmable power supply (20V/10A, 40V/5A or 60V/3.3A) over RS-232 and,\n"
+                          "Recalibrates a programmable power supply (%1) over RS-232 and,\n"
                           "in run modes 0 to 2, verifies it against an HP 34401A multimeter.\n"
                           "Without options the calibration wizard opens in a window.\n"
                           "\n"
-                          "Options:\n") +
+                          "Options:\n")
+               .arg(ListedAs(RatingNames())) +
            options +
            QStringLiteral(
                "\n"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Rating.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,14 +15,14 @@ struct Options {
     QString supplyPort;
     QString meterPort;
     bool simulate = false;
-    int simModel = 40; // rated voltage of the simulated supply: 20, 40 or 60
+    int simModel = DefaultSimulatedVolts; // whole volts of the simulated supply's rating
     bool batch = false;
     bool yes = false;
     QString traceFile;
     QString dir;
     bool noBackup = false;
     // Run mode 0 in the terminal: Define with this serial number and, when given, this
-    // CmbModel entry (0 = 20V/10A, 1 = 40V/5A, 2 = 60V/3.3A) before the two steps.
+    // CmbModel entry (a row of the rating table) before the two steps.
     bool define = false;
     QString serial;
     int model = -1;

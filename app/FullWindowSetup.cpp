@@ -3,6 +3,7 @@
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Numbers.h"
+#include "core/Rating.h"
 #include "spots/SpotGrid.h"
 
 #include <algorithm>
@@ -25,7 +26,7 @@ void FullWindowSetup::applyRunMode(bool eepEnabled)
     f.backEnabled = false;
     f.eepVisible = st_.RunMode == 0 && eepEnabled;
     if (st_.RunMode <= 1)
-        f.modelEntries = {QStringLiteral("QRB-1100"), QStringLiteral("QRB-2200"), QStringLiteral("QRB-3300")};
+        f.modelEntries = RatingProducts();
     if (st_.RunMode >= 1) {
         f.step[0] = 2;
         f.stepVisible[0] = false;

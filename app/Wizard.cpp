@@ -5,6 +5,7 @@
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Numbers.h"
+#include "core/Rating.h"
 #include "core/StatusText.h"
 #include "core/WizardCaption.h"
 #include "link/SupplyLink.h"
@@ -20,29 +21,10 @@ const QString VoltageInProgress = QStringLiteral("Voltage Recalibration in progr
 const QString CurrentInProgress = QStringLiteral("Current Recalibration in progress......");
 const QString RatingUnknown = QStringLiteral("Supply rating unknown: nothing was calibrated.");
 
-int RatingIndex(double maxV)
-{
-    switch (static_cast<int>(maxV)) {
-    case 20:
-        return 0;
-    case 40:
-        return 1;
-    case 60:
-        return 2;
-    default:
-        return -1;
-    }
-}
-
-const QString RatingNames[] = {QStringLiteral("20V/10A"), QStringLiteral("40V/5A"), QStringLiteral("60V/3.3A")};
-
-bool AllDigits(const QString& s)
-{
-    for (QChar c : s)
-        if (c < u'0' || c > u'9')
-            return false;
-    return !s.isEmpty();
-}
+// What a unit without a valid rating is taken for; the window caption and the spot grids show
+// these figures.
+constexpr double UnratedMaxV = 30.0;
+constexpr double UnratedMaxI = 3.0;
 
 // "V1.0" -> "1.0 V", "C0.04" -> "0.04 A", as an operator reads a set point.
 QString SetPointLabel(const QString& setPoint)
@@ -82,7 +64,7 @@ void Wizard::FormLoad(const QString& supplyPort, const QString& meterPort)
 
 void Wizard::readSerialIfRated()
 {
-    if (st_.MaxV != 30.0)
+    if (rated_)
         supply_.ReadSerialNumber();
     ui_.setSerialBox(st_.SerialNo);
 }
@@ -147,22 +129,18 @@ void Wizard::CmbEqPort_Click(const QString& portName)
 
 void Wizard::IdentifySupply(int selector)
 {
-    const QString r = supply_.SendCommand(QStringLiteral("GMAX"), QString(), 9, 0.2);
-    answered_ = !r.isEmpty();
-
-    // Digits that are not digits give no rating, the same as a reply without "OK".
-    if (r.mid(7, 2) == QLatin1String("OK") && AllDigits(r.left(6))) {
-        st_.MaxV = num::Leading(r.mid(0, 3)) / 10.0;
-        st_.MaxI = num::Leading(r.mid(3, 3)) / 100.0;
-    } else {
-        st_.MaxV = 30.0;
-        st_.MaxI = 3.0;
-    }
+    const SupplyLink::RatingReply reply = supply_.readRating();
+    answered_ = reply.answered;
+    rated_ = reply.figures.has_value();
+    st_.MaxV = rated_ ? reply.figures->volts10 / 10.0 : UnratedMaxV;
+    st_.MaxI = rated_ ? reply.figures->amps100 / 100.0 : UnratedMaxI;
+    // A rating is known by its whole volts.
+    const Rating* rating = rated_ ? FindRating(static_cast<int>(st_.MaxV)) : nullptr;
     if (st_.MaxV > 0) {
-        ui_.setModel(RatingIndex(st_.MaxV));
+        ui_.setModel(RatingIndex(rating));
         st_.RatingText = num::Shortest(st_.MaxV) + QStringLiteral("V/") + num::Shortest(st_.MaxI) + u'A';
     }
-    const QString denied = r.isEmpty() ? supply_.port().deniedDevice() : QString();
+    const QString denied = answered_ ? QString() : supply_.port().deniedDevice();
     if (st_.RunMode != 3) {
         if (!denied.isEmpty())
             ui_.messageBox(PermissionAdvice(denied));
@@ -171,7 +149,7 @@ void Wizard::IdentifySupply(int selector)
         return;
     }
 
-    if (r.isEmpty()) {
+    if (!answered_) {
         drawConnectionFailure(denied);
         ui_.setCaption(caption::Refresh);
         ui_.setButtonEnabled(true);
@@ -181,9 +159,8 @@ void Wizard::IdentifySupply(int selector)
     drawRatingCheck();
     ui_.setCaption(caption::Start);
     ui_.setButtonEnabled(true);
-    const int idx = RatingIndex(st_.MaxV);
-    if (idx >= 0)
-        ui_.setStatus(2, RatingNames[idx]);
+    if (rating)
+        ui_.setStatus(2, rating->name);
 }
 
 QString Wizard::PermissionAdvice(const QString& device)

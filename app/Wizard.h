@@ -92,6 +92,7 @@ private:
     std::function<void(int)> fullIdentify_;
     std::function<void()> onForget_;
     bool answered_ = false;
+    bool rated_ = false; // the last identification brought a valid rating
     bool voltageOk_ = false;
     bool currentOk_ = false;
     QStringList voltageUnconverged_;

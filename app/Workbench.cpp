@@ -99,7 +99,7 @@ ReportData Workbench::reportData() const
     d.SerialNo = st.SerialNo;
     d.MaxV = st.MaxV;
     d.MaxI = st.MaxI;
-    d.ModelIndex = std::max(ui.model(), 0);
+    d.rating = ui.rating();
     d.EquipmentText = st.EquipmentText;
     d.AmbientTemp = st.AmbientTemp;
     d.TestedBy = st.TestedBy;

@@ -47,7 +47,7 @@ SampleReport::SampleReport(const QString& serial, int spots, int failingSpot)
     data->SerialNo = serial;
     data->MaxV = maxV;
     data->MaxI = maxI;
-    data->ModelIndex = 1;
+    data->rating = FindRating(static_cast<int>(maxV));
     data->EquipmentText = QStringLiteral("HP 34401A, shunt 1 mOhm");
     data->AmbientTemp = QStringLiteral("23");
     data->TestedBy = QStringLiteral("QA-017");

@@ -1,10 +1,11 @@
 #include "cal/Calibrator.h"
 
 #include "cal/FutComma.h"
-#include "cal/ModelTables.h"
+#include "cal/Quantity.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Numbers.h"
+#include "core/Rating.h"
 #include "core/WizardCaption.h"
 #include "link/Nibble.h"
 #include "link/SupplyLink.h"
@@ -15,7 +16,6 @@
 namespace psucal {
 
 using cal::Quantity;
-using cal::SweepTable;
 
 namespace {
 constexpr int Attempts = 5;
@@ -59,8 +59,8 @@ void Calibrator::sweep(const Quantity& q)
     }
     link_.WaitOutputLow(!voltage);
 
-    if (const cal::ModelTable* model = cal::ModelAt(ui_.model())) {
-        const SweepTable& t = voltage ? model->voltage : model->current;
+    if (const Rating* rating = ui_.rating()) {
+        const SweepTable& t = voltage ? rating->voltage : rating->current;
         ui_.setProgressMax(t.progressMax);
         for (int row = t.firstRow; row <= t.lastRow; ++row) {
             for (int cell = 1; cell <= 4; ++cell) {
@@ -95,7 +95,7 @@ void Calibrator::sweep(const Quantity& q)
 QString Calibrator::setPointText(const Quantity& q, const SweepTable& t, int row, int cell) const
 {
     const QString letter(QChar::fromLatin1(q.letter));
-    if (t.atMaxV && *t.atMaxV == cal::CellRef{row, cell})
+    if (t.atMaxV && *t.atMaxV == CellRef{row, cell})
         return letter + num::Shortest(st_.MaxV);
     return letter + num::Fixed(t.setPoint(row, cell), q.setDecimals);
 }
@@ -108,13 +108,13 @@ void Calibrator::AdjustPoint(const QString& setPoint)
     if (st_.AbortFlag)
         return;
     // Gains, clamps and the row being worked on must be known before anything is sent.
-    const cal::ModelTable* model = cal::ModelAt(ui_.model());
-    if (!model || st_.CurCell < 1 || st_.CurCell > 4)
+    const Rating* rating = ui_.rating();
+    if (!rating || st_.CurCell < 1 || st_.CurCell > 4)
         return;
     if (setPoint[0] == u'V')
-        adjust(cal::VoltageQuantity, model->voltage, set, setPoint);
+        adjust(cal::VoltageQuantity, rating->voltage, set, setPoint);
     else if (setPoint[0] == u'C')
-        adjust(cal::CurrentQuantity, model->current, set, setPoint);
+        adjust(cal::CurrentQuantity, rating->current, set, setPoint);
 }
 
 // Every way out after a failure is a return: once AbortFlag is up, a row written from a lost

@@ -10,9 +10,10 @@ class BenchUi;
 class SupplyLink;
 struct BenchState;
 
+struct SweepTable;
+
 namespace cal {
 struct Quantity;
-struct SweepTable;
 } // namespace cal
 
 // The calibration steps of the wizard: walk the model's calibration cells and correct each one
@@ -34,10 +35,10 @@ public:
 
 private:
     void sweep(const cal::Quantity& q);
-    QString setPointText(const cal::Quantity& q, const cal::SweepTable& t, int row, int cell) const;
+    QString setPointText(const cal::Quantity& q, const SweepTable& t, int row, int cell) const;
 
-    void adjust(const cal::Quantity& q, const cal::SweepTable& t, double set, const QString& text);
-    bool writeCorrection(const cal::Quantity& q, const cal::SweepTable& t, double set, double display, double error);
+    void adjust(const cal::Quantity& q, const SweepTable& t, double set, const QString& text);
+    bool writeCorrection(const cal::Quantity& q, const SweepTable& t, double set, double display, double error);
     void retrigger(const cal::Quantity& q, double set);
     QString setOutput(const cal::Quantity& q, double value, double timeout);
     bool insideWindow(const cal::Quantity& q, double error) const;

@@ -1,9 +1,9 @@
 #include "cal/Define.h"
 
-#include "cal/BaseData.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Numbers.h"
+#include "core/Rating.h"
 #include "core/StatusText.h"
 #include "link/EepromImage.h"
 #include "link/Nibble.h"
@@ -118,8 +118,8 @@ void Define::WriteSerialNumber()
 
 void Define::WriteBaseData()
 {
-    const cal::BaseRows* rows = cal::BaseDataOf(ui_.model());
-    if (!rows)
+    const Rating* rating = ui_.rating();
+    if (!rating)
         return fail(QStringLiteral("Plese select ' Max Output V & I ' ."));
 
     Hourglass hourglass(ui_);
@@ -129,7 +129,7 @@ void Define::WriteBaseData()
 
     if (!guardAllows())
         return;
-    for (const cal::BaseRow& row : *rows) {
+    for (const BaseRow& row : rating->baseData) {
         st_.CurRow = row.row;
         if (!writeRow(row.row, row.data(), BaseAttempts, 0.5))
             return;

@@ -1,6 +1,6 @@
 #include "cal/Verifier.h"
 
-#include "cal/ModelTables.h"
+#include "cal/Quantity.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Numbers.h"

@@ -111,7 +111,7 @@ void BenchUi::setProgressVisible(bool visible)
 
 void BenchUi::setModel(int index)
 {
-    model_ = (index >= 0 && index <= 2) ? index : -1;
+    model_ = RatingAt(index) ? index : -1;
     changed();
 }
 

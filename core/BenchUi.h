@@ -2,6 +2,7 @@
 
 #include "core/Cancelled.h"
 #include "core/FullWindowUi.h"
+#include "core/Rating.h"
 #include "core/WizardCaption.h"
 
 #include <QString>
@@ -88,9 +89,10 @@ public:
     void setProgressVisible(bool visible);
     bool progressVisible() const { return progressVisible_; }
 
-    // CmbModel selection: 0 20V/10A, 1 40V/5A, 2 60V/3.3A, -1 none.
+    // CmbModel selection: an entry of the rating table, -1 none.
     void setModel(int index);
     int model() const { return model_; }
+    const Rating* rating() const { return RatingAt(model_); }
 
     // Serial-number box TxtH(4).
     void setSerialBox(const QString& text);

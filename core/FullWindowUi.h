@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Rating.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,7 +14,7 @@ namespace psucal {
 // the batch runner and the tests read them. Values that are form-level state (OnlyRead,
 // SmallCal, SpotCount, PanelMode, MeterSeen, the pass flags) stay in BenchState.
 struct FullWindowUi {
-    // "Calibration 60V/3.3A (Equipment HP-34401A) V1.0"
+    // "Calibration <RatingText> (Equipment HP-34401A) V1.0"
     QString windowCaption;
 
     // Command1(0), "Back  <". Command1(1) is BenchUi's wizard button.
@@ -34,7 +36,7 @@ struct FullWindowUi {
     bool eepChecked = false;
 
     // CmbModel's entries; its selection is BenchUi::model(). Run mode 2 locks it and the serial box.
-    QStringList modelEntries{QStringLiteral("20V/10A"), QStringLiteral("40V/5A"), QStringLiteral("60V/3.3A")};
+    QStringList modelEntries = RatingNames();
     bool modelEnabled = true;
     bool serialBoxEnabled = true;
 

@@ -1,3 +1,4 @@
+#include "core/Rating.h"
 #include "line/Reprint.h"
 
 #include "report/ReportData.h"
@@ -38,7 +39,7 @@ QByteArray ReprintPdf(const UnitRun& run, QString* error)
     d.SerialNo = run.run.serial;
     d.MaxV = run.maxV.toDouble();
     d.MaxI = run.maxC.toDouble();
-    d.ModelIndex = d.MaxV >= 60 ? 2 : d.MaxV >= 40 ? 1 : 0;
+    d.rating = FindRating(qRound(d.MaxV));
     d.EquipmentText = run.equipment;
     d.AmbientTemp = run.ambient;
     d.TestedBy = run.testedBy;

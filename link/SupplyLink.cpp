@@ -123,6 +123,19 @@ void SupplyLink::Delay(double seconds)
         endOnStop();
 }
 
+SupplyLink::RatingReply SupplyLink::readRating()
+{
+    const QString r = SendCommand(QStringLiteral("GMAX"), QString(), 9, 0.2);
+    RatingReply out;
+    out.answered = !r.isEmpty();
+    // Digits that are not digits give no rating, the same as a reply without "OK".
+    const QString digits = r.left(6);
+    const bool allDigits = std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (r.mid(7, 2) == QLatin1String("OK") && allDigits)
+        out.figures = GmaxFigures{digits.left(3).toInt(), digits.mid(3).toInt()};
+    return out;
+}
+
 void SupplyLink::ReadSerialNumber()
 {
     ui_.setBusy(true);

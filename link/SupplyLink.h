@@ -32,6 +32,17 @@ public:
     // Pauses, keeping the window live; ends early once AbortFlag is raised.
     void Delay(double seconds);
 
+    // The rating as "GMAX" reports it, in 0.1 V and 0.01 A.
+    struct GmaxFigures {
+        int volts10 = 0;
+        int amps100 = 0;
+    };
+    struct RatingReply {
+        bool answered = false;              // anything came back at all
+        std::optional<GmaxFigures> figures; // nothing: no valid rating
+    };
+    RatingReply readRating();
+
     // Whole image ("GEEP", 1443 characters): SerialNo, SerialNoEdit, the serial box, and
     // the as-found image kept for the backup.
     void ReadSerialNumber();

@@ -53,14 +53,12 @@ int Stride(double needed, double spacing)
 
 } // namespace
 
-AccuracyChart::AccuracyChart(bool current, double maxV, int spotCount, double top, double pageWidth)
+AccuracyChart::AccuracyChart(bool current, double halfRange, int spotCount, double top, double pageWidth)
     : current_(current), spots_(std::max(spotCount, 2)), step_(current ? AmpStep : VoltStep), pageWidth_(pageWidth),
       frame_(QPointF(Left, top), QPointF(pageWidth - RightInset, top + Height))
 {
-    // Voltage spans a hundredth of the rating, the current 0.1 A on a 20 V supply and 0.05 A
-    // otherwise; always whole grid steps, so a missing rating still gets a drawable scale.
-    const double half = current ? (qRound(maxV) == 20 ? 0.1 : 0.05) : maxV / 100.0;
-    levels_ = std::max(1, static_cast<int>(std::ceil(half / step_ - 1e-6)));
+    // Always whole grid steps, so a missing rating still gets a drawable scale.
+    levels_ = std::max(1, static_cast<int>(std::ceil(halfRange / step_ - 1e-6)));
 }
 
 double AccuracyChart::ChartX(double spot) const

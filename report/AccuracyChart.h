@@ -18,8 +18,9 @@ public:
     static constexpr double RightInset = 26.0; // frame's right edge from the page's right edge
     static constexpr double Height = 40.0;
 
-    // `top` is the frame's top edge; `maxV` the rating, which sets the vertical range.
-    AccuracyChart(bool current, double maxV, int spotCount, double top, double pageWidth);
+    // `top` is the frame's top edge; `halfRange` (volts or amperes) the rating's span above and
+    // below zero, rounded up to whole grid steps.
+    AccuracyChart(bool current, double halfRange, int spotCount, double top, double pageWidth);
 
     QRectF frame() const { return frame_; }
     // Whole grid steps above (and below) the zero line; at least one.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Rating.h"
 #include "spots/SpotGrid.h"
 
 #include <QDate>
@@ -17,13 +18,14 @@ struct ReportData {
     QString SerialNo;      // as read from the supply
     double MaxV = 0.0;     // rating, volts
     double MaxI = 0.0;     // rating, amperes
-    int ModelIndex = 0;    // 0 = 20V/10A, 1 = 40V/5A, 2 = 60V/3.3A
     QString EquipmentText; // "Equipment" box
     QString AmbientTemp;   // "Ambient Temp (Deg C)" box, whole degrees
     QString TestedBy;      // "Tested By" box
     QDate StartDate;       // the day the program was started
     bool AllPass = false;  // both verification passes passed
     int SpotCount = 20;    // the selected number of test spots
+    // The model box's entry; nullptr for none.
+    const Rating* rating = nullptr;
 
     const SpotGrid& FGridV;
     const SpotGrid& FGridC;

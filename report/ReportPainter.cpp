@@ -92,8 +92,7 @@ void ReportPainter::paintHead()
     centred(QStringLiteral("200 W  Switching Mode Programmable Power Supply"), 0, pageWidth_, 14,
             TextStyle{13.0, true});
 
-    // The 60 V rating's 3.3 A is the one maximum with a fraction worth printing.
-    const double maxI = d_.ModelIndex == 2 ? d_.MaxI : std::trunc(d_.MaxI);
+    const double maxI = d_.rating && d_.rating->printsCurrentFraction ? d_.MaxI : std::trunc(d_.MaxI);
     c_.text(Margin, 24, QStringLiteral("Model No.: ") + d_.ClientModel, Body);
     c_.text(Margin, 28, QStringLiteral("Serial No.: ") + d_.SerialNo, Body);
     c_.text(Margin, 32, QStringLiteral("Max Output Voltage : %1V").arg(num::Fixed(std::trunc(d_.MaxV), 1)), Body);
@@ -181,9 +180,10 @@ void ReportPainter::cells(const SpotGrid& grid, int row, double y, const double*
 
 void ReportPainter::paintCharts(const Page& page)
 {
-    const AccuracyChart voltage(false, d_.MaxV, d_.SpotCount, page.chartTop, pageWidth_);
+    const AccuracyChart voltage(false, d_.MaxV / 100.0, d_.SpotCount, page.chartTop, pageWidth_);
     voltage.draw(c_, d_.FGridV);
-    const AccuracyChart current(true, d_.MaxV, d_.SpotCount, voltage.frame().bottom() + 15, pageWidth_);
+    const double amps = d_.rating ? d_.rating->chartAmps : UnratedChartAmps;
+    const AccuracyChart current(true, amps, d_.SpotCount, voltage.frame().bottom() + 15, pageWidth_);
     current.draw(c_, d_.FGridC);
     current.drawLegend(c_, d_.TestedBy);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Rating.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -8,7 +10,7 @@ namespace psucal::sim {
 enum class Terminals { Open, Short, Auto };
 
 struct SupplyConfig {
-    int ratingV = 40; // 20, 40, 60; anything else is a unit without a valid rating
+    int ratingV = DefaultSimulatedVolts; // whole volts of a rating; anything else is a unit without a valid one
     quint32 seed = 1;
     QString serial = QStringLiteral("SIM40001");
     Terminals terminals = Terminals::Auto;

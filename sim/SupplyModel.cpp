@@ -1,7 +1,7 @@
 #include "sim/SupplyModel.h"
 
 #include "core/Numbers.h"
-#include "sim/Rating.h"
+#include "core/Rating.h"
 
 #include <algorithm>
 
@@ -20,9 +20,13 @@ bool AllDigits(const QByteArray& text)
 } // namespace
 
 SupplyModel::SupplyModel(const SupplyConfig& config)
-    : config_(config), rating_(FindRating(config.ratingV)), errors_(rating_, config.seed, config.defect),
-      faults_(config.seed)
+    : config_(config), rating_(FindRating(config.ratingV)), faults_(config.seed)
 {
+    if (rating_) {
+        voltagePoints_ = PointScale::Of(rating_->voltage, rating_->sim.voltageGain);
+        currentPoints_ = PointScale::Of(rating_->current, rating_->sim.currentGain);
+        errors_ = UnitErrors(voltagePoints_, currentPoints_, config.seed, config.defect);
+    }
     shorted_ = config_.terminals == Terminals::Short;
     fill();
 }
@@ -34,12 +38,12 @@ void SupplyModel::fill()
     eeprom_.setSerial(config_.serial);
     if (!rating_)
         return;
-    for (int r = 0; r < 8; ++r)
-        eeprom_.setRow(r, rating_->baseRows[r]);
-    for (int i = 0; i < rating_->voltage.count(); ++i)
-        eeprom_.setSignedUnits(rating_->voltage.row(i), rating_->voltage.cell(i), errors_.foundVoltageUnits(i));
-    for (int i = 0; i < rating_->current.count(); ++i)
-        eeprom_.setSignedUnits(rating_->current.row(i), rating_->current.cell(i), errors_.foundCurrentUnits(i));
+    for (const BaseRow& row : rating_->baseData)
+        eeprom_.setRow(row.row, row.data());
+    for (int i = 0; i < voltagePoints_.count(); ++i)
+        eeprom_.setSignedUnits(voltagePoints_.row(i), voltagePoints_.cell(i), errors_.foundVoltageUnits(i));
+    for (int i = 0; i < currentPoints_.count(); ++i)
+        eeprom_.setSignedUnits(currentPoints_.row(i), currentPoints_.cell(i), errors_.foundCurrentUnits(i));
 }
 
 void SupplyModel::setTerminals(Terminals t)
@@ -114,7 +118,8 @@ QByteArray SupplyModel::setPoint(const QByteArray& data, double unit, double& ta
 QByteArray SupplyModel::gmax() const
 {
     if (rating_)
-        return rating_->gmax.toLatin1() + '0' + Ok;
+        return num::Digits(rating_->gmaxVolts10, 3).toLatin1() + num::Digits(rating_->gmaxAmps100, 3).toLatin1() + '0' +
+               Ok;
     const int volts = std::clamp(config_.ratingV, 0, 99) * 10;
     return num::Digits(volts, 3).toLatin1() + "000" + '0' + "NG";
 }
@@ -148,10 +153,10 @@ SupplyModel::Output SupplyModel::trueOutput() const
     double volts = voltageSet_;
     double amps = currentSet_;
     if (rating_) {
-        const PointScale& v = rating_->voltage;
+        const PointScale& v = voltagePoints_;
         const int vi = v.nearest(voltageSet_);
         volts += errors_.voltage(vi) + eeprom_.signedUnits(v.row(vi), v.cell(vi)) / 100.0 / v.gain;
-        const PointScale& c = rating_->current;
+        const PointScale& c = currentPoints_;
         const int ci = c.nearest(currentSet_);
         amps += errors_.current(ci) + eeprom_.signedUnits(c.row(ci), c.cell(ci)) / 1000.0 / c.gain;
     }

@@ -3,6 +3,7 @@
 #include "sim/Answer.h"
 #include "sim/Eeprom.h"
 #include "sim/FaultPlan.h"
+#include "sim/PointScale.h"
 #include "sim/SupplyConfig.h"
 #include "sim/UnitErrors.h"
 
@@ -10,9 +11,11 @@
 #include <QList>
 #include <QStringList>
 
-namespace psucal::sim {
-
+namespace psucal {
 struct Rating;
+}
+
+namespace psucal::sim {
 
 // The supply's firmware as the link sees it: frames in, answers out. No I/O and no clock;
 // a host feeds it the bytes that reached the unit and carries out the answers' timing.
@@ -65,6 +68,8 @@ private:
 
     SupplyConfig config_;
     const Rating* rating_;
+    PointScale voltagePoints_;
+    PointScale currentPoints_;
     UnitErrors errors_;
     Eeprom eeprom_;
     FaultPlan faults_;

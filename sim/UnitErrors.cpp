@@ -1,6 +1,6 @@
 #include "sim/UnitErrors.h"
 
-#include "sim/Rating.h"
+#include "sim/PointScale.h"
 
 #include <cmath>
 #include <numbers>
@@ -87,15 +87,13 @@ QVector<int> Found(const PointScale& scale, Random& rnd)
 
 } // namespace
 
-UnitErrors::UnitErrors(const Rating* rating, quint32 seed, bool defect)
+UnitErrors::UnitErrors(const PointScale& voltage, const PointScale& current, quint32 seed, bool defect)
 {
-    if (!rating)
-        return;
     Random rnd(seed);
-    voltage_ = Errors(rating->voltage, VoltageShape, rnd, defect, true);
-    current_ = Errors(rating->current, CurrentShape, rnd, defect, false);
-    foundVoltage_ = Found(rating->voltage, rnd);
-    foundCurrent_ = Found(rating->current, rnd);
+    voltage_ = Errors(voltage, VoltageShape, rnd, defect, true);
+    current_ = Errors(current, CurrentShape, rnd, defect, false);
+    foundVoltage_ = Found(voltage, rnd);
+    foundCurrent_ = Found(current, rnd);
 }
 
 } // namespace psucal::sim

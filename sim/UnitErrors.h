@@ -5,13 +5,15 @@
 
 namespace psucal::sim {
 
-struct Rating;
+struct PointScale;
 
 // How far one unit's output is off at each calibration point before its cells correct it,
 // and the cells it left the factory with. Seeded, so a seed names a unit.
 class UnitErrors {
 public:
-    UnitErrors(const Rating* rating, quint32 seed, bool defect);
+    // A unit without a valid rating has no points and no errors.
+    UnitErrors() = default;
+    UnitErrors(const PointScale& voltage, const PointScale& current, quint32 seed, bool defect);
 
     // Output error (V or A) at point `index`; 0 outside the points.
     double voltage(int index) const { return at(voltage_, index); }

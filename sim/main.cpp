@@ -1,3 +1,4 @@
+#include "core/Rating.h"
 #include "sim/MeterModel.h"
 #include "sim/PtyHost.h"
 #include "sim/SupplyModel.h"
@@ -12,6 +13,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace psucal;
 using namespace psucal::sim;
 
 namespace {
@@ -44,9 +46,9 @@ bool WriteEeprom(const QString& path, const SupplyModel& model)
 bool ParseConfig(const QCommandLineParser& p, SupplyConfig& config, QString* error)
 {
     bool ok = true;
-    config.ratingV = p.isSet(u"model"_qs) ? p.value(u"model"_qs).toInt(&ok) : 40;
-    if (!ok || (config.ratingV != 0 && config.ratingV != 20 && config.ratingV != 40 && config.ratingV != 60)) {
-        *error = QStringLiteral("--model takes 20, 40, 60 or 0");
+    config.ratingV = p.isSet(u"model"_qs) ? p.value(u"model"_qs).toInt(&ok) : DefaultSimulatedVolts;
+    if (!ok || (config.ratingV != 0 && !FindRating(config.ratingV))) {
+        *error = u"--model takes "_qs + RatingVolts().join(u", "_qs) + u" or 0"_qs;
         return false;
     }
     config.seed = p.isSet(u"seed"_qs) ? p.value(u"seed"_qs).toUInt(&ok) : 1;
@@ -109,7 +111,9 @@ int main(int argc, char** argv)
     p.addHelpOption();
     p.addVersionOption();
     p.addOptions({
-        {u"model"_qs, u"Rating of the unit: 20, 40, 60, or 0 for a unit without a valid rating (default 40)."_qs,
+        {u"model"_qs,
+         u"Rating of the unit: %1, or 0 for a unit without a valid rating (default %2)."_qs.arg(
+             RatingVolts().join(u", "_qs), QString::number(DefaultSimulatedVolts)),
          u"volts"_qs},
         {u"seed"_qs, u"Which unit: its output errors and as-found cells, and the meter's noise (default 1)."_qs,
          u"n"_qs},

@@ -12,7 +12,7 @@ struct DefineBench : SupplyBench {
     explicit DefineBench(int ratingV, const QString& serial = "SN123456")
         : SupplyBench(sim::SupplyConfig{.ratingV = ratingV, .blank = true})
     {
-        ui.setModel(ratingV / 20 - 1);
+        ui.setModel(RatingIndex(FindRating(ratingV)));
         st.SerialNoEdit = serial;
         define.setIdentify([this](int selector) {
             identified << selector;

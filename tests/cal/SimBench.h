@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cal/Calibrator.h"
-#include "cal/ModelTables.h"
+#include "cal/Quantity.h"
 #include "core/Numbers.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/SupplyBench.h"
@@ -19,7 +19,7 @@ struct Bench : SupplyBench {
         st.AbortFlag = false;
         st.MaxV = config.ratingV;
         st.SerialNo = config.serial;
-        ui.setModel(config.ratingV / 20 - 1);
+        ui.setModel(RatingIndex(FindRating(config.ratingV)));
         for (int r = 0; r < 160; ++r)
             found[r] = model.row(r);
         st.AsFoundImage = QString::fromLatin1(model.image());
@@ -27,14 +27,14 @@ struct Bench : SupplyBench {
     }
 
     // The display error at every cell the table adjusts, as the unit now shows it.
-    QStringList outside(const cal::Quantity& q, const cal::SweepTable& t)
+    QStringList outside(const cal::Quantity& q, const SweepTable& t)
     {
         QStringList out;
         for (int row = t.firstRow; row <= t.lastRow; ++row) {
             for (int cell = 1; cell <= 4; ++cell) {
                 if (t.passedOver(row, cell))
                     continue;
-                const bool top = t.atMaxV && *t.atMaxV == cal::CellRef{row, cell};
+                const bool top = t.atMaxV && *t.atMaxV == CellRef{row, cell};
                 const double set = top ? st.MaxV : t.setPoint(row, cell);
                 link.SendCommand(QString::fromLatin1(q.command), num::Digits(set * q.frameScale, 3), 2, 0.1);
                 link.Delay(0.2);
@@ -48,7 +48,7 @@ struct Bench : SupplyBench {
     }
 
     // Cells the table passes over that no longer hold what the unit came with.
-    QStringList touchedPassedOver(const cal::SweepTable& t) const
+    QStringList touchedPassedOver(const SweepTable& t) const
     {
         QStringList out;
         for (int row = t.firstRow; row <= t.lastRow; ++row)

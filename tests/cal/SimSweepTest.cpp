@@ -9,7 +9,7 @@ TEST_P(SimSweep, WellBehavedUnitEndsInsideTheWindowEverywhere)
 {
     const auto [volts, seed] = GetParam();
     Bench b(Unit(volts, seed));
-    const cal::ModelTable& table = *cal::ModelAt(b.ui.model());
+    const Rating& table = *b.ui.rating();
 
     b.cal.CalibrateVoltage();
     EXPECT_FALSE(b.st.AbortFlag);
@@ -42,7 +42,7 @@ TEST(SimSweepOnce, DefectiveUnitReportsThePointsItCouldNotReach)
     sim::SupplyConfig config = Unit(40, 4);
     config.defect = true;
     Bench b(config);
-    const cal::ModelTable& table = *cal::ModelAt(b.ui.model());
+    const Rating& table = *b.ui.rating();
 
     b.cal.CalibrateVoltage();
     EXPECT_FALSE(b.st.AbortFlag);

@@ -30,17 +30,15 @@ TEST(ClipChartLine, KeepsWhatIsInsideAndCutsAtTheEdgesItCrosses)
 
 TEST(AccuracyChartScale, WholeGridStepsFromTheRatingNeverZero)
 {
-    const AccuracyChart v40(false, 40, 20, 152, 210);
+    const AccuracyChart v40(false, 0.4, 20, 152, 210);
     EXPECT_EQ(v40.levels(), 4);
     EXPECT_EQ(QList<double>({v40.ChartY(0.4), v40.ChartY(0), v40.ChartY(-0.4)}), QList<double>({152, 172, 192}));
     EXPECT_EQ(QList<double>({v40.ChartX(1), v40.ChartX(20)}), QList<double>({18, 184}));
-    EXPECT_EQ(AccuracyChart(false, 60, 20, 0, 210).levels(), 6);
-    EXPECT_EQ(AccuracyChart(false, 35, 20, 0, 210).levels(), 4); // part of a step rounds up
-    EXPECT_EQ(AccuracyChart(true, 20, 20, 0, 210).levels(), 10);
-    EXPECT_EQ(AccuracyChart(true, 60, 20, 0, 210).levels(), 5);
+    EXPECT_EQ(AccuracyChart(false, 0.6, 20, 0, 210).levels(), 6);
+    EXPECT_EQ(AccuracyChart(false, 0.35, 20, 0, 210).levels(), 4); // part of a step rounds up
 
-    for (const double maxV : {0.0, -5.0}) {
-        const AccuracyChart none(false, maxV, 0, 152, 210);
+    for (const double half : {0.0, -0.05}) {
+        const AccuracyChart none(false, half, 0, 152, 210);
         EXPECT_EQ(none.levels(), 1);
         EXPECT_TRUE(std::isfinite(none.ChartY(0.05)));
         EXPECT_EQ(QList<double>({none.ChartX(1), none.ChartX(2)}), QList<double>({18, 184}));
@@ -53,7 +51,7 @@ TEST(AccuracyChartDrawing, LevelLabelsAndLinesBrokenAtAnUnmeasuredSpot)
     r.voltage.setText(4, SpotGrid::OutputColumn, QString());              // spot 3
     r.voltage.setText(6, SpotGrid::OutputColumn, QStringLiteral("9.99")); // spot 5 far above its display
     RecordingCanvas c;
-    const AccuracyChart chart(false, 20, 5, 152, 210);
+    const AccuracyChart chart(false, 0.2, 5, 152, 210);
     chart.draw(c, r.voltage);
 
     QStringList labels;

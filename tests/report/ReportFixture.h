@@ -33,7 +33,7 @@ struct Report {
         data.SerialNo = serial;
         data.MaxV = 40;
         data.MaxI = 5;
-        data.ModelIndex = 1;
+        data.rating = FindRating(40);
         data.EquipmentText = QStringLiteral("HP 34401A");
         data.AmbientTemp = QStringLiteral("23");
         data.TestedBy = QStringLiteral("QA-017");

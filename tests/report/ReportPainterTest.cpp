@@ -56,7 +56,7 @@ TEST(ReportPainter, VerdictRatingAndFailedCellsInBold)
     r.data.AllPass = false;
     r.data.MaxV = 60;
     r.data.MaxI = 3.3;
-    r.data.ModelIndex = 2;
+    r.data.rating = FindRating(60);
     r.voltage.setColor(3, SpotGrid::DisplayColumn, SpotGrid::FailColor);
     r.current.setColor(4, SpotGrid::OutputColumn, SpotGrid::FailColor);
     r.voltage.setColor(5, SpotGrid::SettingColumn, SpotGrid::FailColor);
@@ -77,7 +77,7 @@ TEST(ReportPainter, VerdictRatingAndFailedCellsInBold)
     EXPECT_EQ(bold, QStringList({"2.02", "0.032"}));
 
     r.data.MaxI = 10;
-    r.data.ModelIndex = 0;
+    r.data.rating = FindRating(20);
     EXPECT_TRUE(Paint(r.data).find(QStringLiteral("Max Output Current : 10.0A")));
 }
 

@@ -1,7 +1,5 @@
 #include "SimTestUtil.h"
 
-#include "sim/Rating.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
@@ -16,25 +14,19 @@ INSTANTIATE_TEST_SUITE_P(Sim, EveryRating, ::testing::Values(20, 40, 60));
 TEST_P(EveryRating, AnswersEachFrameAsTheLinkExpects)
 {
     SupplyModel m(Unit(GetParam()));
-    const QByteArray rated = FindRating(GetParam())->gmax.toLatin1() + "0OK";
+    // "GMAX" and the limits of base row 3 for each rating.
+    const std::map<int, std::pair<QByteArray, QByteArray>> figures{
+        {20, {"2009990OK", "00<903>7"}}, {40, {"4005000OK", "019201?9"}}, {60, {"6003300OK", "02580154"}}};
+    const auto& [rated, limits] = figures.at(GetParam());
     struct Case {
         QByteArray command;
         QByteArray data;
         QByteArray reply;
     } cases[] = {
-        {"SESS", "", "OK\r"},
-        {"SOUT", "1", "OK\r"},
-        {"SOUT", "2", "ER\r"},
-        {"ENDS", "", "OK\r"},
-        {"VOLT", "050", "OK"},
-        {"CURR", "100", "OK"},
-        {"VOLT", "50", "ER"},
-        {"VOLT", "0x0", "ER"},
-        {"CURR", "", "ER"},
-        {"GMAX", "", rated},
-        {"GEEP", "160", "ER"},
-        {"XXXX", "", ""},
-        {"GEEP", "003", FindRating(GetParam())->baseRows[3].toLatin1()},
+        {"SESS", "", "OK\r"},    {"SOUT", "1", "OK\r"}, {"SOUT", "2", "ER\r"}, {"ENDS", "", "OK\r"},
+        {"VOLT", "050", "OK"},   {"CURR", "100", "OK"}, {"VOLT", "50", "ER"},  {"VOLT", "0x0", "ER"},
+        {"CURR", "", "ER"},      {"GMAX", "", rated},   {"GEEP", "160", "ER"}, {"XXXX", "", ""},
+        {"GEEP", "003", limits},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Ask(m, c.command, c.data), c.reply) << c.command.constData() << c.data.constData();

@@ -1,0 +1,46 @@
+#include "cal/Quantity.h"
+
+#include "cal/Failure.h"
+#include "core/BenchState.h"
+
+namespace psucal::cal {
+
+const Quantity VoltageQuantity{
+    .letter = 'V',
+    .command = "VOLT",
+    .setDecimals = 1,
+    .frameScale = 10,
+    .cellScale = 100,
+    .errorDecimals = 2,
+    .biasBase = 0.02,
+    .retrigger = 0.1,
+    .smallStep = 0.01,
+    .roundBeforeBias = false,
+    .shown = &DisplayReading::volts,
+    .pauseAfterFirstRead = 0,
+    .guardsOpenTerminals = false,
+    .windowLow = &BenchState::RigorDnV,
+    .windowHigh = &BenchState::RigorUpV,
+    .fail = FailCalV,
+};
+
+const Quantity CurrentQuantity{
+    .letter = 'C',
+    .command = "CURR",
+    .setDecimals = 2,
+    .frameScale = 100,
+    .cellScale = 1000,
+    .errorDecimals = 3,
+    .biasBase = 0.004,
+    .retrigger = 0.01,
+    .smallStep = 0.001,
+    .roundBeforeBias = true,
+    .shown = &DisplayReading::amps,
+    .pauseAfterFirstRead = 0.1,
+    .guardsOpenTerminals = true,
+    .windowLow = &BenchState::RigorDnC,
+    .windowHigh = &BenchState::RigorUpC,
+    .fail = FailCalC,
+};
+
+} // namespace psucal::cal
