@@ -30,11 +30,11 @@ struct Verifier::Plan {
     double readTimeout;
     double beforeReading;
     double afterReading;
-    const char* function;                  // the meter's function,
-    double (*range)(const BenchState&);    // its range,
-    const char* resolution;                // and its resolution
-    double meterScale; // the shunt turns 1 mV into 1 A
-    bool roundEach;    // each reading rounded to the grid's resolution before the mean
+    const char* function;               // the meter's function,
+    double (*range)(const BenchState&); // its range in volts,
+    const char* resolution;             // and its resolution
+    double meterScale;                  // the shunt turns 1 mV into 1 A
+    bool roundEach;                     // each reading rounded to the grid's resolution before the mean
     double BenchState::*windowOffset;
 };
 
@@ -70,7 +70,7 @@ const Verifier::Plan Verifier::CurrentPlan{
     .beforeReading = 0.0,
     .afterReading = 0.2,
     .function = "VOLT:DC",
-    .range = [](const BenchState&) { return 1.0; }, // the shunt's millivolts
+    .range = [](const BenchState&) { return 1.0; }, // the shunt gives millivolts
     .resolution = "0.000001",
     .meterScale = 1000.0,
     .roundEach = true,
@@ -267,8 +267,7 @@ Verifier::Output Verifier::readOutput(const Plan& p)
 
 // A spot without a display reading is left empty and fails: it is never judged against another
 // spot's display. Without an output the spot keeps the one it had.
-void Verifier::writeSpot(const Plan& p, int row, const std::optional<double>& display, const Output& output,
-                         bool& pass)
+void Verifier::writeSpot(const Plan& p, int row, const std::optional<double>& display, const Output& output, bool& pass)
 {
     SpotGrid& g = grid(p);
     SpotResult* spot = g.spot(row);

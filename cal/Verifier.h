@@ -50,8 +50,7 @@ private:
     void configureMeter(const Plan& plan);
     bool measureSpots(const Plan& plan);
     Output readOutput(const Plan& plan);
-    void writeSpot(const Plan& plan, int row, const std::optional<double>& display, const Output& output,
-                   bool& pass);
+    void writeSpot(const Plan& plan, int row, const std::optional<double>& display, const Output& output, bool& pass);
     SpotGrid& grid(const Plan& plan);
 
     BenchState& st_;

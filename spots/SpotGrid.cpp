@@ -21,9 +21,10 @@ QString SpotGrid::text(int row, int col) const
 {
     if (col < 0 || col >= Columns)
         return QString();
+    if (row == 0 && col == StepColumn)
+        return QStringLiteral("Step");
     if (row == 0)
-        return col == StepColumn ? QStringLiteral("Step")
-                                 : current_ ? QStringLiteral("Current (A)") : QStringLiteral("Voltage (V)");
+        return current_ ? QStringLiteral("Current (A)") : QStringLiteral("Voltage (V)");
     if (row == 1) {
         static const char* const names[Columns] = {"Step", "Setting", "Display", "Output"};
         return QString::fromLatin1(names[col]);

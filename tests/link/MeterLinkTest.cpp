@@ -27,10 +27,7 @@ struct MeterBench {
         st.AbortFlag = false;
     }
     // -1 stands for no reading.
-    double read(const char* cmd, int count, double timeout)
-    {
-        return link.ReadMeter(cmd, count, timeout).value_or(-1);
-    }
+    double read(const char* cmd, int count, double timeout) { return link.ReadMeter(cmd, count, timeout).value_or(-1); }
 
     VirtualClock clock;
     QByteArray reply;
@@ -71,9 +68,9 @@ TEST(MeterLink, ReadsWholeLinesOnly)
 TEST(MeterLink, OverloadGarbageZeroAndSilenceAreNoReading)
 {
     MeterBench b;
-    for (const QByteArray& r : {QByteArray("+9.90000000E+37\r\n"), QByteArray("-9.90000000E+37\r\n"),
-                                QByteArray("ERROR\r\n"), QByteArray("\r\n"),
-                                QByteArray("+1.2E+01 V\r\n"), QByteArray("nan\r\n")}) {
+    for (const QByteArray& r :
+         {QByteArray("+9.90000000E+37\r\n"), QByteArray("-9.90000000E+37\r\n"), QByteArray("ERROR\r\n"),
+          QByteArray("\r\n"), QByteArray("+1.2E+01 V\r\n"), QByteArray("nan\r\n")}) {
         b.reply = r;
         EXPECT_EQ(b.read(":READ?", 14, 0.6), -1) << r.constData();
     }

@@ -120,8 +120,7 @@ TEST(SpotGrid, JudgingUsesWholeDisplayUnitsWithInclusiveLimits)
     EXPECT_FALSE(v.judgeOutput(row));
 
     // Display window 0.00 .. 0.10 above the setting, both ends included.
-    for (const auto& [display, passes] :
-         {std::pair{12.00, true}, {12.10, true}, {12.11, false}, {11.99, false}})
+    for (const auto& [display, passes] : {std::pair{12.00, true}, {12.10, true}, {12.11, false}, {11.99, false}})
         EXPECT_EQ(spots::DisplayWithinWindow(false, 12.0, display, 0.0, 0.10), passes) << display;
     // The band narrows above 5 V (0.5 A) and stays finite at a display of 0.
     EXPECT_TRUE(spots::OutputWithinBand(false, 5.00, 5.10));
