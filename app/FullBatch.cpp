@@ -14,11 +14,7 @@ constexpr int ValueWidth = 8;
 QString Cell(const SpotGrid& grid, int row, int col)
 {
     const QString text = grid.text(row, col).isEmpty() ? QStringLiteral("-") : grid.text(row, col);
-    const QColor color = grid.color(row, col);
-    const QString mark = color == SpotGrid::PassColor   ? QStringLiteral("pass")
-                         : color == SpotGrid::FailColor ? QStringLiteral("FAIL")
-                                                        : QString();
-    return text.rightJustified(ValueWidth) + u' ' + mark.leftJustified(4);
+    return text.rightJustified(ValueWidth) + u' ' + spots::VerdictMark(grid.verdict(row, col)).leftJustified(4);
 }
 
 void Print(const QString& text)
@@ -48,7 +44,7 @@ bool Report(Session& session)
     return out.succeeded() && out.printerError.isEmpty();
 }
 
-int Verdict(Session& session, bool pass)
+int Conclude(Session& session, bool pass)
 {
     // A pass that ran to its end without a single reading points at the meter, not the supply.
     if (!session.st.MeterSeen && session.ui.full().step[1] == 2)
@@ -113,7 +109,7 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     // Without --define the terminal starts at the voltage step.
     if (session.options().define) {
         if (!RunDefine(session))
-            return Verdict(session, false);
+            return Conclude(session, false);
     } else if (ui.full().step[0] != 2) {
         wizard.CekPro_Click(0, 2);
     }
@@ -122,16 +118,16 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     wizard.Command1_Click(1);
     Print(SpotGridText(session.FGridV));
     if (ui.full().step[1] != 2)
-        return Verdict(session, false);
+        return Conclude(session, false);
 
     if (!AskToShortTerminals(yes, inputFd, session.ui))
-        return Verdict(session, false);
+        return Conclude(session, false);
 
     Print(verifyOnly ? QStringLiteral("\nCurrent step: verification (output terminals shorted)\n")
                      : QStringLiteral("\nCurrent step: calibration and verification (output terminals shorted)\n"));
     wizard.Command1_Click(1);
     Print(SpotGridText(session.FGridC));
-    return Verdict(session, session.st.AllPass);
+    return Conclude(session, session.st.AllPass);
 }
 
 } // namespace psucal

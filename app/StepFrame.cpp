@@ -143,7 +143,7 @@ void StepFrame::showVerdict()
     }
     verdict_->setText(text);
     QPalette pal = verdict_->palette();
-    pal.setColor(QPalette::WindowText, pass ? SpotGrid::PassColor : SpotGrid::FailColor);
+    pal.setColor(QPalette::WindowText, pass ? spots::PassColor : spots::FailColor);
     verdict_->setPalette(pal);
 }
 

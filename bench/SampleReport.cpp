@@ -13,14 +13,14 @@ void Fill(SpotGrid& grid, double scale, int failingSpot)
 {
     const int decimals = grid.valueDecimals();
     for (int r = SpotGrid::FirstSpotRow; r < grid.rowCount(); ++r) {
-        const double setting = grid.number(r, SpotGrid::SettingColumn);
-        const double display = setting + scale * (0.3 + 0.2 * std::sin(r));
+        SpotResult& spot = *grid.spot(r);
+        const double display = num::RoundTo(spot.setting + scale * (0.3 + 0.2 * std::sin(r)), decimals);
         double output = display + scale * 1.5 * std::cos(0.7 * r);
         if (r - 1 == failingSpot)
             output = display + scale * 20;
-        grid.setText(r, SpotGrid::DisplayColumn, num::Fixed(display, decimals));
-        grid.setColor(r, SpotGrid::DisplayColumn, SpotGrid::PassColor);
-        grid.setText(r, SpotGrid::OutputColumn, num::Fixed(output, decimals));
+        spot.display = display;
+        spot.displayCheck = Verdict::Pass;
+        spot.mean = num::RoundTo(output, decimals);
         grid.judgeOutput(r);
     }
 }

@@ -27,10 +27,9 @@ void Fill(SpotGrid& g)
     g.writeHeaders();
     g.BuildVoltageSpots(Spots, SpotGrid::VoltageSpotStep(60.0f, Spots), 60.0f);
     for (int r = SpotGrid::FirstSpotRow; r < g.rowCount(); ++r) {
-        const double display = g.number(r, SpotGrid::SettingColumn) + 0.01 * (r % 5 - 2);
-        const double output = display + 0.03 * (r % 7 - 3) + (r % 23 == 0 ? 0.4 : 0.0);
-        g.setText(r, SpotGrid::DisplayColumn, num::Fixed(display, 2));
-        g.setText(r, SpotGrid::OutputColumn, num::Fixed(output, 2));
+        SpotResult& spot = *g.spot(r);
+        spot.display = num::RoundTo(spot.setting + 0.01 * (r % 5 - 2), 2);
+        spot.mean = num::RoundTo(*spot.display + 0.03 * (r % 7 - 3) + (r % 23 == 0 ? 0.4 : 0.0), 2);
     }
 }
 

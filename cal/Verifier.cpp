@@ -8,7 +8,10 @@
 #include "core/WizardCaption.h"
 #include "link/MeterLink.h"
 #include "link/SupplyLink.h"
+#include "spots/Band.h"
 #include "spots/SpotGrid.h"
+
+#include <cmath>
 
 namespace psucal {
 
@@ -27,8 +30,11 @@ struct Verifier::Plan {
     double readTimeout;
     double beforeReading;
     double afterReading;
-    double meterScale; // the shunt turns 1 mV into 1 A
-    bool roundEach;    // each reading rounded to the grid's resolution before the mean
+    const char* function;               // the meter's function,
+    double (*range)(const BenchState&); // its range in volts,
+    const char* resolution;             // and its resolution
+    double meterScale;                  // the shunt turns 1 mV into 1 A
+    bool roundEach;                     // each reading rounded to the grid's resolution before the mean
     double BenchState::*windowOffset;
 };
 
@@ -44,6 +50,9 @@ const Verifier::Plan Verifier::VoltagePlan{
     .readTimeout = 0.6,
     .beforeReading = 0.1,
     .afterReading = 0.0,
+    .function = "VOLT:DC",
+    .range = [](const BenchState& st) { return st.MaxV; },
+    .resolution = "0.01",
     .meterScale = 1.0,
     .roundEach = false,
     .windowOffset = &BenchState::RigorOffsetV,
@@ -60,6 +69,9 @@ const Verifier::Plan Verifier::CurrentPlan{
     .readTimeout = 0.9,
     .beforeReading = 0.0,
     .afterReading = 0.2,
+    .function = "VOLT:DC",
+    .range = [](const BenchState&) { return 1.0; }, // the shunt gives millivolts
+    .resolution = "0.000001",
     .meterScale = 1000.0,
     .roundEach = true,
     .windowOffset = &BenchState::RigorOffsetC,
@@ -90,8 +102,7 @@ void Verifier::VerifyVoltage()
 
     bool pass = false;
     if (sameRating(p)) {
-        meter_.ReadMeter(QStringLiteral(":SYST:REM"), 2, 0.2);
-        meter_.ReadMeter(QStringLiteral(":CONF:VOLT:DC ") + num::Shortest(st_.MaxV) + QStringLiteral(",0.01"), 2, 0.2);
+        configureMeter(p);
         supply_.SendCommand(QStringLiteral("VOLT"), QStringLiteral("050"), 2, 0.1);
         if (gridV_.spotCount() > 0)
             ui_.scrollGrid(false, SpotGrid::FirstSpotRow);
@@ -101,7 +112,7 @@ void Verifier::VerifyVoltage()
     }
     // The operator shorts the terminals next: up to 60 V must not be left on them.
     supply_.SendCommand(QStringLiteral("VOLT"), QStringLiteral("050"), 2, 0.1);
-    meter_.ReadMeter(QStringLiteral(":SYST:LOCal"), 2, 0.2);
+    meter_.send(QStringLiteral(":SYST:LOCal"), 0.2);
     supply_.Delay(0.2);
 
     ui_.full().step[1] = st_.AbortFlag ? 0 : 2;
@@ -129,13 +140,12 @@ void Verifier::VerifyCurrent()
             ui_.scrollGrid(true, SpotGrid::FirstSpotRow);
         supply_.Delay(0.5);
         supply_.SendCommand(QStringLiteral("SOUT"), QStringLiteral("0"), 3, 0.2);
-        meter_.ReadMeter(QStringLiteral(":SYST:REM"), 2, 0.2);
-        meter_.ReadMeter(QStringLiteral(":CONF:VOLT:DC 1,0.000001"), 2, 0.2);
+        configureMeter(p);
         supply_.Delay(0.5);
         supply_.WaitOutputLow(true);
         pass = measureSpots(p);
     }
-    meter_.ReadMeter(QStringLiteral(":SYST:LOCal"), 2, 0.2);
+    meter_.send(QStringLiteral(":SYST:LOCal"), 0.2);
     supply_.Delay(0.2);
 
     if (st_.AbortFlag) {
@@ -177,6 +187,14 @@ bool Verifier::sameRating(const Plan& plan)
     return false;
 }
 
+void Verifier::configureMeter(const Plan& p)
+{
+    meter_.send(QStringLiteral(":SYST:REM"), 0.2);
+    meter_.send(QStringLiteral(":CONF:%1 %2,%3")
+                    .arg(QLatin1String(p.function), num::Shortest(p.range(st_)), QLatin1String(p.resolution)),
+                0.2);
+}
+
 // True when every spot was measured and passed its output check.
 bool Verifier::measureSpots(const Plan& p)
 {
@@ -185,8 +203,7 @@ bool Verifier::measureSpots(const Plan& p)
     ui_.setProgressValue(0);
     bool pass = g.spotCount() > 0;
     for (int row = SpotGrid::FirstSpotRow; row < g.rowCount(); ++row) {
-        const double setting = g.number(row, SpotGrid::SettingColumn);
-        const QString data = num::Digits(setting * p.q.frameScale, 3);
+        const QString data = num::Digits(g.spot(row)->setting * p.q.frameScale, 3);
         if (supply_.SendCommand(QLatin1String(p.q.command), data, 2, p.setTimeout).isEmpty())
             p.q.fail(st_);
         supply_.Delay(p.settle);
@@ -202,10 +219,10 @@ bool Verifier::measureSpots(const Plan& p)
         if (st_.AbortFlag)
             return false;
 
-        const double output = readOutput(p);
+        const Output output = readOutput(p);
         if (st_.AbortFlag)
             return false;
-        if (output > 0 && !st_.MeterSeen)
+        if (output.mean && !st_.MeterSeen)
             ShowResultsView();
         std::optional<double> display;
         if (shown)
@@ -216,52 +233,67 @@ bool Verifier::measureSpots(const Plan& p)
     return pass;
 }
 
-// Mean of the readings above 0 (a silent, zero or overloaded meter gives none); 0 without any.
-double Verifier::readOutput(const Plan& p)
+// Every answer of the meter, and the mean of their magnitudes (the shunt may be wired either way
+// round); a silent, zero or overloaded meter gives none.
+Verifier::Output Verifier::readOutput(const Plan& p)
 {
     const int decimals = grid(p).valueDecimals();
     const int count = st_.MeterSeen ? 5 : 1;
+    Output out;
     double sum = 0;
     int taken = 0;
     for (int i = 0; i < count; ++i) {
         if (p.beforeReading > 0)
             supply_.Delay(p.beforeReading);
-        double reading = meter_.ReadMeter(QStringLiteral(":READ?"), p.readCount, p.readTimeout);
+        const std::optional<double> reading = meter_.ReadMeter(QStringLiteral(":READ?"), p.readCount, p.readTimeout);
+        if (reading)
+            out.readings.append(Reading{meter_.lastReply(), *reading});
         if (p.afterReading > 0)
             supply_.Delay(p.afterReading);
-        if (reading > 0 && p.roundEach)
-            reading = num::RoundTo(reading * p.meterScale, decimals);
-        if (reading > 0) {
-            sum += reading;
+        double value = reading ? std::fabs(*reading) * p.meterScale : 0.0;
+        if (p.roundEach)
+            value = num::RoundTo(value, decimals);
+        if (value > 0) {
+            sum += value;
             ++taken;
         }
         if (st_.AbortFlag)
             break;
     }
-    return taken > 0 ? num::RoundTo(sum / taken, decimals) : 0.0;
+    if (const double mean = taken > 0 ? num::RoundTo(sum / taken, decimals) : 0.0; mean > 0)
+        out.mean = mean;
+    return out;
 }
 
 // A spot without a display reading is left empty and fails: it is never judged against another
-// spot's display.
-void Verifier::writeSpot(const Plan& p, int row, const std::optional<double>& display, double output, bool& pass)
+// spot's display. Without an output the spot keeps the one it had.
+void Verifier::writeSpot(const Plan& p, int row, const std::optional<double>& display, const Output& output, bool& pass)
 {
     SpotGrid& g = grid(p);
-    const int decimals = g.valueDecimals();
+    SpotResult* spot = g.spot(row);
+    if (!spot) { // the spots were rebuilt while the meter was read
+        pass = false;
+        return;
+    }
+    spot->display = display;
+    spot->readings = output.readings;
+    spot->rangeV = p.range(st_);
+    spot->function = QLatin1String(p.function);
     if (display) {
-        g.setText(row, SpotGrid::DisplayColumn, num::Fixed(*display, decimals));
         const double lower = st_.*p.q.windowLow - st_.*p.windowOffset;
         const double upper = st_.*p.q.windowHigh + st_.*p.windowOffset;
-        g.setColor(row, SpotGrid::DisplayColumn,
-                   g.displayPasses(row, lower, upper) ? SpotGrid::PassColor : SpotGrid::FailColor);
+        spot->displayCheck = spots::DisplayWithinWindow(p.current, spot->setting, *display, lower, upper)
+                                 ? Verdict::Pass
+                                 : Verdict::Fail;
     } else {
-        g.setText(row, SpotGrid::DisplayColumn, QString());
-        g.setColor(row, SpotGrid::DisplayColumn, QColor());
+        spot->displayCheck = Verdict::NotMeasured;
         pass = false;
     }
-    if (output > 0) {
-        g.setText(row, SpotGrid::OutputColumn, num::Fixed(output, decimals));
-        const bool ok = display && g.outputPasses(row);
-        g.setColor(row, SpotGrid::OutputColumn, ok ? SpotGrid::PassColor : SpotGrid::FailColor);
+    if (output.mean) {
+        spot->mean = output.mean;
+        g.setEntry(row, std::nullopt);
+        const bool ok = display && spots::OutputWithinBand(p.current, *display, *output.mean);
+        spot->outputCheck = ok ? Verdict::Pass : Verdict::Fail;
         pass = pass && ok;
     } else {
         pass = false;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "spots/SpotResult.h"
+
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -37,10 +40,17 @@ private:
     static const Plan VoltagePlan;
     static const Plan CurrentPlan;
 
+    // The meter's answers at one spot and the output they make.
+    struct Output {
+        QList<Reading> readings;
+        std::optional<double> mean;
+    };
+
     bool sameRating(const Plan& plan);
+    void configureMeter(const Plan& plan);
     bool measureSpots(const Plan& plan);
-    double readOutput(const Plan& plan);
-    void writeSpot(const Plan& plan, int row, const std::optional<double>& display, double output, bool& pass);
+    Output readOutput(const Plan& plan);
+    void writeSpot(const Plan& plan, int row, const std::optional<double>& display, const Output& output, bool& pass);
     SpotGrid& grid(const Plan& plan);
 
     BenchState& st_;

@@ -73,11 +73,11 @@ QString Shortest(double value)
     return QString::number(value, 'g', 7);
 }
 
-QString FixedSingle(float value, int decimals)
+double RoundSingle(float value, int decimals)
 {
     if (!std::isfinite(value))
-        return Fixed(0.0, decimals);
-    return Fixed(QString::number(static_cast<double>(value), 'g', 7).toDouble(), decimals);
+        return 0.0;
+    return RoundTo(QString::number(static_cast<double>(value), 'g', 7).toDouble(), decimals);
 }
 
 } // namespace psucal::num

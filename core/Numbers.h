@@ -24,8 +24,8 @@ QString Digits(double value, int minDigits);
 // Shortest plain decimal form: 20 -> "20", 3.3 -> "3.3", 0.5 -> "0.5".
 QString Shortest(double value);
 
-// A single-precision value as the spot grids write it: its seven significant digits, rounded
-// half away from zero to `decimals` places (0.165f reads 0.1650000, so "0.17").
-QString FixedSingle(float value, int decimals);
+// A single-precision value as the spot grids take it: its seven significant digits, rounded
+// half away from zero to `decimals` places (0.165f reads 0.1650000, so 0.17); 0 when not finite.
+double RoundSingle(float value, int decimals);
 
 } // namespace psucal::num

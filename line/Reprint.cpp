@@ -8,20 +8,34 @@
 #include <QPageLayout>
 #include <QPdfWriter>
 
+#include <cmath>
+#include <optional>
+
 namespace psucal::line {
 
 namespace {
 
+std::optional<double> Number(const QString& text)
+{
+    bool ok = false;
+    const double v = text.toDouble(&ok);
+    return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
+}
+
 void Fill(SpotGrid& grid, const UnitRun& run, bool current)
 {
-    grid.setRowCount(SpotGrid::FirstSpotRow + static_cast<int>(run.spots.size()));
-    grid.writeHeaders();
+    const int n = static_cast<int>(run.spots.size());
+    if (current)
+        grid.BuildCurrentSpots(n, 0.0f, 0.0f);
+    else
+        grid.BuildVoltageSpots(n, 0.0f, 0.0f);
     int row = SpotGrid::FirstSpotRow;
     for (const Spot& s : run.spots) {
         const auto& v = current ? s.current : s.voltage;
-        grid.setText(row, SpotGrid::StepColumn, QString::number(s.step));
-        for (int c = 0; c < 3; ++c)
-            grid.setText(row, SpotGrid::SettingColumn + c, v[c]);
+        SpotResult& spot = *grid.spot(row);
+        spot.setting = Number(v[0]).value_or(0.0);
+        spot.display = Number(v[1]);
+        spot.mean = Number(v[2]);
         grid.judgeOutput(row);
         ++row;
     }

@@ -25,28 +25,35 @@ MeterLink::MeterLink(BenchState& state, BenchUi& ui, Clock& clock, Transport& po
     port_.setActivityCallback([this] { clock_.wake(); });
 }
 
-double MeterLink::ParseReading(const QByteArray& line)
+std::optional<double> MeterLink::ParseReading(const QByteArray& line)
 {
     static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
     const QString text = QString::fromLatin1(line).trimmed();
     if (!number.match(text).hasMatch())
-        return -1;
+        return std::nullopt;
     bool ok = false;
-    const double value = std::fabs(text.toDouble(&ok));
-    if (!ok || !std::isfinite(value) || value >= Overload)
-        return -1;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || std::fabs(value) >= Overload)
+        return std::nullopt;
     return value;
 }
 
-double MeterLink::ReadMeter(const QString& command, int count, double timeout)
+void MeterLink::send(const QString& command, double timeout)
 {
+    // Whatever might come back is at least one character and its line end.
+    ReadMeter(command, 2, timeout);
+}
+
+std::optional<double> MeterLink::ReadMeter(const QString& command, int count, double timeout)
+{
+    lastReply_.clear();
     // A handler running inside a wait must not put a command between another one and its reading.
     if (busy_)
-        return -1;
+        return std::nullopt;
     const QScopedValueRollback<bool> hold(busy_, true);
 
     if (!port_.isOpen() && !port_.open())
-        return -1;
+        return std::nullopt;
     port_.discard();
     const QByteArray line = command.toLatin1() + '\n';
     if (trace_)
@@ -54,11 +61,11 @@ double MeterLink::ReadMeter(const QString& command, int count, double timeout)
     if (!port_.write(line)) {
         if (trace_)
             trace_->received("meter", QByteArray());
-        return -1;
+        return std::nullopt;
     }
     const double deadline = clock_.now() + timeout;
 
-    double result = -1;
+    std::optional<double> result;
     QByteArray pending;
     for (int attempt = 0; attempt < Attempts; ++attempt) {
         // Only a line that has ended is a reading: a cut-off "+1.20000000E+0" is off by ten.
@@ -79,11 +86,14 @@ double MeterLink::ReadMeter(const QString& command, int count, double timeout)
         pending.remove(0, got.size());
         if (trace_ && (!got.isEmpty() || attempt == 0))
             trace_->received("meter", got);
-        if (got.trimmed().isEmpty())
-            result = -1;
-        else if (const double value = ParseReading(got); value >= 0)
+        if (got.trimmed().isEmpty()) {
+            result.reset();
+            lastReply_.clear();
+        } else if (const std::optional<double> value = ParseReading(got)) {
             result = value;
-        if (result > 0 || st_.AbortFlag || clock_.now() >= deadline)
+            lastReply_ = got;
+        }
+        if ((result && *result != 0) || st_.AbortFlag || clock_.now() >= deadline)
             break;
     }
     return result;

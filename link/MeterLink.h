@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <optional>
 
 namespace psucal {
 
@@ -18,16 +21,22 @@ public:
     void setTrace(Trace* trace) { trace_ = trace; }
     Transport& port() { return port_; }
 
-    // Sends `command` and returns the absolute value of the reading that comes back, or -1
-    // when no complete reading came within `timeout` seconds (set-up commands, a silent or
-    // overloaded meter, a reading cut short). `count` is the fewest characters a reading has.
-    // The wait ends on a whole line, the time-out or StopFlag; a raised AbortFlag only stops
-    // further looking once a line has been read.
-    double ReadMeter(const QString& command, int count, double timeout);
+    // Sends `command` and returns the reading that comes back, sign and all, or nothing when no
+    // complete reading came within `timeout` seconds (a silent or overloaded meter, a reading cut
+    // short). `count` is the fewest characters a reading has. A reading of 0 is looked past for
+    // the rest of the time-out. The wait ends on a whole line, the time-out or StopFlag; a raised
+    // AbortFlag only stops further looking once a line has been read.
+    std::optional<double> ReadMeter(const QString& command, int count, double timeout);
+    // The line the last reading came in, as the meter sent it; empty when there was none.
+    const QByteArray& lastReply() const { return lastReply_; }
 
-    // The number in one reply line, or -1: blanks and the line end around it are ignored;
-    // anything that is not a whole SCPI number, and the overload value 9.9E37, is no reading.
-    static double ParseReading(const QByteArray& line);
+    // A set-up command, which the meter does not answer: the link still listens for `timeout`
+    // seconds, so that a stray line cannot be taken for the next reading.
+    void send(const QString& command, double timeout);
+
+    // The number in one reply line: blanks and the line end around it are ignored; anything that
+    // is not a whole SCPI number, and the overload value 9.9E37, is no reading.
+    static std::optional<double> ParseReading(const QByteArray& line);
 
 private:
     [[noreturn]] void endOnStop();
@@ -38,6 +47,7 @@ private:
     Transport& port_;
     Trace* trace_ = nullptr;
     bool busy_ = false;
+    QByteArray lastReply_;
 };
 
 } // namespace psucal

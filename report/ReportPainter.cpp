@@ -13,7 +13,7 @@ namespace {
 
 const TextStyle Body{9.0, false};
 const TextStyle BodyBold{9.0, true};
-const TextStyle Verdict{11.0, true};
+const TextStyle VerdictStyle{11.0, true};
 const TextStyle Footer{8.0, false};
 const Stroke Thin{1, false, Qt::black};
 const Stroke Heavy{3, false, Qt::black};
@@ -106,8 +106,8 @@ void ReportPainter::paintHead()
 
     const QString verdict = d_.AllPass ? QStringLiteral("PASS") : QStringLiteral("FAIL");
     const QString label = QStringLiteral("Tested :");
-    rightAligned(verdict, right_, 27, Verdict);
-    c_.text(right_ - c_.textWidth(verdict, Verdict) - c_.textWidth(label, Verdict) + 2, 27.4, label, Body);
+    rightAligned(verdict, right_, 27, VerdictStyle);
+    c_.text(right_ - c_.textWidth(verdict, VerdictStyle) - c_.textWidth(label, VerdictStyle) + 2, 27.4, label, Body);
     rightAligned(QStringLiteral("Test By : ") + d_.TestedBy, right_, 32, Body);
     rightAligned(QStringLiteral("Ambient Temp : ") + d_.AmbientTemp + QStringLiteral(" Deg C"), right_, 36, Body);
 }
@@ -173,7 +173,7 @@ void ReportPainter::cells(const SpotGrid& grid, int row, double y, const double*
 {
     centred(grid.text(row, SpotGrid::StepColumn), edges[0], edges[1], y, Body);
     for (int col = SpotGrid::SettingColumn; col <= SpotGrid::OutputColumn; ++col) {
-        const bool failed = col != SpotGrid::SettingColumn && grid.color(row, col) == SpotGrid::FailColor;
+        const bool failed = grid.verdict(row, col) == Verdict::Fail;
         rightAligned(grid.text(row, col), edges[col + 1] - 2, y, failed ? BodyBold : Body);
     }
 }

@@ -5,60 +5,74 @@
 
 namespace psucal {
 
-const QColor SpotGrid::PassColor(0, 128, 0);
-const QColor SpotGrid::FailColor(192, 0, 0);
-
-void SpotGrid::setRowCount(int n)
+const SpotResult* SpotGrid::spot(int row) const
 {
-    rows_.resize(n < 0 ? 0 : n);
+    const int k = row - FirstSpotRow;
+    return k >= 0 && k < spotCount() ? &spots_[k].result : nullptr;
+}
+
+SpotResult* SpotGrid::spot(int row)
+{
+    const int k = row - FirstSpotRow;
+    return k >= 0 && k < spotCount() ? &spots_[k].result : nullptr;
 }
 
 QString SpotGrid::text(int row, int col) const
 {
-    if (row < 0 || row >= rowCount() || col < 0 || col >= Columns)
+    if (col < 0 || col >= Columns)
         return QString();
-    return rows_[row][col].text;
+    if (row == 0 && col == StepColumn)
+        return QStringLiteral("Step");
+    if (row == 0)
+        return current_ ? QStringLiteral("Current (A)") : QStringLiteral("Voltage (V)");
+    if (row == 1) {
+        static const char* const names[Columns] = {"Step", "Setting", "Display", "Output"};
+        return QString::fromLatin1(names[col]);
+    }
+    const SpotResult* s = spot(row);
+    if (!s)
+        return QString();
+    switch (col) {
+    case StepColumn:
+        return QString::number(row - 1);
+    case SettingColumn:
+        return spots::SettingText(current_, s->setting);
+    case DisplayColumn:
+        return spots::ValueText(current_, s->display);
+    default:
+        if (const auto typed = spots_[row - FirstSpotRow].entry)
+            return *typed;
+        return spots::ValueText(current_, s->mean);
+    }
+}
+
+Verdict SpotGrid::verdict(int row, int col) const
+{
+    const SpotResult* s = spot(row);
+    if (!s)
+        return Verdict::NotMeasured;
+    return col == DisplayColumn ? s->displayCheck : col == OutputColumn ? s->outputCheck : Verdict::NotMeasured;
 }
 
 QColor SpotGrid::color(int row, int col) const
 {
-    if (row < 0 || row >= rowCount() || col < 0 || col >= Columns)
-        return QColor();
-    return rows_[row][col].color;
+    return spots::VerdictColor(verdict(row, col));
 }
 
-void SpotGrid::setText(int row, int col, const QString& text)
+std::optional<QString> SpotGrid::entry(int row) const
 {
-    if (row < 0 || col < 0 || col >= Columns)
-        return;
-    if (row >= rowCount())
-        setRowCount(row + 1);
-    rows_[row][col].text = text;
+    return spot(row) ? spots_[row - FirstSpotRow].entry : std::nullopt;
 }
 
-void SpotGrid::setColor(int row, int col, const QColor& color)
+void SpotGrid::setEntry(int row, const std::optional<QString>& text)
 {
-    if (row < 0 || row >= rowCount() || col < 0 || col >= Columns)
-        return;
-    rows_[row][col].color = color;
-}
-
-double SpotGrid::number(int row, int col) const
-{
-    return num::Leading(text(row, col));
+    if (spot(row))
+        spots_[row - FirstSpotRow].entry = text;
 }
 
 void SpotGrid::writeHeaders()
 {
-    setRowCount(2);
-    const QString unit = current_ ? QStringLiteral("Current (A)") : QStringLiteral("Voltage (V)");
-    setText(0, StepColumn, QStringLiteral("Step"));
-    for (int c = 1; c < Columns; ++c)
-        setText(0, c, unit);
-    setText(1, StepColumn, QStringLiteral("Step"));
-    setText(1, SettingColumn, QStringLiteral("Setting"));
-    setText(1, DisplayColumn, QStringLiteral("Display"));
-    setText(1, OutputColumn, QStringLiteral("Output"));
+    spots_.clear();
 }
 
 float SpotGrid::VoltageSpotStep(float maxV, int n)
@@ -71,72 +85,60 @@ float SpotGrid::CurrentSpotStep(float maxI, int n)
     return n > 0 ? maxI / static_cast<float>(n) : 0.0f;
 }
 
+void SpotGrid::build(int n, float maxValue, auto spotAt)
+{
+    spots_.clear();
+    spots_.resize(n > 0 ? n : 0);
+    for (int k = 0; k < spotCount(); ++k) {
+        const float value = spotAt(k);
+        spots_[k].result.setting = num::RoundSingle(value <= maxValue ? value : maxValue, settingDecimals());
+    }
+}
+
 void SpotGrid::BuildVoltageSpots(int n, float step, float maxV)
 {
-    setRowCount(FirstSpotRow + (n > 0 ? n : 0));
-    for (int r = FirstSpotRow; r < rowCount(); ++r) {
-        const float spot = 1.0f + step * static_cast<float>(r - FirstSpotRow);
-        setText(r, StepColumn, QString::number(r - 1));
-        setText(r, SettingColumn, num::FixedSingle(spot <= maxV ? spot : maxV, 1));
-        setText(r, DisplayColumn, QString());
-        setText(r, OutputColumn, QString());
-    }
+    build(n, maxV, [step](int k) { return 1.0f + step * static_cast<float>(k); });
 }
 
 void SpotGrid::BuildCurrentSpots(int n, float step, float maxI)
 {
-    setRowCount(FirstSpotRow + (n > 0 ? n : 0));
-    for (int r = FirstSpotRow; r < rowCount(); ++r) {
-        float spot = step * static_cast<float>(r - 1);
+    build(n, maxI, [step](int k) {
         // The set command carries at most 9.99 A.
-        if (spot >= 10.0f)
-            spot = 9.99f;
-        setText(r, StepColumn, QString::number(r - 1));
-        setText(r, SettingColumn, num::FixedSingle(spot <= maxI ? spot : maxI, 2));
-        setText(r, DisplayColumn, QString());
-        setText(r, OutputColumn, QString());
-    }
+        const float spot = step * static_cast<float>(k + 1);
+        return spot >= 10.0f ? 9.99f : spot;
+    });
 }
 
 void SpotGrid::clearResults()
 {
-    for (int r = FirstSpotRow; r < rowCount(); ++r) {
-        for (int c : {DisplayColumn, OutputColumn}) {
-            rows_[r][c].text.clear();
-            rows_[r][c].color = QColor();
-        }
+    for (Row& r : spots_) {
+        const double setting = r.result.setting;
+        r = Row();
+        r.result.setting = setting;
     }
 }
 
-bool SpotGrid::outputPasses(int row) const
+bool SpotGrid::judgeOutput(int row)
 {
-    return spots::OutputWithinBand(current_, number(row, DisplayColumn), number(row, OutputColumn));
-}
-
-bool SpotGrid::displayPasses(int row, double lower, double upper) const
-{
-    return spots::DisplayWithinWindow(current_, number(row, SettingColumn), number(row, DisplayColumn), lower, upper);
+    SpotResult* s = spot(row);
+    if (!s || !s->mean)
+        return false;
+    s->outputCheck =
+        spots::OutputWithinBand(current_, s->display.value_or(0.0), *s->mean) ? Verdict::Pass : Verdict::Fail;
+    return true;
 }
 
 QVector<SpotGrid::Segment> SpotGrid::measuredSegments() const
 {
     QVector<Segment> segments;
-    for (int r = FirstSpotRow + 1; r < rowCount(); ++r) {
-        if (text(r - 1, OutputColumn).isEmpty() || text(r, OutputColumn).isEmpty())
+    for (int k = 1; k < spotCount(); ++k) {
+        const SpotResult& a = spots_[k - 1].result;
+        const SpotResult& b = spots_[k].result;
+        if (!a.mean || !b.mean)
             continue;
-        segments.push_back({r - 2, number(r - 1, DisplayColumn), number(r - 1, OutputColumn), number(r, DisplayColumn),
-                            number(r, OutputColumn)});
+        segments.push_back({k, a.display.value_or(0.0), *a.mean, b.display.value_or(0.0), *b.mean});
     }
     return segments;
-}
-
-bool SpotGrid::judgeOutput(int row)
-{
-    if (row < FirstSpotRow || row >= rowCount() || text(row, OutputColumn).isEmpty())
-        return false;
-    setText(row, OutputColumn, num::Fixed(number(row, OutputColumn), valueDecimals()));
-    setColor(row, OutputColumn, outputPasses(row) ? PassColor : FailColor);
-    return true;
 }
 
 } // namespace psucal

@@ -7,6 +7,16 @@
 
 namespace psucal {
 
+namespace {
+// An output taken away: nothing measured, nothing judged.
+void Forget(SpotResult& spot)
+{
+    spot.readings.clear();
+    spot.mean.reset();
+    spot.outputCheck = Verdict::NotMeasured;
+}
+} // namespace
+
 bool SpotGridEditor::isSpotCell(int row, int col, int wanted) const
 {
     return col == wanted && row >= SpotGrid::FirstSpotRow && row < grid_.rowCount();
@@ -16,7 +26,7 @@ bool SpotGridEditor::keyPress(int row, int col, QChar key)
 {
     if (!isSpotCell(row, col, SpotGrid::OutputColumn))
         return false;
-    QString text = grid_.text(row, col);
+    QString text = grid_.text(row, col); // the entry so far, or the output as shown
     if (key == u'\b') {
         if (text.isEmpty())
             return false;
@@ -32,7 +42,7 @@ bool SpotGridEditor::keyPress(int row, int col, QChar key)
     } else {
         text += key.isDigit() && key.unicode() < 0x80 ? QString(key) : QStringLiteral("0");
     }
-    grid_.setText(row, col, text);
+    grid_.setEntry(row, text);
     return true;
 }
 
@@ -40,23 +50,30 @@ bool SpotGridEditor::clearCell(int row, int col)
 {
     if (!isSpotCell(row, col, SpotGrid::OutputColumn))
         return false;
-    grid_.setText(row, col, QString());
+    grid_.setEntry(row, std::nullopt);
+    Forget(*grid_.spot(row));
     return true;
 }
 
 bool SpotGridEditor::leaveCell(int row, int col)
 {
-    if (!isSpotCell(row, col, SpotGrid::OutputColumn) || grid_.text(row, col).isEmpty())
+    if (!isSpotCell(row, col, SpotGrid::OutputColumn))
         return false;
-    const double value = grid_.number(row, col);
-    if (!std::isfinite(value)) {
-        grid_.setText(row, col, QString());
-        grid_.setColor(row, col, QColor());
+    SpotResult& spot = *grid_.spot(row);
+    const std::optional<QString> typed = grid_.entry(row);
+    if (!typed)
+        return grid_.judgeOutput(row);
+    grid_.setEntry(row, std::nullopt);
+    const double value = num::Leading(*typed);
+    if (typed->isEmpty() || !std::isfinite(value)) {
+        Forget(spot);
         return true;
     }
     // The largest value the cell's format shows in seven characters.
     const double limit = grid_.isCurrent() ? 999.999 : 9999.99;
-    grid_.setText(row, col, num::Fixed(std::clamp(value, -limit, limit), grid_.valueDecimals()));
+    // A typed output stands for the meter's: the readings no longer back it.
+    spot.readings.clear();
+    spot.mean = num::RoundTo(std::clamp(value, -limit, limit), grid_.valueDecimals());
     return grid_.judgeOutput(row);
 }
 
@@ -64,7 +81,7 @@ std::optional<SpotGridEditor::SetPoint> SpotGridEditor::setPoint(int row, int co
 {
     if (!isSpotCell(row, col, SpotGrid::SettingColumn))
         return std::nullopt;
-    const double units = grid_.number(row, col) * (grid_.isCurrent() ? 100.0 : 10.0);
+    const double units = grid_.spot(row)->setting * (grid_.isCurrent() ? 100.0 : 10.0);
     if (!std::isfinite(units) || num::RoundTo(units, 0) < 0.0 || num::RoundTo(units, 0) > 999.0)
         return std::nullopt;
     return SetPoint{grid_.isCurrent() ? QStringLiteral("CURR") : QStringLiteral("VOLT"), num::Digits(units, 3)};

@@ -23,10 +23,11 @@ public:
     // printable character counts as "0"; Enter, Esc and other control keys type nothing.
     // True when the cell changed.
     bool keyPress(int row, int col, QChar key);
-    // Delete empties an Output cell.
+    // Delete takes a spot's output away.
     bool clearCell(int row, int col);
-    // The cursor leaves (row, col): an Output with text is kept within the readable range (a
-    // text that is no finite number is dropped), rewritten in its format and judged.
+    // The cursor leaves (row, col): an Output entry becomes the spot's output, kept within the
+    // readable range at the grid's resolution (an empty entry, or one that is no finite number,
+    // takes the output away); an Output is judged again.
     bool leaveCell(int row, int col);
 
     struct SetPoint {

@@ -134,7 +134,7 @@ TEST(FullWindow, AnOutputIsTypedAndJudgedAndASettingIsSentOnADoubleClick)
     FullWindow w;
     w.results();
     ASSERT_TRUE(w.grid().isVisible());
-    w.gridV.setText(13, SpotGrid::DisplayColumn, "12.00");
+    w.gridV.spot(13)->display = 12.0;
     w.grid().setFocus();
     w.grid().setCurrentIndex(w.grid().model()->index(11, SpotGrid::OutputColumn));
     QTest::keyClicks(&w.grid(), "12.1x");
@@ -143,8 +143,8 @@ TEST(FullWindow, AnOutputIsTypedAndJudgedAndASettingIsSentOnADoubleClick)
     EXPECT_EQ(w.gridV.text(13, SpotGrid::OutputColumn), "12.10");
     QTest::keyClick(&w.grid(), Qt::Key_Down);
     EXPECT_EQ(w.gridV.text(13, SpotGrid::OutputColumn), "12.10");
-    EXPECT_EQ(w.gridV.color(13, SpotGrid::OutputColumn), SpotGrid::PassColor);
-    EXPECT_EQ(w.grid().model()->index(11, 3).data(Qt::ForegroundRole).value<QColor>(), SpotGrid::PassColor);
+    EXPECT_EQ(w.gridV.spot(13)->outputCheck, Verdict::Pass);
+    EXPECT_EQ(w.grid().model()->index(11, 3).data(Qt::ForegroundRole).value<QColor>(), spots::PassColor);
 
     QTest::mouseDClick(w.grid().viewport(), Qt::LeftButton, {}, w.cellCentre(3, SpotGrid::SettingColumn));
     QTest::mouseDClick(w.grid(true).viewport(), Qt::LeftButton, {}, w.cellCentre(3, SpotGrid::SettingColumn, true));

@@ -33,7 +33,7 @@ int Passed(const SpotGrid& g)
 {
     int n = 0;
     for (int r = SpotGrid::FirstSpotRow; r < g.rowCount(); ++r)
-        n += !g.text(r, 2).isEmpty() && g.color(r, SpotGrid::OutputColumn) == SpotGrid::PassColor;
+        n += g.spot(r)->display && g.spot(r)->outputCheck == Verdict::Pass;
     return n;
 }
 
@@ -173,9 +173,17 @@ TEST(FullWizard, CurrentSpotWithoutDisplayStaysEmptyAndFails)
     // The first display read waits for the output to settle; the fourth is spot 3's.
     ASSERT_TRUE(b.model.faults().add("GETD:garbage:nth=4"));
     b.full.Command1_Click(1);
-    EXPECT_TRUE(b.FGridC.text(4, 2).isEmpty());
-    EXPECT_FALSE(b.FGridC.text(4, 3).isEmpty());
-    EXPECT_EQ(b.FGridC.color(4, 3), SpotGrid::FailColor);
+    const SpotResult& spot = *b.FGridC.spot(4);
+    EXPECT_FALSE(spot.display);
+    EXPECT_EQ(spot.displayCheck, Verdict::NotMeasured);
+    EXPECT_EQ(spot.outputCheck, Verdict::Fail);
+    // The meter's answers stay as it sent them: shunt volts, five of them once it has been seen.
+    ASSERT_TRUE(spot.mean);
+    ASSERT_EQ(spot.readings.size(), 5);
+    EXPECT_TRUE(spot.readings[0].sent.endsWith('\n'));
+    EXPECT_NEAR(spot.readings[0].value * 1000, *spot.mean, 0.002);
+    EXPECT_EQ(spot.function, "VOLT:DC");
+    EXPECT_EQ(spot.rangeV, 1.0);
     EXPECT_EQ(Passed(b.FGridC), 19);
     EXPECT_FALSE(b.st.CurrPass);
     EXPECT_EQ(b.ui.caption(), "Fulfill");
@@ -250,10 +258,11 @@ TEST(FullBatch, GridLinesMarkEveryJudgedCell)
     SpotGrid g;
     g.writeHeaders();
     g.BuildVoltageSpots(2, 1.0f, 2.0f);
-    g.setText(2, 2, "1.01");
-    g.setColor(2, 2, SpotGrid::PassColor);
-    g.setText(2, 3, "1.20");
-    g.setColor(2, 3, SpotGrid::FailColor);
+    SpotResult& s = *g.spot(2);
+    s.display = 1.01;
+    s.displayCheck = Verdict::Pass;
+    s.mean = 1.2;
+    s.outputCheck = Verdict::Fail;
     EXPECT_EQ(SpotGridText(g), "Voltage (V)\n"
                                "Step  Setting  Display        Output\n"
                                "   1      1.0     1.01 pass     1.20 FAIL\n"

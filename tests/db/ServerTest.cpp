@@ -69,7 +69,7 @@ TEST_F(ServerTest, RecordsStoredAndReadBackVerbatimWithTheirBenchAndTime)
     ResultsStore store(QSqlDatabase(), dir.path(), address);
     for (int spots : {20, 10}) {
         Report r(spots, serial);
-        r.current.setText(4, SpotGrid::DisplayColumn, QString());
+        r.current.spot(4)->display.reset();
         const ResultsStore::Placement placed = store.Store(r.data);
         EXPECT_EQ(placed.where, Where::Server) << qPrintable(placed.message);
     }

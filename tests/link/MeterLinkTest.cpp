@@ -26,7 +26,8 @@ struct MeterBench {
         port.setPortName("COM2");
         st.AbortFlag = false;
     }
-    double read(const char* cmd, int count, double timeout) { return link.ReadMeter(cmd, count, timeout); }
+    // -1 stands for no reading.
+    double read(const char* cmd, int count, double timeout) { return link.ReadMeter(cmd, count, timeout).value_or(-1); }
 
     VirtualClock clock;
     QByteArray reply;
@@ -49,21 +50,27 @@ TEST(MeterLink, ReadsWholeLinesOnly)
     EXPECT_DOUBLE_EQ(b.read(":READ?", 14, 0.6), 12.0);
     EXPECT_EQ(b.lines.last(), ":READ?\n");
 
+    EXPECT_EQ(b.link.lastReply(), "+1.20000000E+01\r\n");
+
+    // The sign stays, and so does the text as the meter sent it.
     b.reply = "-1.23400000E-03\r\n";
-    EXPECT_DOUBLE_EQ(b.read(":READ?", 17, 0.9), 0.001234);
+    EXPECT_DOUBLE_EQ(b.read(":READ?", 17, 0.9), -0.001234);
+    EXPECT_EQ(b.link.lastReply(), "-1.23400000E-03\r\n");
 
     // A reading cut short never ends its line: no reading, after the whole time-out.
     b.reply = "+1.20000000E+0";
     const double t0 = b.clock.now();
     EXPECT_EQ(b.read(":READ?", 14, 0.6), -1);
     EXPECT_NEAR(b.clock.now() - t0, 0.6, 0.01);
+    EXPECT_TRUE(b.link.lastReply().isEmpty());
 }
 
 TEST(MeterLink, OverloadGarbageZeroAndSilenceAreNoReading)
 {
     MeterBench b;
-    for (const QByteArray& r : {QByteArray("+9.90000000E+37\r\n"), QByteArray("ERROR\r\n"), QByteArray("\r\n"),
-                                QByteArray("+1.2E+01 V\r\n"), QByteArray("nan\r\n")}) {
+    for (const QByteArray& r :
+         {QByteArray("+9.90000000E+37\r\n"), QByteArray("-9.90000000E+37\r\n"), QByteArray("ERROR\r\n"),
+          QByteArray("\r\n"), QByteArray("+1.2E+01 V\r\n"), QByteArray("nan\r\n")}) {
         b.reply = r;
         EXPECT_EQ(b.read(":READ?", 14, 0.6), -1) << r.constData();
     }
@@ -74,10 +81,11 @@ TEST(MeterLink, OverloadGarbageZeroAndSilenceAreNoReading)
     EXPECT_EQ(b.read(":READ?", 14, 0.6), 0);
     b.st.AbortFlag = false;
 
-    // Set-up commands get no answer: -1 after their time-out.
+    // Set-up commands get no answer: the link listens out their time-out all the same.
     b.reply.clear();
     const double t0 = b.clock.now();
-    EXPECT_EQ(b.read(":SYST:REM", 2, 0.2), -1);
+    b.link.send(":SYST:REM", 0.2);
+    EXPECT_EQ(b.lines.last(), ":SYST:REM\n");
     EXPECT_NEAR(b.clock.now() - t0, 0.2, 0.01);
 }
 

@@ -48,8 +48,8 @@ TEST(AccuracyChartScale, WholeGridStepsFromTheRatingNeverZero)
 TEST(AccuracyChartDrawing, LevelLabelsAndLinesBrokenAtAnUnmeasuredSpot)
 {
     Report r(5);
-    r.voltage.setText(4, SpotGrid::OutputColumn, QString());              // spot 3
-    r.voltage.setText(6, SpotGrid::OutputColumn, QStringLiteral("9.99")); // spot 5 far above its display
+    r.voltage.spot(4)->mean.reset(); // spot 3
+    r.voltage.spot(6)->mean = 9.99;  // spot 5 far above its display
     RecordingCanvas c;
     const AccuracyChart chart(false, 0.2, 5, 152, 210);
     chart.draw(c, r.voltage);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Numbers.h"
 #include "report/ReportCanvas.h"
 #include "report/ReportData.h"
 #include "tests/support/QtPrinters.h"
@@ -17,17 +18,11 @@ struct Report {
 
     explicit Report(int spots, const QString& serial = QStringLiteral("SN100"))
     {
+        voltage.BuildVoltageSpots(spots, 1.0f, 1000.0f);
+        current.BuildCurrentSpots(spots, 0.01f, 1.0f);
         for (int k = 1; k <= spots; ++k) {
-            const QString v[4] = {QString::number(k), QStringLiteral("%1.0").arg(k),
-                                  QStringLiteral("%1.0%2").arg(k).arg(k % 10),
-                                  QStringLiteral("%1.1%2").arg(k).arg(k % 10)};
-            const QString kk = QStringLiteral("%1").arg(k, 2, 10, QLatin1Char('0'));
-            const QString c[4] = {v[0], QStringLiteral("0.") + kk, QStringLiteral("0.") + kk + u'1',
-                                  QStringLiteral("0.") + kk + u'2'};
-            for (int col = 0; col < 4; ++col) {
-                voltage.setText(k + 1, col, v[col]);
-                current.setText(k + 1, col, c[col]);
-            }
+            measure(voltage, k + 1, k + (k % 10) / 100.0, k + 0.1 + (k % 10) / 100.0);
+            measure(current, k + 1, k / 100.0 + 0.001, k / 100.0 + 0.002);
         }
         data.ClientModel = QStringLiteral("PSU-40");
         data.SerialNo = serial;
@@ -40,6 +35,13 @@ struct Report {
         data.StartDate = QDate(2026, 3, 14);
         data.AllPass = true;
         data.SpotCount = spots;
+    }
+    static void measure(SpotGrid& grid, int row, double display, double output)
+    {
+        SpotResult& s = *grid.spot(row);
+        s.display = num::RoundTo(display, grid.valueDecimals());
+        s.mean = num::RoundTo(output, grid.valueDecimals());
+        s.displayCheck = s.outputCheck = Verdict::Pass;
     }
 };
 

@@ -57,10 +57,8 @@ TEST(ReportPainter, VerdictRatingAndFailedCellsInBold)
     r.data.MaxV = 60;
     r.data.MaxI = 3.3;
     r.data.rating = FindRating(60);
-    r.voltage.setColor(3, SpotGrid::DisplayColumn, SpotGrid::FailColor);
-    r.current.setColor(4, SpotGrid::OutputColumn, SpotGrid::FailColor);
-    r.voltage.setColor(5, SpotGrid::SettingColumn, SpotGrid::FailColor);
-    r.voltage.setColor(5, SpotGrid::OutputColumn, SpotGrid::PassColor);
+    r.voltage.spot(3)->displayCheck = Verdict::Fail;
+    r.current.spot(4)->outputCheck = Verdict::Fail;
     RecordingCanvas c = Paint(r.data);
 
     const auto* verdict = c.find(QStringLiteral("FAIL"));

@@ -51,7 +51,7 @@ TEST_F(ReportStoreTest, OneRecordPerSpotInTheTablesFieldsWithEmptyTextsNull)
     r.data.MaxI = 3.3;
     r.data.EquipmentText.clear();
     r.data.AllPass = false;
-    r.current.setText(4, SpotGrid::DisplayColumn, QString()); // spot 3's current display
+    r.current.spot(4)->display.reset(); // spot 3's current display
     ASSERT_TRUE(save(r)) << error.toStdString();
 
     QStringList columns;
@@ -108,7 +108,7 @@ TEST_F(ReportStoreTest, AnyFailureKeepsTheOldRecordsAndSaysWhy)
     tester.data.TestedBy = QString(25, u'x');
     refused(tester, "Tested By \"xxxxxxxxxxxxxxxxxxxxxxxxx\" is too long for the records (at most 24 characters)");
     Report cell(20);
-    cell.voltage.setText(7, SpotGrid::OutputColumn, QStringLiteral("123.456"));
+    cell.voltage.spot(7)->mean = 12345.6;
     refused(cell, "voltage Output of step 6");
 
     // A failure after the old records were deleted takes the delete back too.

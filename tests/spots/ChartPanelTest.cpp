@@ -57,16 +57,17 @@ TEST(ChartPanel, DeviationIsDrawnOnlyBetweenMeasuredNeighbours)
         return xs;
     };
     const QColor yellow(255, 255, 0);
-    g.setText(2, SpotGrid::DisplayColumn, "1.00");
-    g.setText(2, SpotGrid::OutputColumn, "1.02");
-    g.setText(4, SpotGrid::DisplayColumn, "10.50");
-    g.setText(4, SpotGrid::OutputColumn, "10.47");
+    const auto measure = [&g](int row, double display, double output) {
+        g.spot(row)->display = display;
+        g.spot(row)->mean = output;
+    };
+    measure(2, 1.00, 1.02);
+    measure(4, 10.50, 10.47);
     EXPECT_TRUE(columns(yellow).isEmpty());
     EXPECT_FALSE(columns(QColor(0, 64, 0)).isEmpty());
 
     // Spots 1 and 2 measured: one segment from x = 1 to x = 2 of the 0..6 scale.
-    g.setText(3, SpotGrid::DisplayColumn, "5.75");
-    g.setText(3, SpotGrid::OutputColumn, "5.70");
+    measure(3, 5.75, 5.70);
     QList<int> xs = columns(yellow);
     ASSERT_FALSE(xs.isEmpty());
     EXPECT_NEAR(xs.first(), 100, 2);
@@ -74,7 +75,7 @@ TEST(ChartPanel, DeviationIsDrawnOnlyBetweenMeasuredNeighbours)
     EXPECT_FALSE(columns(QColor(80, 80, 80)).isEmpty());
 
     // A wild reading runs off the chart without breaking it.
-    g.setText(3, SpotGrid::OutputColumn, "9999.99");
+    measure(3, 5.75, 9999.99);
     xs = columns(yellow);
     ASSERT_FALSE(xs.isEmpty());
     EXPECT_LT(xs.last(), 300);

@@ -51,35 +51,59 @@ TEST(SpotGridEditor, TypingBuildsANumberAndControlKeysTypeNothing)
     EXPECT_TRUE(g.ev.clearCell(5, Out));
     EXPECT_EQ(g.v.text(5, Out), "");
     EXPECT_FALSE(g.ev.clearCell(5, 2));
+
+    // Typing into a measured spot edits the output as shown; Delete takes the output away.
+    SpotResult& s = *g.v.spot(8);
+    s.mean = 12.1;
+    s.outputCheck = Verdict::Fail;
+    s.readings = {{"+1.21000000E+01\r\n", 12.1}};
+    EXPECT_EQ(g.type("\b5", 8), "12.15");
+    EXPECT_DOUBLE_EQ(*s.mean, 12.1); // not the output before the cell is left
+    EXPECT_TRUE(g.ev.clearCell(8, Out));
+    EXPECT_EQ(g.v.text(8, Out), "");
+    EXPECT_FALSE(s.mean);
+    EXPECT_TRUE(s.readings.isEmpty());
+    EXPECT_FALSE(g.v.color(8, Out).isValid());
+    EXPECT_FALSE(g.ev.leaveCell(8, Out));
 }
 
 TEST(SpotGridEditor, LeavingAnOutputFormatsClampsAndJudgesIt)
 {
     Grids g;
-    g.v.setText(13, SpotGrid::DisplayColumn, "12.00");
+    SpotResult& s = *g.v.spot(13);
+    s.display = 12.0;
+    s.readings = {{"+1.21000000E+01\r\n", 12.1}};
     g.type("12.14", 13);
     ASSERT_TRUE(g.ev.leaveCell(13, Out));
     EXPECT_EQ(g.v.text(13, Out), "12.14");
-    EXPECT_EQ(g.v.color(13, Out), SpotGrid::PassColor);
-    g.v.setText(13, Out, "12.15");
+    EXPECT_DOUBLE_EQ(*s.mean, 12.14);
+    EXPECT_EQ(s.outputCheck, Verdict::Pass);
+    EXPECT_TRUE(s.readings.isEmpty()); // the typed value is no meter's
+    g.type("5", 13);
     g.ev.leaveCell(13, Out);
-    EXPECT_EQ(g.v.color(13, Out), SpotGrid::FailColor);
+    EXPECT_EQ(g.v.text(13, Out), "12.15"); // 12.145 at the column's resolution
+    EXPECT_EQ(g.v.color(13, Out), spots::FailColor);
+    // Left again without typing: judged again against the display as it is now.
+    s.display = 12.1;
+    ASSERT_TRUE(g.ev.leaveCell(13, Out));
+    EXPECT_EQ(s.outputCheck, Verdict::Pass);
 
     // Nothing to judge: an empty Output, another column.
     EXPECT_FALSE(g.ev.leaveCell(14, Out));
     EXPECT_FALSE(g.ev.leaveCell(13, SpotGrid::DisplayColumn));
 
     // A row without a display is judged against the finite band at 0.
-    g.c.setText(3, Out, "0.004");
+    g.c.setEntry(3, "0.004");
     ASSERT_TRUE(g.ec.leaveCell(3, Out));
-    EXPECT_EQ(g.c.color(3, Out), SpotGrid::PassColor);
+    EXPECT_EQ(g.c.color(3, Out), spots::PassColor);
 
-    g.c.setText(4, Out, "9999999");
+    g.c.setEntry(4, "9999999");
     g.ec.leaveCell(4, Out);
     EXPECT_EQ(g.c.text(4, Out), "999.999");
-    g.v.setText(4, Out, QString(400, u'9'));
+    g.v.setEntry(4, QString(400, u'9'));
     ASSERT_TRUE(g.ev.leaveCell(4, Out));
     EXPECT_EQ(g.v.text(4, Out), "");
+    EXPECT_FALSE(g.v.spot(4)->mean);
     EXPECT_FALSE(g.v.color(4, Out).isValid());
 }
 
@@ -92,11 +116,11 @@ TEST(SpotGridEditor, ADoubleClickedSettingGoesOutRounded)
     };
     EXPECT_EQ(sent(g.ev, 4), "VOLT072"); // 7.2 V, never 071
     EXPECT_EQ(sent(g.ev, 21), "VOLT600");
-    g.c.setText(2, SpotGrid::SettingColumn, "0.29");
+    g.c.spot(2)->setting = 0.29;
     EXPECT_EQ(sent(g.ec, 2), "CURR029");
-    g.c.setText(2, SpotGrid::SettingColumn, "9.99");
+    g.c.spot(2)->setting = 9.99;
     EXPECT_EQ(sent(g.ec, 2), "CURR999");
-    g.c.setText(2, SpotGrid::SettingColumn, "10.00");
+    g.c.spot(2)->setting = 10.0;
     EXPECT_EQ(sent(g.ec, 2), "nothing");
     for (int col : {0, 2, 3})
         EXPECT_EQ(sent(g.ev, 4, col), "nothing");

@@ -1,0 +1,53 @@
+#include "spots/SpotFormat.h"
+
+#include "core/Numbers.h"
+
+namespace psucal::spots {
+
+int SettingDecimals(bool current)
+{
+    return current ? 2 : 1;
+}
+
+int ValueDecimals(bool current)
+{
+    return current ? 3 : 2;
+}
+
+QString SettingText(bool current, double setting)
+{
+    return num::Fixed(setting, SettingDecimals(current));
+}
+
+QString ValueText(bool current, const std::optional<double>& value)
+{
+    return value ? num::Fixed(*value, ValueDecimals(current)) : QString();
+}
+
+QColor VerdictColor(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::Pass:
+        return PassColor;
+    case Verdict::Fail:
+        return FailColor;
+    case Verdict::NotMeasured:
+        break;
+    }
+    return QColor();
+}
+
+QString VerdictMark(Verdict verdict)
+{
+    switch (verdict) {
+    case Verdict::Pass:
+        return QStringLiteral("pass");
+    case Verdict::Fail:
+        return QStringLiteral("FAIL");
+    case Verdict::NotMeasured:
+        break;
+    }
+    return QString();
+}
+
+} // namespace psucal::spots

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace psucal {
+
+// The outcome of one check of a spot.
+enum class Verdict { NotMeasured, Pass, Fail };
+
+// One answer of the meter: the line as it came and the number in it, in the meter's own unit
+// (volts) and with its sign.
+struct Reading {
+    QByteArray sent;
+    double value = 0;
+};
+
+// One test spot of a verification pass. Values are in the grid's unit, volts or amperes.
+struct SpotResult {
+    double setting = 0;            // the set point, at the Setting column's resolution
+    std::optional<double> display; // what the supply's own display showed
+    QList<Reading> readings;       // every answer of the meter at this spot
+    // The true output: the mean of the readings' magnitudes at the grid's resolution (the current
+    // pass scales and rounds each reading first), or what the operator typed. Readings of 0 are
+    // no measurement.
+    std::optional<double> mean;
+    double rangeV = 0; // the meter's range and function while it read this spot
+    QString function;
+    Verdict displayCheck = Verdict::NotMeasured; // Display - Setting within the acceptance window
+    Verdict outputCheck = Verdict::NotMeasured;  // mean within the band around the display
+};
+
+} // namespace psucal
