@@ -1,12 +1,12 @@
-#include "app/BatchHost.h"
-#include "app/BatchRunner.h"
-#include "app/CommandLine.h"
-#include "app/EditorPanel.h"
-#include "app/FrmMain.h"
-#include "app/PortList.h"
-#include "app/Prompt.h"
-#include "app/RecordsCommand.h"
-#include "app/Session.h"
+#include "terminal/BatchHost.h"
+#include "terminal/BatchRunner.h"
+#include "terminal/CommandLine.h"
+#include "widgets/EditorPanel.h"
+#include "widgets/FrmMain.h"
+#include "widgets/PortList.h"
+#include "terminal/Prompt.h"
+#include "terminal/RecordsCommand.h"
+#include "terminal/Session.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "bench/IdealRun.h"
 
-#include "app/Workbench.h"
+#include "wizard/Workbench.h"
 #include "bench/Support.h"
 #include "core/WizardCaption.h"
 #include "core/VirtualClock.h"

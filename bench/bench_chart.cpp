@@ -1,6 +1,6 @@
 // Time to redraw one deviation chart panel holding 80 measured spots: the panel as the window
 // repaints it, and the chart alone painted into an image of the same size.
-#include "app/ChartPanelWidget.h"
+#include "widgets/ChartPanelWidget.h"
 #include "bench/Support.h"
 #include "core/Numbers.h"
 #include "spots/SpotGrid.h"

@@ -4,7 +4,7 @@
 #include "bench/SampleReport.h"
 #include "bench/Support.h"
 #include "db/ServerStore.h"
-#include "report/ReportStore.h"
+#include "report/ReportRows.h"
 #include "tests/db/PgCluster.h"
 
 #include <QCoreApplication>
@@ -55,7 +55,7 @@ int Worker(const QString& url, int bench, int stores, int units)
     for (int i = 0; i < stores; ++i) {
         SampleReport sample(Serial((bench * 6151 + i * 997) % units), Spots);
         RecordSet set;
-        ReportStore::MakeSet(*sample.data, &set, &error);
+        ReportRows::MakeSet(*sample.data, &set, &error);
         const double t0 = Now();
         if (server.put(set, &error) == ServerStore::Outcome::Failed) {
             std::fprintf(stderr, "bench %d: %s\n", bench, qPrintable(error));
@@ -138,7 +138,7 @@ bool SqliteFigures(int units, int stores)
     db.setDatabaseName(QDir(dir.path()).filePath(QStringLiteral("Calibration.dt")));
     QString error;
     QSqlQuery q(db);
-    if (!db.open() || !ReportStore::EnsureTable(db, &error) ||
+    if (!db.open() || !ReportRows::EnsureTable(db, &error) ||
         !Exec(q, QStringLiteral("WITH RECURSIVE u(u) AS (SELECT 0 UNION ALL SELECT u + 1 FROM u WHERE u < %1), "
                                 "s(s) AS (SELECT 1 UNION ALL SELECT s + 1 FROM s WHERE s < %2) "
                                 "INSERT INTO report SELECT printf('SIM%05d', u), %3 FROM u, s")
@@ -150,7 +150,7 @@ bool SqliteFigures(int units, int stores)
     for (int i = 0; i < stores; ++i) {
         SampleReport sample(Serial(i * 997 % units), Spots);
         const double t0 = Now();
-        if (!ReportStore::SaveReport(db, *sample.data, &error))
+        if (!ReportRows::SaveReport(db, *sample.data, &error))
             return false;
         times.push_back((Now() - t0) * 1000);
     }

@@ -2,7 +2,7 @@
 // records of 50,000 units, against a delete that scans the whole table.
 #include "bench/SampleReport.h"
 #include "bench/Support.h"
-#include "report/ReportStore.h"
+#include "report/ReportRows.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -34,7 +34,7 @@ public:
     explicit Inserter(QSqlDatabase& db) : q_(db)
     {
         QStringList names, marks;
-        for (const auto& f : ReportStore::Fields) {
+        for (const auto& f : ReportRows::Fields) {
             names << QString::fromLatin1(f.name);
             marks << QStringLiteral("?");
         }
@@ -66,7 +66,7 @@ bool Saves(QSqlDatabase& db, SampleReport& sample, int units, int runs, std::vec
         sample.data->SerialNo = Serial((units / 4 + i * 997) % units);
         QString error;
         const double t0 = Now();
-        if (!ReportStore::SaveReport(db, *sample.data, &error)) {
+        if (!ReportRows::SaveReport(db, *sample.data, &error)) {
             std::fprintf(stderr, "bench_report_store: %s\n", qPrintable(error));
             return false;
         }
@@ -88,7 +88,7 @@ int main(int argc, char** argv)
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("bench"));
     db.setDatabaseName(QDir(dir.path()).filePath(QStringLiteral("Calibration.dt")));
     QString error;
-    if (!db.open() || !ReportStore::EnsureTable(db, &error)) {
+    if (!db.open() || !ReportRows::EnsureTable(db, &error)) {
         std::fprintf(stderr, "bench_report_store: cannot set up the database: %s\n", qPrintable(error));
         return 1;
     }
@@ -123,7 +123,7 @@ int main(int argc, char** argv)
 
     SampleReport sample(Serial(units / 3), Spots);
     t0 = Now();
-    if (!ReportStore::SaveReport(db, *sample.data, &error)) {
+    if (!ReportRows::SaveReport(db, *sample.data, &error)) {
         std::fprintf(stderr, "bench_report_store: %s\n", qPrintable(error));
         return 1;
     }

@@ -1,6 +1,6 @@
 // Start-up to the first wizard page against psucal-sim (40 V unit), as a ratio to its ideal.
-#include "app/Session.h"
-#include "app/Workbench.h"
+#include "terminal/Session.h"
+#include "wizard/Workbench.h"
 #include "bench/IdealRun.h"
 #include "bench/Support.h"
 #include "core/WizardCaption.h"

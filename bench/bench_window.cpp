@@ -1,8 +1,8 @@
 // CPU of window mode during a full recalibration: the window on a real X server (run-all
 // gives it Xvfb), the wizard driven by clicks on its button, against psucal-sim.
-#include "app/FrmMain.h"
-#include "app/Session.h"
-#include "app/Workbench.h"
+#include "widgets/FrmMain.h"
+#include "terminal/Session.h"
+#include "wizard/Workbench.h"
 #include "bench/Support.h"
 #include "core/WizardCaption.h"
 

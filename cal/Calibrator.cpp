@@ -1,6 +1,6 @@
 #include "cal/Calibrator.h"
 
-#include "cal/FutComma.h"
+#include "core/FutComma.h"
 #include "cal/Quantity.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"

@@ -2,15 +2,15 @@
 
 #include "report/ReportData.h"
 #include "report/ReportOutput.h"
-#include "report/ResultsStore.h"
+#include "report/BenchRecords.h"
 
 namespace psucal {
 
-ReportJob::Outcome ReportJob::PrintReport(ResultsStore& store, const ReportData& data, const QString& programDir,
+ReportJob::Outcome ReportJob::PrintReport(BenchRecords& store, const ReportData& data, const QString& programDir,
                                           const QDateTime& when, bool toPrinter, const QString& printerName)
 {
     Outcome out;
-    const ResultsStore::Placement placed = store.Store(data);
+    const BenchRecords::Placement placed = store.Store(data);
     out.stored = placed.stored();
     if (!out.stored) {
         out.error = placed.message;

@@ -6,7 +6,7 @@
 namespace psucal {
 
 struct ReportData;
-class ResultsStore;
+class BenchRecords;
 
 // Printing a report: store the unit's records, file the PDF, and send it to the printer when
 // asked. Records that cannot be stored stop the job before anything is printed, so every filed
@@ -23,7 +23,7 @@ public:
         bool succeeded() const { return stored && !pdfPath.isEmpty(); }
     };
 
-    static Outcome PrintReport(ResultsStore& store, const ReportData& data, const QString& programDir,
+    static Outcome PrintReport(BenchRecords& store, const ReportData& data, const QString& programDir,
                                const QDateTime& when, bool toPrinter, const QString& printerName = QString());
 };
 

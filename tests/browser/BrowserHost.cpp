@@ -1,7 +1,7 @@
 // Runs the browser tests: a throw-away PostgreSQL cluster filled by the benches' own store code,
 // psucal-line on a free loopback port behind a token, then node's test runner with Playwright.
 #include "db/ServerStore.h"
-#include "report/ReportStore.h"
+#include "report/ReportRows.h"
 #include "tests/db/PgCluster.h"
 #include "tests/report/ReportFixture.h"
 
@@ -35,7 +35,7 @@ bool Fill(const QString& url, QString* error)
         test::Report r(10, serial);
         r.data.AllPass = pass;
         RecordSet set;
-        if (!ReportStore::MakeSet(r.data, &set, error))
+        if (!ReportRows::MakeSet(r.data, &set, error))
             return false;
         set.bench = bench;
         set.madeAt = now.addSecs(-3600 * hoursAgo);

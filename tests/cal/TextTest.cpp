@@ -1,4 +1,4 @@
-#include "cal/FutComma.h"
+#include "core/FutComma.h"
 #include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Against a real PostgreSQL server: a throw-away cluster of this suite's own.
-#include "report/RecordCommands.h"
-#include "report/ReportStore.h"
-#include "report/ResultsStore.h"
+#include "report/RecordsReadout.h"
+#include "report/ReportRows.h"
+#include "report/BenchRecords.h"
 #include "tests/db/PgCluster.h"
 #include "tests/report/ReportFixture.h"
 
@@ -18,7 +18,7 @@
 namespace psucal::test {
 namespace {
 
-using Where = ResultsStore::Placement::Where;
+using Where = BenchRecords::Placement::Where;
 
 class ServerTest : public ::testing::Test {
 protected:
@@ -66,11 +66,11 @@ protected:
 TEST_F(ServerTest, RecordsStoredAndReadBackVerbatimWithTheirBenchAndTime)
 {
     const QString serial = QStringLiteral("Ü'\"€\\7,x");
-    ResultsStore store(QSqlDatabase(), dir.path(), address);
+    BenchRecords store(QSqlDatabase(), dir.path(), address);
     for (int spots : {20, 10}) {
         Report r(spots, serial);
         r.current.spot(4)->display.reset();
-        const ResultsStore::Placement placed = store.Store(r.data);
+        const BenchRecords::Placement placed = store.Store(r.data);
         EXPECT_EQ(placed.where, Where::Server) << qPrintable(placed.message);
     }
     // Both runs are kept; the read-back shows the latest unless asked for all.
@@ -158,13 +158,13 @@ TEST_F(ServerTest, EightBenchesStoringAtOnceMakeEachSetOneCompleteRun)
 
 TEST_F(ServerTest, RecordsMadeWhileTheServerIsAwayReachItOnceInMakingOrder)
 {
-    ResultsStore store(QSqlDatabase(), dir.path(), address);
+    BenchRecords store(QSqlDatabase(), dir.path(), address);
     Report first(5, QStringLiteral("UNIT-A"));
     ASSERT_EQ(store.Store(first.data).where, Where::Server);
     // A set whose commit the outbox never heard of; without a serial, nothing replaces it.
     RecordSet committed;
     QString error;
-    ASSERT_TRUE(ReportStore::MakeSet(Report(4, QString()).data, &committed, &error));
+    ASSERT_TRUE(ReportRows::MakeSet(Report(4, QString()).data, &committed, &error));
     ServerStore direct(address);
     ASSERT_EQ(direct.put(committed, &error), ServerStore::Outcome::Stored) << qPrintable(error);
 
@@ -172,7 +172,7 @@ TEST_F(ServerTest, RecordsMadeWhileTheServerIsAwayReachItOnceInMakingOrder)
     Report newer(7, QStringLiteral("UNIT-A")), other(3, QStringLiteral("UNIT-C"));
     newer.data.TestedBy = QStringLiteral("newer");
     for (Report* r : {&newer, &other}) {
-        const ResultsStore::Placement placed = store.Store(r->data);
+        const BenchRecords::Placement placed = store.Store(r->data);
         EXPECT_EQ(placed.where, Where::Outbox);
         EXPECT_TRUE(placed.message.contains(store.outbox().path() + QStringLiteral(" and will be sent")))
             << qPrintable(placed.message);
@@ -192,7 +192,7 @@ TEST_F(ServerTest, RecordsMadeWhileTheServerIsAwayReachItOnceInMakingOrder)
     // A set made before the one the server holds never replaces it, whenever it arrives: it is
     // kept as an earlier run.
     RecordSet older;
-    ASSERT_TRUE(ReportStore::MakeSet(first.data, &older, &error));
+    ASSERT_TRUE(ReportRows::MakeSet(first.data, &older, &error));
     older.madeAt = older.madeAt.addSecs(-3600);
     EXPECT_EQ(direct.put(older, &error), ServerStore::Outcome::Superseded);
     // A restarted server costs a kept connection nothing but a reconnect.

@@ -1,6 +1,6 @@
 #include "db/Database.h"
 #include "report/ReportData.h"
-#include "report/ReportStore.h"
+#include "report/ReportRows.h"
 #include "spots/SpotGrid.h"
 #include "tests/e2e/Sim.h"
 
@@ -120,7 +120,7 @@ bool SaveEarlierReport(QSqlDatabase& db, const QString& serial)
     psucal::ReportData data(v, c);
     data.SerialNo = serial;
     QString error;
-    return psucal::ReportStore::SaveReport(db, data, &error);
+    return psucal::ReportRows::SaveReport(db, data, &error);
 }
 
 } // namespace
@@ -299,11 +299,11 @@ TEST(BatchRun, RunModeOneAgainstTheSimulatedBenchSaysPassAndFilesTheReport)
         psucal::Database db(dir.path());
         QSqlDatabase c = db.connection();
         QString error;
-        const QList<QSqlRecord> records = psucal::ReportStore::Records(c, serial, &error);
+        const QList<QSqlRecord> records = psucal::ReportRows::Records(c, serial, &error);
         ASSERT_EQ(records.size(), 5) << error.toStdString();
         EXPECT_EQ(records.last().value("Step").toString(), "5");
         EXPECT_EQ(records.last().value("TestBy").toString(), "QA-017");
-        EXPECT_EQ(psucal::ReportStore::Records(c, "OTHER-1", &error).size(), 7);
+        EXPECT_EQ(psucal::ReportRows::Records(c, "OTHER-1", &error).size(), 7);
     }
 
     const QStringList pdfs = QDir(dir.filePath("reports")).entryList({"*.pdf"});

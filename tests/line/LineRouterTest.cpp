@@ -1,7 +1,7 @@
 // The line's pages through the router, on a bench's own Calibration.dt filled by the bench's store.
 #include "db/Database.h"
 #include "line/LineRouter.h"
-#include "report/ReportStore.h"
+#include "report/ReportRows.h"
 #include "tests/report/ReportFixture.h"
 
 #include <QFile>
@@ -35,7 +35,7 @@ class LineRouterTest : public QObject {
         r.data.StartDate = QDate::currentDate();
         QString error;
         QSqlDatabase c = db.connection();
-        QVERIFY2(ReportStore::SaveReport(c, r.data, &error), qPrintable(error));
+        QVERIFY2(ReportRows::SaveReport(c, r.data, &error), qPrintable(error));
     }
 
     Reply get(const QByteArray& target, const Access& access = Access(), const QByteArray& cookie = {})

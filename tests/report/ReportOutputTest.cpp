@@ -3,7 +3,7 @@
 #include "report/PrintChecks.h"
 #include "report/ReportJob.h"
 #include "report/ReportOutput.h"
-#include "report/ResultsStore.h"
+#include "report/BenchRecords.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,7 +94,7 @@ TEST_F(ReportOutputTest, PrintingStoresFilesAndReportsPrinterTroubleApart)
     {
         Report r(20);
         const QString noPrinter = QStringLiteral("psucal-no-such-printer");
-        ResultsStore local(db, dir.path(), ServerAddress());
+        BenchRecords local(db, dir.path(), ServerAddress());
         ReportJob::Outcome out = ReportJob::PrintReport(local, r.data, dir.path(), When, true, noPrinter);
         EXPECT_TRUE(out.succeeded() && QFile::exists(out.pdfPath));
         EXPECT_TRUE(out.printerError.contains(noPrinter) && out.printerError.contains(out.pdfPath))

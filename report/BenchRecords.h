@@ -1,0 +1,54 @@
+#pragma once
+
+#include "db/Outbox.h"
+#include "db/ServerAddress.h"
+#include "db/ServerStore.h"
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlRecord>
+#include <QString>
+
+#include <memory>
+
+namespace psucal {
+
+struct ReportData;
+
+// Where a bench's records go: Calibration.dt by default, or the line's PostgreSQL server, with
+// the outbox in the program folder taking whatever the server cannot.
+class BenchRecords {
+public:
+    struct Placement {
+        enum class Where { Nowhere, Local, Server, Outbox } where = Where::Nowhere;
+        // For the operator: why nothing was stored, or where the records went instead of the
+        // server. Empty when they went where they should.
+        QString message;
+        bool stored() const { return where != Where::Nowhere; }
+    };
+
+    // `local` is the open Calibration.dt; an empty `server` keeps the records there.
+    BenchRecords(QSqlDatabase local, const QString& programDir, const ServerAddress& server);
+
+    // The store in use, for messages: the file or the server's address.
+    QString describe() const;
+
+    // Replaces the unit's records. A value too long for its field stores nothing anywhere.
+    Placement Store(const ReportData& data);
+
+    // The unit's stored records, in spot order; with a server, only what the server holds, and
+    // with `allRuns` every run it keeps (Calibration.dt keeps only the latest).
+    QList<QSqlRecord> Records(const QString& serial, QString* error, bool allRuns = false);
+
+    // Sends what waits in the outbox; `message` says what happened, empty when nothing waited.
+    Outbox::Flush FlushOutbox(QString* message);
+
+    Outbox& outbox() { return outbox_; }
+
+private:
+    QSqlDatabase local_;
+    std::unique_ptr<ServerStore> server_;
+    Outbox outbox_;
+};
+
+} // namespace psucal
