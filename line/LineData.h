@@ -12,7 +12,7 @@ namespace psucal::line {
 // What a search asks for; empty texts and invalid dates leave that condition out.
 struct Filter {
     QString serial; // a part of the serial number
-    QString model;  // a rating as the runs name it, "40V/5A"
+    QString model;  // a rating as the runs name it (the rating table's name)
     QString bench;
     QDate from, to; // both days included
     QString verdict; // PASS or FAIL

@@ -1,5 +1,7 @@
 #include "line/LineRouter.h"
 
+#include "core/Rating.h"
+
 #include "line/Exports.h"
 #include "line/Pages.h"
 #include "line/Reprint.h"
@@ -260,7 +262,7 @@ Reply LineRouter::drift(const Request& r, bool api)
     QString error;
     if (model.isEmpty()) {
         if (api || !format.isEmpty())
-            throw BadRequest{QStringLiteral("model is needed, such as 40V/5A")};
+            throw BadRequest{QStringLiteral("model is needed: ") + ListedAs(RatingNames())};
         const auto models = store_.distinct("model", &error);
         if (!models)
             return unreachable(error, api);

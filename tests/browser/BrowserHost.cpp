@@ -89,7 +89,7 @@ int main(int argc, char* argv[])
     env.insert(QStringLiteral("LINE_SERIAL"), Serial);
     env.insert(QStringLiteral("LINE_HOSTILE"), Hostile);
     node.setProcessEnvironment(env);
-    node.start(QStringLiteral("node"), {"--test", "--test-reporter=spec", "line.test.mjs"});
+    node.start(QStringLiteral("node"), {"--test", "--test-reporter=tap", "line.test.mjs"});
     const bool finished = node.waitForFinished(120000);
     line.terminate();
     line.waitForFinished(5000);
