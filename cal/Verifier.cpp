@@ -8,6 +8,7 @@
 #include "core/WizardCaption.h"
 #include "link/MeterLink.h"
 #include "link/SupplyLink.h"
+#include "link/Transport.h"
 #include "spots/SpotGrid.h"
 
 namespace psucal {
@@ -89,7 +90,7 @@ void Verifier::VerifyVoltage()
     supply_.Delay(0.1);
 
     bool pass = false;
-    if (sameRating(p)) {
+    if (sameRating(p) && meterReady()) {
         meter_.ReadMeter(QStringLiteral(":SYST:REM"), 2, 0.2);
         meter_.ReadMeter(QStringLiteral(":CONF:VOLT:DC ") + num::Shortest(st_.MaxV) + QStringLiteral(",0.01"), 2, 0.2);
         supply_.SendCommand(QStringLiteral("VOLT"), QStringLiteral("050"), 2, 0.1);
@@ -124,7 +125,7 @@ void Verifier::VerifyCurrent()
     supply_.Delay(0.1);
 
     bool pass = false;
-    if (sameRating(p)) {
+    if (sameRating(p) && meterReady()) {
         if (gridC_.spotCount() > 0)
             ui_.scrollGrid(true, SpotGrid::FirstSpotRow);
         supply_.Delay(0.5);
@@ -177,6 +178,29 @@ bool Verifier::sameRating(const Plan& plan)
     return false;
 }
 
+// The meter is asked who it is once a pass. A meter that cannot be reached fails the pass at
+// once, with the reason, instead of spot after spot.
+bool Verifier::meterReady()
+{
+    Transport& port = meter_.port();
+    // A connection that failed before is tried afresh.
+    if (!port.isOpen())
+        port.close();
+    st_.MeterIdentity = meter_.Identify();
+    return !meterLost();
+}
+
+bool Verifier::meterLost()
+{
+    const Transport& port = meter_.port();
+    if (port.isOpen())
+        return false;
+    const QString why = port.errorText();
+    ui_.messageBox(why.isEmpty() ? QStringLiteral("The meter port %1 cannot be opened.").arg(port.portName())
+                                 : QStringLiteral("No meter: %1").arg(why));
+    return true;
+}
+
 // True when every spot was measured and passed its output check.
 bool Verifier::measureSpots(const Plan& p)
 {
@@ -203,7 +227,7 @@ bool Verifier::measureSpots(const Plan& p)
             return false;
 
         const double output = readOutput(p);
-        if (st_.AbortFlag)
+        if (st_.AbortFlag || meterLost())
             return false;
         if (output > 0 && !st_.MeterSeen)
             ShowResultsView();

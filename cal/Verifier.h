@@ -38,6 +38,8 @@ private:
     static const Plan CurrentPlan;
 
     bool sameRating(const Plan& plan);
+    bool meterReady();
+    bool meterLost();
     bool measureSpots(const Plan& plan);
     double readOutput(const Plan& plan);
     void writeSpot(const Plan& plan, int row, const std::optional<double>& display, double output, bool& pass);

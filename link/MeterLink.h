@@ -25,6 +25,10 @@ public:
     // further looking once a line has been read.
     double ReadMeter(const QString& command, int count, double timeout);
 
+    // The meter's answer to *IDN? ("MAKER,MODEL,SERIAL,FIRMWARE"), without its line end; empty
+    // when no whole line came within `timeout` seconds or the port cannot be opened.
+    QString Identify(double timeout = 1.0);
+
     // The number in one reply line, or -1: blanks and the line end around it are ignored;
     // anything that is not a whole SCPI number, and the overload value 9.9E37, is no reading.
     static double ParseReading(const QByteArray& line);
