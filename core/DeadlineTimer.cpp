@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <ctime>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -55,7 +56,6 @@ void DeadlineTimer::start(double at)
         if (::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &when, nullptr) == 0) {
             armed_ = true;
             armedAt_ = at;
-            notifier_->setEnabled(true);
             return;
         }
     }
@@ -73,13 +73,12 @@ void DeadlineTimer::stop()
     }
 }
 
-// The expiry is not read: the next start() clears it as it sets the timer, and until then the
-// notifier rests. One call a wait saved, thousands of times a calibration.
 void DeadlineTimer::onReadable()
 {
-    notifier_->setEnabled(false);
+    std::uint64_t expirations = 0;
     armed_ = false;
-    emit timeout();
+    if (::read(fd_, &expirations, sizeof expirations) == static_cast<ssize_t>(sizeof expirations))
+        emit timeout();
 }
 
 } // namespace psucal

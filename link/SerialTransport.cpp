@@ -10,6 +10,7 @@
 #include <utility>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace psucal {
@@ -80,26 +81,31 @@ bool SerialTransport::open()
 // Raw 8N1 (or 8N2), no flow control, DTR asserted; readable from the first byte.
 bool SerialTransport::configure()
 {
-    if (::tcgetattr(fd_, &tio_) != 0)
+    termios tio{};
+    if (::tcgetattr(fd_, &tio) != 0)
         return false;
-    ::cfmakeraw(&tio_);
-    tio_.c_cflag |= CLOCAL | CREAD;
-    tio_.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    ::cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
     if (settings_.stopBits == 2)
-        tio_.c_cflag |= CSTOPB;
+        tio.c_cflag |= CSTOPB;
     else
-        tio_.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
-    tio_.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-    ::cfsetispeed(&tio_, Speed(settings_.baud));
-    ::cfsetospeed(&tio_, Speed(settings_.baud));
-    tio_.c_cc[VMIN] = 1;
-    tio_.c_cc[VTIME] = 0;
-    if (::tcsetattr(fd_, TCSANOW, &tio_) != 0)
+        tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    ::cfsetispeed(&tio, Speed(settings_.baud));
+    ::cfsetospeed(&tio, Speed(settings_.baud));
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
         return false;
     // tcsetattr succeeds when any of the settings took: read back whether VMIN did.
     termios now{};
     vminRefused_ = ::tcgetattr(fd_, &now) != 0 || now.c_cc[VMIN] != 1 || now.c_cc[VTIME] != 0;
     vmin_ = 1;
+    if (!kernel_.load(fd_))
+        vminRefused_ = true;
+    // Other programs cannot open it meanwhile (root still can).
+    ::ioctl(fd_, TIOCEXCL);
     // A pseudo-terminal has no modem lines, which is harmless.
     const int dtr = TIOCM_DTR;
     ::ioctl(fd_, TIOCMBIS, &dtr);
@@ -165,8 +171,7 @@ void SerialTransport::setVmin(int count) const
 {
     if (count == vmin_ || vminRefused_ || !isOpen())
         return;
-    tio_.c_cc[VMIN] = static_cast<cc_t>(count);
-    if (::tcsetattr(fd_, TCSANOW, &tio_) == 0)
+    if (kernel_.setVmin(fd_, count, false))
         vmin_ = count;
 }
 
@@ -182,14 +187,10 @@ void SerialTransport::settle() const
     flushDue_ = false;
     if (!isOpen())
         return;
-    if (want != vmin_ && !vminRefused_) {
-        tio_.c_cc[VMIN] = static_cast<cc_t>(want);
-        // TCSAFLUSH drops unread input as it sets VMIN; what was sent before has long left the line.
-        if (::tcsetattr(fd_, TCSAFLUSH, &tio_) == 0) {
-            vmin_ = want;
-            return;
-        }
-        tio_.c_cc[VMIN] = static_cast<cc_t>(vmin_);
+    // The flushing form drops unread input as it sets VMIN; what was sent before has long left the line.
+    if (want != vmin_ && !vminRefused_ && kernel_.setVmin(fd_, want, true)) {
+        vmin_ = want;
+        return;
     }
     ::tcflush(fd_, TCIOFLUSH);
 }

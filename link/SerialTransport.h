@@ -1,8 +1,7 @@
 #pragma once
 
 #include "link/DescriptorTransport.h"
-
-#include <termios.h>
+#include "link/KernelTermios.h"
 
 namespace psucal {
 
@@ -42,8 +41,8 @@ private:
     QString denied_;
     QString missing_;
     qint64 expected_ = 0;
-    // Termios as last set: a VMIN change goes out without reading the settings back.
-    mutable termios tio_{};
+    // The settings as last set, so that a VMIN change is one call.
+    mutable KernelTermios kernel_;
     mutable int vmin_ = 1;
     mutable bool flushDue_ = false;
     bool vminRefused_ = false;
