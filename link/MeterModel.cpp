@@ -10,7 +10,7 @@ namespace {
 using namespace Qt::Literals::StringLiterals;
 
 // 1-year accuracy, 23 °C ± 5 °C, after a 1-hour warm-up, at 10 PLC or more (slow, 6½ digits).
-// 34401A: Agilent 34401A User's Guide, chapter 8 "Specifications", DC characteristics.
+// 34401A: Agilent 34401A User's Guide, table of DC characteristics.
 // 34461A: Keysight Truevolt 34460A/34461A data sheet, DC characteristics; the same figures.
 // 34465A: Keysight Truevolt 34465A/34470A data sheet, DC characteristics.
 constexpr std::array<MeterModel, 3> Models{{
