@@ -224,6 +224,9 @@ int main(int argc, char** argv)
                 return 1;
             }
             std::printf("-- replies written one character at a time, psucal under strace\n");
+            if (run.status != 0)
+                std::printf("%s_byte_syscalls_warning: exit status %d, the run did not end as the ideal run did\n",
+                            verify ? "verify" : "cal", run.status);
             ReportSyscalls(verify ? "verify" : "cal", out, ideal.frames.size());
             ok = ok && run.status == 0;
         }
