@@ -73,12 +73,18 @@ void DeadlineTimer::stop()
     }
 }
 
+// A wait that ends on its deadline starts the next one at once, and setting the timer clears its
+// expiry: the expiry is read only when it goes off a second time without that, so an idle loop
+// does not spin on it.
 void DeadlineTimer::onReadable()
 {
-    std::uint64_t expirations = 0;
-    armed_ = false;
-    if (::read(fd_, &expirations, sizeof expirations) == static_cast<ssize_t>(sizeof expirations))
+    if (armed_) {
+        armed_ = false;
         emit timeout();
+        return;
+    }
+    std::uint64_t expirations = 0;
+    [[maybe_unused]] const ssize_t n = ::read(fd_, &expirations, sizeof expirations);
 }
 
 } // namespace psucal
