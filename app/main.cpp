@@ -3,7 +3,7 @@
 #include "terminal/CommandLine.h"
 #include "widgets/EditorPanel.h"
 #include "widgets/FrmMain.h"
-#include "widgets/PortList.h"
+#include "wizard/PortList.h"
 #include "terminal/Prompt.h"
 #include "terminal/RecordsCommand.h"
 #include "terminal/Session.h"

@@ -38,7 +38,7 @@ int main(int argc, char** argv)
     BenchUi ui(host);
     BenchState st;
     RealClock clock;
-    SerialTransport port(SerialTransport::Settings{9600, QSerialPort::OneStop, 2048});
+    SerialTransport port(SerialTransport::Settings{9600, 1});
     SupplyLink link(st, ui, clock, port);
     port.setPortName(QString::fromLocal8Bit(name));
     if (!port.open()) {

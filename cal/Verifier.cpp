@@ -9,6 +9,7 @@
 #include "link/MeterLink.h"
 #include "link/SupplyLink.h"
 #include "spots/Band.h"
+#include "link/Transport.h"
 #include "spots/SpotGrid.h"
 
 #include <cmath>
@@ -101,7 +102,7 @@ void Verifier::VerifyVoltage()
     supply_.Delay(0.1);
 
     bool pass = false;
-    if (sameRating(p)) {
+    if (sameRating(p) && meterReady()) {
         configureMeter(p);
         supply_.SendCommand(QStringLiteral("VOLT"), QStringLiteral("050"), 2, 0.1);
         if (gridV_.spotCount() > 0)
@@ -135,7 +136,7 @@ void Verifier::VerifyCurrent()
     supply_.Delay(0.1);
 
     bool pass = false;
-    if (sameRating(p)) {
+    if (sameRating(p) && meterReady()) {
         if (gridC_.spotCount() > 0)
             ui_.scrollGrid(true, SpotGrid::FirstSpotRow);
         supply_.Delay(0.5);
@@ -195,6 +196,29 @@ void Verifier::configureMeter(const Plan& p)
                 0.2);
 }
 
+// The meter is asked who it is once a pass. A meter that cannot be reached fails the pass at
+// once, with the reason, instead of spot after spot.
+bool Verifier::meterReady()
+{
+    Transport& port = meter_.port();
+    // A connection that failed before is tried afresh.
+    if (!port.isOpen())
+        port.close();
+    st_.MeterIdentity = meter_.Identify();
+    return !meterLost();
+}
+
+bool Verifier::meterLost()
+{
+    const Transport& port = meter_.port();
+    if (port.isOpen())
+        return false;
+    const QString why = port.errorText();
+    ui_.messageBox(why.isEmpty() ? QStringLiteral("The meter port %1 cannot be opened.").arg(port.portName())
+                                 : QStringLiteral("No meter: %1").arg(why));
+    return true;
+}
+
 // True when every spot was measured and passed its output check.
 bool Verifier::measureSpots(const Plan& p)
 {
@@ -220,7 +244,7 @@ bool Verifier::measureSpots(const Plan& p)
             return false;
 
         const Output output = readOutput(p);
-        if (st_.AbortFlag)
+        if (st_.AbortFlag || meterLost())
             return false;
         if (output.mean && !st_.MeterSeen)
             ShowResultsView();

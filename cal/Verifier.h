@@ -48,6 +48,8 @@ private:
 
     bool sameRating(const Plan& plan);
     void configureMeter(const Plan& plan);
+    bool meterReady();
+    bool meterLost();
     bool measureSpots(const Plan& plan);
     Output readOutput(const Plan& plan);
     void writeSpot(const Plan& plan, int row, const std::optional<double>& display, const Output& output, bool& pass);

@@ -51,6 +51,9 @@ struct BenchState {
     bool VoltPass = false;
     bool CurrPass = false;
     bool AllPass = false;
+    // The meter's *IDN? answer at the start of the last pass; its model picks the meter's row
+    // in MeterModel. Empty when the meter did not say.
+    QString MeterIdentity;
 
     // Report header facts, copied from the boxes TxtH(0..3).
     QString ClientModel;

@@ -42,6 +42,8 @@ void DeadlineTimer::start(double at)
             notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read, this);
             connect(notifier_, &QSocketNotifier::activated, this, &DeadlineTimer::onReadable);
         }
+        if (armed_ && at == armedAt_)
+            return;
         // An all-zero it_value would disarm the timer: an instant already past goes off after 1 ns.
         itimerspec when{};
         const double whole = std::floor(at);
@@ -51,8 +53,11 @@ void DeadlineTimer::start(double at)
             when.it_value.tv_sec = 0;
             when.it_value.tv_nsec = 1;
         }
-        if (::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &when, nullptr) == 0)
+        if (::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &when, nullptr) == 0) {
+            armed_ = true;
+            armedAt_ = at;
             return;
+        }
     }
     const double ms = std::ceil((at - now()) * 1000.0);
     fallback_.start(ms > 0 ? static_cast<int>(std::min(ms, 2e9)) : 0);
@@ -61,17 +66,25 @@ void DeadlineTimer::start(double at)
 void DeadlineTimer::stop()
 {
     fallback_.stop();
+    armed_ = false;
     if (fd_ >= 0) {
         const itimerspec off{};
         ::timerfd_settime(fd_, 0, &off, nullptr);
     }
 }
 
+// A wait that ends on its deadline starts the next one at once, and setting the timer clears its
+// expiry: the expiry is read only when it goes off a second time without that, so an idle loop
+// does not spin on it.
 void DeadlineTimer::onReadable()
 {
-    std::uint64_t expirations = 0;
-    if (::read(fd_, &expirations, sizeof expirations) == static_cast<ssize_t>(sizeof expirations))
+    if (armed_) {
+        armed_ = false;
         emit timeout();
+        return;
+    }
+    std::uint64_t expirations = 0;
+    [[maybe_unused]] const ssize_t n = ::read(fd_, &expirations, sizeof expirations);
 }
 
 } // namespace psucal

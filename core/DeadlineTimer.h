@@ -20,7 +20,8 @@ public:
     // Seconds of CLOCK_MONOTONIC, the clock start() takes its instants on.
     static double now();
 
-    // Goes off at `at` (at once if that has passed); replaces any earlier setting.
+    // Goes off at `at` (at once if that has passed); replaces any earlier setting. Setting the
+    // instant it is already set to costs nothing.
     void start(double at);
     void stop();
     bool isPrecise() const { return fd_ >= 0; }
@@ -33,6 +34,8 @@ private:
 
     int fd_ = -1;
     QSocketNotifier* notifier_ = nullptr;
+    bool armed_ = false;
+    double armedAt_ = 0;
     QTimer fallback_;
 };
 

@@ -99,6 +99,32 @@ std::optional<double> MeterLink::ReadMeter(const QString& command, int count, do
     return result;
 }
 
+QString MeterLink::Identify(double timeout)
+{
+    if (busy_)
+        return QString();
+    const QScopedValueRollback<bool> hold(busy_, true);
+    if (!port_.isOpen() && !port_.open())
+        return QString();
+    port_.discard();
+    const QByteArray line = "*IDN?\n";
+    if (trace_)
+        trace_->sent("meter", line);
+    QByteArray got;
+    if (port_.write(line)) {
+        clock_.waitUntil(clock_.now() + timeout, [&] {
+            if (port_.bytesAvailable() > 0)
+                got += port_.readAll();
+            return st_.StopFlag || !port_.isOpen() || got.contains('\n');
+        });
+    }
+    if (st_.StopFlag)
+        endOnStop();
+    if (trace_)
+        trace_->received("meter", got);
+    return got.contains('\n') ? QString::fromLatin1(got.left(got.indexOf('\n'))).trimmed() : QString();
+}
+
 void MeterLink::endOnStop()
 {
     // The port and the trace close as the program unwinds.

@@ -38,6 +38,10 @@ public:
     // is not a whole SCPI number, and the overload value 9.9E37, is no reading.
     static std::optional<double> ParseReading(const QByteArray& line);
 
+    // The meter's answer to *IDN? ("MAKER,MODEL,SERIAL,FIRMWARE"), without its line end; empty
+    // when no whole line came within `timeout` seconds or the port cannot be opened.
+    QString Identify(double timeout = 1.0);
+
 private:
     [[noreturn]] void endOnStop();
 

@@ -5,6 +5,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <utility>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -12,31 +16,23 @@
 namespace psucal {
 
 namespace {
-constexpr int MaxVmin = 255; // VMIN is one byte
+// Above 64 a tty hands out its input 64 bytes a read, so a larger count would cost more reads
+// than the wake-ups it saves.
+constexpr int MaxVmin = 64;
+
+speed_t Speed(int baud)
+{
+    static const std::pair<int, speed_t> speeds[] = {{1200, B1200},   {2400, B2400},   {4800, B4800},
+                                                     {9600, B9600},   {19200, B19200}, {38400, B38400},
+                                                     {57600, B57600}, {115200, B115200}};
+    for (const auto& [rate, speed] : speeds)
+        if (rate == baud)
+            return speed;
+    return B9600;
+}
 } // namespace
 
-SerialTransport::SerialTransport(Settings settings) : settings_(settings)
-{
-    QObject::connect(&port_, &QSerialPort::readyRead, [this] {
-        if (expected_ > 0)
-            rearm();
-        notifyActivity();
-    });
-    QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
-        // A vanished device (USB adapter pulled) must not leave a waiter hanging on it.
-        if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError || e == QSerialPort::PermissionError) {
-            if (port_.isOpen())
-                port_.close();
-        }
-        if (e != QSerialPort::NoError)
-            notifyActivity();
-    });
-}
-
-SerialTransport::~SerialTransport()
-{
-    close();
-}
+SerialTransport::SerialTransport(Settings settings) : settings_(settings) {}
 
 QString SerialTransport::devicePath(const QString& name)
 {
@@ -47,141 +43,164 @@ QString SerialTransport::devicePath(const QString& name)
     return name;
 }
 
-void SerialTransport::setPortName(const QString& name)
-{
-    name_ = name;
-}
-
 bool SerialTransport::open()
 {
-    if (port_.isOpen())
+    if (isOpen())
         return true;
+    denied_.clear();
+    missing_.clear();
+    error_.clear();
     if (name_.isEmpty())
         return false;
-    port_.setPortName(devicePath(name_));
-    port_.setReadBufferSize(settings_.readBuffer);
-    denied_.clear();
-    if (!port_.open(QIODevice::ReadWrite)) {
-        // Not the cable but the user's groups: the operator needs to hear which.
-        const QString path = devicePath(name_);
-        if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && errno == EACCES)
+    const QString path = devicePath(name_);
+    fd_ = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        const int e = errno;
+        if (e == EACCES || e == EPERM)
             denied_ = path;
+        else if (e == ENOENT || e == ENODEV || e == ENXIO || e == ENOTDIR)
+            missing_ = path;
+        error_ = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(e)));
         return false;
     }
-    vmin_ = 0;
-    vminRefused_ = false;
+    // One program a port: a second one would take the other's replies.
+    const bool locked = ::flock(fd_, LOCK_EX | LOCK_NB) == 0;
+    if (!locked || !configure()) {
+        error_ = QStringLiteral("%1: %2").arg(path, locked ? QStringLiteral("not a serial port")
+                                                           : QStringLiteral("in use by another program"));
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+    }
     expected_ = 0;
-    // Settings go after open: a pseudo-terminal refuses some of them, which is harmless.
-    port_.setBaudRate(settings_.baud);
-    port_.setDataBits(QSerialPort::Data8);
-    port_.setParity(QSerialPort::NoParity);
-    port_.setStopBits(settings_.stopBits);
-    port_.setFlowControl(QSerialPort::NoFlowControl);
-    port_.setDataTerminalReady(true);
-    port_.clearError();
+    flushDue_ = false;
+    adopt(fd_);
+    return true;
+}
+
+// Raw 8N1 (or 8N2), no flow control, DTR asserted; readable from the first byte.
+bool SerialTransport::configure()
+{
+    termios tio{};
+    if (::tcgetattr(fd_, &tio) != 0)
+        return false;
+    ::cfmakeraw(&tio);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+    if (settings_.stopBits == 2)
+        tio.c_cflag |= CSTOPB;
+    else
+        tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
+    tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    ::cfsetispeed(&tio, Speed(settings_.baud));
+    ::cfsetospeed(&tio, Speed(settings_.baud));
+    tio.c_cc[VMIN] = 1;
+    tio.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0)
+        return false;
+    // tcsetattr succeeds when any of the settings took: read back whether VMIN did.
+    termios now{};
+    vminRefused_ = ::tcgetattr(fd_, &now) != 0 || now.c_cc[VMIN] != 1 || now.c_cc[VTIME] != 0;
+    vmin_ = 1;
+    if (!kernel_.load(fd_))
+        vminRefused_ = true;
+    // Other programs cannot open it meanwhile (root still can).
+    ::ioctl(fd_, TIOCEXCL);
+    // A pseudo-terminal has no modem lines, which is harmless.
+    const int dtr = TIOCM_DTR;
+    ::ioctl(fd_, TIOCMBIS, &dtr);
     return true;
 }
 
 void SerialTransport::close()
 {
-    if (port_.isOpen())
-        port_.close();
-}
-
-bool SerialTransport::isOpen() const
-{
-    return port_.isOpen();
+    DescriptorTransport::close();
+    received_.clear();
+    expected_ = 0;
 }
 
 void SerialTransport::discard()
 {
-    if (!port_.isOpen())
-        return;
-    port_.clear(QSerialPort::AllDirections);
-    port_.readAll();
+    // The kernel's buffers are flushed with the next frame, in the call that sets its count.
+    received_.clear();
+    flushDue_ = isOpen();
 }
 
 bool SerialTransport::write(const QByteArray& bytes)
 {
-    if (!port_.isOpen())
-        return false;
-    return port_.write(bytes) == bytes.size();
+    settle();
+    return DescriptorTransport::write(bytes);
 }
 
 qint64 SerialTransport::bytesAvailable() const
 {
-    return port_.isOpen() ? port_.bytesAvailable() + pending() : 0;
+    settle();
+    return received_.size();
 }
 
 QByteArray SerialTransport::readAll()
 {
-    if (!port_.isOpen())
-        return QByteArray();
-    QByteArray bytes = port_.readAll();
-    // What the descriptor still holds, as when a wait for a count ended at its deadline. A tty
-    // hands out at most 64 bytes a read.
-    const qsizetype start = bytes.size();
-    const qint64 held = pending();
-    bytes.resize(start + held);
-    qsizetype got = 0;
-    while (got < held) {
-        const ssize_t n = ::read(port_.handle(), bytes.data() + start + got, static_cast<size_t>(held - got));
-        if (n <= 0)
-            break;
-        got += n;
-    }
-    bytes.resize(start + got);
+    settle();
+    // Bytes fewer than the wait's count stay with the kernel until read: a short reply at its deadline.
+    if (isOpen() && received_.size() < expected_)
+        readInput();
     expected_ = 0;
-    setVmin(0);
-    return bytes;
+    return std::exchange(received_, QByteArray());
 }
 
 void SerialTransport::expect(qint64 count)
 {
     expected_ = count;
-    rearm();
+    if (!flushDue_)
+        setVmin(wantedVmin());
 }
 
-// In raw mode with VTIME 0 the descriptor polls readable only once VMIN bytes wait, so one
-// reply wakes the program once (once per 255 bytes of a longer one) instead of once per byte.
-void SerialTransport::rearm()
+// In raw mode with VTIME 0 the descriptor polls readable only once VMIN bytes wait, so one reply
+// wakes the program once instead of once per byte. Without a count, every byte is wanted.
+int SerialTransport::wantedVmin() const
 {
-    const qint64 left = expected_ - port_.bytesAvailable();
-    setVmin(left > 1 ? static_cast<int>(std::min<qint64>(left, MaxVmin)) : 0);
+    if (expected_ <= 0)
+        return 1;
+    const qint64 left = expected_ - received_.size();
+    if (left <= 0)
+        return vmin_;
+    return static_cast<int>(std::clamp<qint64>(left, 1, MaxVmin));
 }
 
-void SerialTransport::setVmin(int count)
+void SerialTransport::setVmin(int count) const
 {
-    if (count == vmin_ || vminRefused_ || !port_.isOpen())
+    if (count == vmin_ || vminRefused_ || !isOpen())
         return;
-    const int fd = port_.handle();
-    termios tio{};
-    if (::tcgetattr(fd, &tio) == 0) {
-        tio.c_cc[VMIN] = static_cast<cc_t>(count);
-        tio.c_cc[VTIME] = 0;
-        // tcsetattr succeeds when any of the settings took: read back what the port holds.
-        termios now{};
-        if (::tcsetattr(fd, TCSANOW, &tio) == 0 && ::tcgetattr(fd, &now) == 0 && now.c_cc[VMIN] == count &&
-            now.c_cc[VTIME] == 0) {
-            vmin_ = count;
-            return;
-        }
-    }
-    // A port that refuses it wakes the program for every byte, as it always could.
-    vminRefused_ = true;
-    if (::tcgetattr(fd, &tio) == 0 && tio.c_cc[VMIN] != 0) {
-        tio.c_cc[VMIN] = 0;
-        ::tcsetattr(fd, TCSANOW, &tio);
-    }
+    if (kernel_.setVmin(fd_, count, false))
+        vmin_ = count;
 }
 
-// Bytes the descriptor has received that QSerialPort has not read yet.
-qint64 SerialTransport::pending() const
+// The flush a discard() asked for and the count the next wait wants, in one call when both are due.
+void SerialTransport::settle() const
 {
-    int n = 0;
-    if (::ioctl(port_.handle(), FIONREAD, &n) != 0)
-        return 0;
-    return n;
+    const int want = wantedVmin();
+    if (!flushDue_) {
+        if (expected_ <= 0)
+            setVmin(want);
+        return;
+    }
+    flushDue_ = false;
+    if (!isOpen())
+        return;
+    // The flushing form drops unread input as it sets VMIN; what was sent before has long left the line.
+    if (want != vmin_ && !vminRefused_ && kernel_.setVmin(fd_, want, true)) {
+        vmin_ = want;
+        return;
+    }
+    ::tcflush(fd_, TCIOFLUSH);
+}
+
+void SerialTransport::onReadable()
+{
+    readInput();
+    if (expected_ > 0)
+        setVmin(wantedVmin());
+    notifyActivity();
 }
 
 } // namespace psucal

@@ -1,29 +1,24 @@
 #pragma once
 
-#include "link/Transport.h"
-
-#include <QSerialPort>
+#include "link/DescriptorTransport.h"
+#include "link/KernelTermios.h"
 
 namespace psucal {
 
-// A real RS-232 port. "COM1".."COM4" name /dev/ttyS0../dev/ttyS3; any other name is a
-// device path or a name QSerialPortInfo knows.
-class SerialTransport : public Transport {
+// A real RS-232 port, driven through its descriptor so that an exchange costs only the calls it
+// needs. "COM1".."COM4" name /dev/ttyS0../dev/ttyS3; any other name is a device path.
+class SerialTransport : public DescriptorTransport {
 public:
     struct Settings {
-        qint32 baud = 9600;
-        QSerialPort::StopBits stopBits = QSerialPort::OneStop;
-        qint64 readBuffer = 2048;
+        int baud = 9600;
+        int stopBits = 1;
     };
     explicit SerialTransport(Settings settings);
-    ~SerialTransport() override;
 
-    void setPortName(const QString& name) override;
-    QString portName() const override { return name_; }
     bool open() override;
     QString deniedDevice() const override { return denied_; }
+    QString missingDevice() const override { return missing_; }
     void close() override;
-    bool isOpen() const override;
     void discard() override;
     bool write(const QByteArray& bytes) override;
     qint64 bytesAvailable() const override;
@@ -36,16 +31,20 @@ public:
     static QString devicePath(const QString& name);
 
 private:
-    void rearm();
-    void setVmin(int count);
-    qint64 pending() const;
+    bool configure();
+    void onReadable() override;
+    void setVmin(int count) const;
+    void settle() const;
+    int wantedVmin() const;
 
     Settings settings_;
-    QString name_;
     QString denied_;
-    QSerialPort port_;
+    QString missing_;
     qint64 expected_ = 0;
-    int vmin_ = 0; // as QSerialPort opens the port: readable from the first byte
+    // The settings as last set, so that a VMIN change is one call.
+    mutable KernelTermios kernel_;
+    mutable int vmin_ = 1;
+    mutable bool flushDue_ = false;
     bool vminRefused_ = false;
 };
 

@@ -7,7 +7,8 @@
 
 namespace psucal {
 
-// A byte pipe to one instrument: a real serial port, or a simulated instrument.
+// A byte pipe to one instrument: a serial port, a network socket, a USB device, or a simulated
+// instrument.
 // Every failure shows up as a false result or as no bytes, never as an exception.
 class Transport {
 public:
@@ -19,6 +20,10 @@ public:
     virtual bool open() = 0; // false when the port is missing or in use
     // The device, when the last open() failed because this user may not open it; empty otherwise.
     virtual QString deniedDevice() const { return QString(); }
+    // The device, when the last open() failed because no such device exists; empty otherwise.
+    virtual QString missingDevice() const { return QString(); }
+    // Why the last open() failed or the connection went, for the operator; empty when neither.
+    virtual QString errorText() const { return QString(); }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 

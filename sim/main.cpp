@@ -2,6 +2,7 @@
 #include "sim/MeterModel.h"
 #include "sim/PtyHost.h"
 #include "sim/SupplyModel.h"
+#include "sim/TcpHost.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -104,7 +105,8 @@ int main(int argc, char** argv)
     p.setApplicationDescription(
         QStringLiteral(
             "Simulated power supply and HP 34401A meter, each on a pseudo-terminal. Prints \"supply <path>\"\n"
-            "and \"meter <path>\" once the ports are ready. The meter measures the supply's output, or the\n"
+            "and \"meter <path>\" once the ports are ready (and \"meter-tcp <address>\" with --meter-tcp).\n"
+            "The meter measures the supply's output, or the\n"
             "voltage over a 1 mOhm shunt while the terminals are shorted.\n\n"
             "Faults (--fault, repeatable):\n") +
         FaultPlan::Grammar());
@@ -127,6 +129,10 @@ int main(int argc, char** argv)
          u"Write the EEPROM after every change and at exit, one line per row as in psucal's backups."_qs, u"file"_qs},
         {u"link"_qs, u"Keep a symlink to the port at this path."_qs, u"path"_qs},
         {u"meter-link"_qs, u"Keep a symlink to the meter's port at this path."_qs, u"path"_qs},
+        {u"meter-tcp"_qs,
+         u"Serve the meter on 127.0.0.1:PORT as well, as a raw SCPI socket (0: a free port). Prints "
+         "\"meter-tcp tcp://127.0.0.1:PORT\"."_qs,
+         u"port"_qs},
         {u"pace"_qs,
          u"reply: each reply written whole once its last character is due (default); byte: each character "
          "written on its own as it falls due, as a UART without a FIFO delivers them."_qs,
@@ -187,12 +193,22 @@ int main(int argc, char** argv)
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
 
-    if (!host.start(&error) || !meterHost.start(&error)) {
+    TcpHost meterTcp([&meter](const QByteArray& bytes) { return meter.receive(bytes); });
+    bool portOk = true;
+    const int tcpPort = p.isSet(u"meter-tcp"_qs) ? p.value(u"meter-tcp"_qs).toInt(&portOk) : -1;
+    if (!portOk || tcpPort > 65535) {
+        std::fprintf(stderr, "psucal-sim: --meter-tcp takes a port number\n");
+        return 2;
+    }
+    if (!host.start(&error) || !meterHost.start(&error) || (tcpPort >= 0 && !meterTcp.start(tcpPort, &error))) {
         std::fprintf(stderr, "psucal-sim: %s\n", qPrintable(error));
         return 2;
     }
-    // One write, so a reader that waits for the first line has both.
-    Say(u"supply "_qs + host.slavePath() + u"\nmeter "_qs + meterHost.slavePath());
+    // One write, so a reader that waits for the first line has them all.
+    QString ports = u"supply "_qs + host.slavePath() + u"\nmeter "_qs + meterHost.slavePath();
+    if (tcpPort >= 0)
+        ports += u"\nmeter-tcp tcp://127.0.0.1:"_qs + QString::number(meterTcp.port());
+    Say(ports);
 
     const int status = app.exec();
     WriteEeprom(eepromOut, model);

@@ -4,6 +4,7 @@
 #include "terminal/FullBatch.h"
 #include "terminal/Prompt.h"
 #include "terminal/Session.h"
+#include "wizard/PortList.h"
 #include "eeprom/EepromEditor.h"
 #include "eeprom/Restore.h"
 
@@ -28,8 +29,12 @@ int RunRestore(Session& session, BatchHost& host)
                 session.st.SerialNo.toLocal8Bit().constData());
     std::fflush(stdout);
     if (!session.wizard.supplyAnswered()) {
-        std::printf("Check RS-232 Connection: the supply on %s does not answer.\n",
-                    session.supplyPortName().toLocal8Bit().constData());
+        const QString missing = session.supplyPort.missingDevice();
+        if (!missing.isEmpty())
+            std::printf("%s\n", Wizard::MissingAdvice(missing, PortList::presentDevices()).toLocal8Bit().constData());
+        else
+            std::printf("Check RS-232 Connection: the supply on %s does not answer.\n",
+                        session.supplyPortName().toLocal8Bit().constData());
         session.supply.SendEnds();
         return 2;
     }

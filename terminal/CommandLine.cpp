@@ -30,7 +30,7 @@ struct Valued {
     QString needs() const { return what ? QString::fromLatin1(what) : Models(); }
 };
 constexpr Valued ValuedOptions[] = {
-    {"supply-port", "a device"}, {"meter-port", "a device"}, {"trace", "a file name"},
+    {"supply-port", "a device"}, {"meter-port", "a port"}, {"trace", "a file name"},
     {"dir", "a folder"},         {"run-mode", "a number"},   {"spots", "a number"},
     {"serial", "a text"},        {"model", nullptr},         {"restore", "a file name"},
     {"client-model", "a text"},  {"equipment", "a text"},    {"ambient", "a number"},
@@ -55,7 +55,10 @@ QList<QCommandLineOption> OptionList()
          "Serial port of the power supply (default COM1). COM1..COM4 stand for /dev/ttyS0../dev/ttyS3; any other "
          "value is a device path, e.g. /dev/ttyUSB0.",
          "DEV"},
-        {"meter-port", "Serial port of the HP 34401A multimeter (default COM2).", "DEV"},
+        {"meter-port",
+         "Port of the multimeter (default COM2): a serial port, tcp://HOST[:PORT] for a raw SCPI socket (port 5025 "
+         "by default), or /dev/usbtmcN for a meter on USB.",
+         "PORT"},
         {"simulate",
          "Run against the built-in simulated bench instead of real instruments. MODEL is the supply's rated "
          "voltage: " +

@@ -18,11 +18,11 @@ namespace psucal {
 namespace {
 SerialTransport::Settings SupplySettings()
 {
-    return SerialTransport::Settings{9600, QSerialPort::OneStop, 2048};
+    return SerialTransport::Settings{9600, 1};
 }
 SerialTransport::Settings MeterSettings()
 {
-    return SerialTransport::Settings{9600, QSerialPort::TwoStop, 1024};
+    return SerialTransport::Settings{9600, 2};
 }
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "wizard/Workbench.h"
 #include "core/RealClock.h"
 #include "link/SerialTransport.h"
+#include "link/SwitchedTransport.h"
 #include "link/Trace.h"
 
 #include <QProcess>
@@ -15,12 +16,13 @@
 
 namespace psucal {
 
-// The real clock and the two serial ports, ready before the workbench that uses them.
+// The real clock, the supply's serial port and the meter's port (serial, network or USB),
+// ready before the workbench that uses them.
 struct SerialBench {
     SerialBench();
     RealClock clock;
     SerialTransport supplyPort;
-    SerialTransport meterPort;
+    SwitchedTransport meterPort;
 };
 
 // One running psucal for either face: the workbench on the real clock and serial ports, the

@@ -4,7 +4,8 @@
 #include "wizard/FullWindowActions.h"
 #include "spots/PcFont.h"
 #include "widgets/PcWidget.h"
-#include "widgets/PortList.h"
+#include "widgets/PortBox.h"
+#include "wizard/PortList.h"
 #include "widgets/StepFrame.h"
 #include "wizard/Wizard.h"
 #include "core/BenchState.h"
@@ -126,7 +127,7 @@ void FrmMain::attach(BenchUi* ui, Wizard* wizard, const QStringList& ports, cons
 {
     ui_ = ui;
     wizard_ = wizard;
-    PortList::select(ports_, ports, port);
+    SelectPort(ports_, ports, port);
     uiChanged();
 }
 

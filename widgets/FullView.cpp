@@ -5,7 +5,8 @@
 #include "widgets/HeaderFrame.h"
 #include "spots/PcFont.h"
 #include "widgets/PlaceTwips.h"
-#include "widgets/PortList.h"
+#include "widgets/PortBox.h"
+#include "wizard/PortList.h"
 #include "widgets/SpotGridView.h"
 #include "widgets/StepFrame.h"
 #include "widgets/UnitFrame.h"
@@ -119,8 +120,8 @@ void FullView::setActions(FullWindowActions* actions)
 
 void FullView::setPorts(const QStringList& ports, const QString& supplyPort, const QString& meterPort)
 {
-    PortList::select(commPort_, ports, supplyPort);
-    PortList::select(eqPort_, ports, meterPort);
+    SelectPort(commPort_, ports, supplyPort);
+    SelectPort(eqPort_, ports, meterPort);
 }
 
 void FullView::setEditorPanel(QWidget* panel)

@@ -1,5 +1,6 @@
 #include "wizard/Wizard.h"
 
+#include "wizard/PortList.h"
 #include "wizard/PortLock.h"
 #include "wizard/RunProcedure.h"
 #include "core/BenchState.h"
@@ -123,8 +124,12 @@ void Wizard::CmbEqPort_Click(const QString& portName)
         meterPort_.close();
     meterPort_.setPortName(portName);
     // Run mode 3 has no use for the meter, nor for a word about its port.
-    if (!meterPort_.open() && st_.RunMode != 3 && !meterPort_.deniedDevice().isEmpty())
+    if (meterPort_.open() || st_.RunMode == 3)
+        return;
+    if (!meterPort_.deniedDevice().isEmpty())
         ui_.messageBox(PermissionAdvice(meterPort_.deniedDevice()));
+    else if (!meterPort_.missingDevice().isEmpty())
+        ui_.messageBox(MissingAdvice(meterPort_.missingDevice(), PortList::presentDevices()));
 }
 
 void Wizard::IdentifySupply(int selector)
@@ -141,16 +146,19 @@ void Wizard::IdentifySupply(int selector)
         st_.RatingText = num::Shortest(st_.MaxV) + QStringLiteral("V/") + num::Shortest(st_.MaxI) + u'A';
     }
     const QString denied = answered_ ? QString() : supply_.port().deniedDevice();
+    const QString missing = answered_ ? QString() : supply_.port().missingDevice();
     if (st_.RunMode != 3) {
         if (!denied.isEmpty())
             ui_.messageBox(PermissionAdvice(denied));
+        else if (!missing.isEmpty())
+            ui_.messageBox(MissingAdvice(missing, PortList::presentDevices()));
         if (fullIdentify_)
             fullIdentify_(selector);
         return;
     }
 
     if (!answered_) {
-        drawConnectionFailure(denied);
+        drawConnectionFailure(denied, missing);
         ui_.setCaption(caption::Refresh);
         ui_.setButtonEnabled(true);
         ui_.setStatus(2, QStringLiteral("No Connection"));
@@ -170,7 +178,14 @@ QString Wizard::PermissionAdvice(const QString& device)
         .arg(device);
 }
 
-void Wizard::drawConnectionFailure(const QString& deniedDevice)
+QString Wizard::MissingAdvice(const QString& device, const QStringList& present)
+{
+    return QStringLiteral("There is no port %1. %2")
+        .arg(device, present.isEmpty() ? QStringLiteral("This computer has no serial port.")
+                                       : QStringLiteral("Serial ports here: %1.").arg(present.join(QStringLiteral(", "))));
+}
+
+void Wizard::drawConnectionFailure(const QString& deniedDevice, const QString& missingDevice)
 {
     ui_.pcClear();
     // The cable is not the trouble here: the page names the device and the fix instead.
@@ -180,16 +195,32 @@ void Wizard::drawConnectionFailure(const QString& deniedDevice)
         ui_.pcPrint(200, 1100, QStringLiteral("then log out and in again."), FontStyle::Regular);
         return;
     }
+    // Not the cable either: a port that is not there, named with those that are.
+    if (!missingDevice.isEmpty()) {
+        const QStringList present = PortList::presentDevices();
+        ui_.pcPrint(200, 500, QStringLiteral("There is no port %1.").arg(missingDevice), FontStyle::Regular);
+        ui_.pcPrint(200, 800,
+                    present.isEmpty() ? QStringLiteral("This computer has no serial port.")
+                                      : QStringLiteral("Serial ports here: %1").arg(present.join(QStringLiteral(", "))),
+                    FontStyle::Regular);
+        printSelectPortLine(1100);
+        return;
+    }
     ui_.pcPrint(200, 500, QStringLiteral("Check RS-232 Connection."), FontStyle::Regular);
+    printSelectPortLine(800);
+}
+
+void Wizard::printSelectPortLine(int y)
+{
     const QString first = QStringLiteral("Select the right COM. Port in the ");
-    ui_.pcPrint(200, 800, first, FontStyle::Regular);
+    ui_.pcPrint(200, y, first, FontStyle::Regular);
     const int x1 = 200 + ui_.textWidth(first, FontStyle::Regular);
-    ui_.pcPrint(x1, 800, QStringLiteral("S"), FontStyle::BoldUnderline);
+    ui_.pcPrint(x1, y, QStringLiteral("S"), FontStyle::BoldUnderline);
     const int x2 = x1 + ui_.textWidth(QStringLiteral("S"), FontStyle::BoldUnderline);
-    ui_.pcPrint(x2, 800, QStringLiteral("etup"), FontStyle::Bold);
+    ui_.pcPrint(x2, y, QStringLiteral("etup"), FontStyle::Bold);
     // The gap after "etup" is measured with a trailing blank, one blank wider than printed.
     const int x3 = x2 + ui_.textWidth(QStringLiteral("etup "), FontStyle::Bold);
-    ui_.pcPrint(x3, 800, QStringLiteral(" drop menu."), FontStyle::Regular);
+    ui_.pcPrint(x3, y, QStringLiteral(" drop menu."), FontStyle::Regular);
 }
 
 void Wizard::drawRatingCheck()

@@ -30,6 +30,8 @@ public:
 
     // What to do when `device` exists but this user may not open it.
     static QString PermissionAdvice(const QString& device);
+    // What to do when `device` does not exist: the serial ports that do, out of `present`.
+    static QString MissingAdvice(const QString& device, const QStringList& present);
 
     void setProcedures(Procedures p) { procs_ = std::move(p); }
     // Run modes 0-2: what identification goes on with once the rating is known (window
@@ -78,7 +80,8 @@ private:
     // The serial number, unless identification found no valid rating.
     void readSerialIfRated();
     void openSupplyPort(const QString& portName);
-    void drawConnectionFailure(const QString& deniedDevice);
+    void drawConnectionFailure(const QString& deniedDevice, const QString& missingDevice);
+    void printSelectPortLine(int y);
     void drawRatingCheck();
     bool runProcedure(const std::function<void()>& procedure);
     void printOutcome(int y, const QStringList& unconverged);

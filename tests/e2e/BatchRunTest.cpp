@@ -138,6 +138,12 @@ TEST(BatchRun, SilentSupplyEndsWithStatusTwoAndTheConnectionPage)
     ASSERT_EQ(r.trace.size(), 6);
     EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d supply < $").match(r.trace[1]).hasMatch()) << r.trace[1].toStdString();
 
+    // A port that is not there is named as such, not as a cable to check.
+    const BatchResult missing = RunBatch(dir.filePath("ttyS9"), dir.path());
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(missing.out.contains("There is no port " + dir.filePath("ttyS9"))) << missing.out.toStdString();
+    EXPECT_FALSE(missing.out.contains("Check RS-232")) << missing.out.toStdString();
+
     // Run mode 1 gives up as early, before the meter is ever asked.
     const BatchResult v =
         RunBatch(sim.port, dir.path(), QString(), {"--run-mode", "1", "--meter-port", "/nonexistent"});
@@ -274,6 +280,24 @@ TEST(BatchRun, RunModeOneWithASilentMeterPrintsBothGridsAndFail)
 
 // The simulator's own meter, and the report filed at the end. Calibration.dt already holds
 // another unit's records and an earlier, longer report of this one.
+TEST(BatchRun, AMeterConnectionRefusedOrDroppedFailsThePassWithTheReason)
+{
+    QTemporaryDir dir;
+    Sim sim({"--model", "40", "--meter-tcp", "0", "--fault", "READ?:vanish:nth=3"});
+    ASSERT_FALSE(sim.meterTcp.isEmpty());
+    const BatchResult dropped =
+        RunBatch(sim.port, dir.path(), QString(), {"--run-mode", "1", "--spots", "5", "--meter-port", sim.meterTcp});
+    EXPECT_EQ(dropped.status, 1) << dropped.out.toStdString();
+    const QString where = sim.meterTcp.mid(6);
+    EXPECT_TRUE(dropped.out.contains("The connection to the meter at " + where + " dropped."))
+        << dropped.out.toStdString();
+    // The simulator no longer listens: the current pass is refused at once, not spot by spot.
+    EXPECT_TRUE(dropped.out.contains("The meter at " + where + " refused the connection.")) << dropped.out.toStdString();
+    // The meter went at the third reading: the remaining spots of the pass were not set.
+    EXPECT_LT(Sent(dropped.trace).filter(QRegularExpression("^VOLT00(?!050)")).size(), 5) << dropped.out.toStdString();
+    EXPECT_TRUE(dropped.out.endsWith("FAIL\n")) << dropped.out.toStdString();
+}
+
 TEST(BatchRun, RunModeOneAgainstTheSimulatedBenchSaysPassAndFilesTheReport)
 {
     const QString serial = "x' OR '1'='1";
@@ -284,10 +308,11 @@ TEST(BatchRun, RunModeOneAgainstTheSimulatedBenchSaysPassAndFilesTheReport)
         for (const QString& sn : {serial, QStringLiteral("OTHER-1")})
             ASSERT_TRUE(SaveEarlierReport(c, sn));
     }
-    Sim sim({"--model", "60", "--serial", serial}, dir.filePath("eeprom.txt"));
-    ASSERT_FALSE(sim.meter.isEmpty());
+    // The meter on the LAN, as a 34461A would be.
+    Sim sim({"--model", "60", "--serial", serial, "--meter-tcp", "0"}, dir.filePath("eeprom.txt"));
+    ASSERT_TRUE(sim.meterTcp.startsWith("tcp://127.0.0.1:")) << sim.meterTcp.toStdString();
     const BatchResult r = RunBatch(sim.port, dir.path(), QString(),
-                                   {"--run-mode", "1", "--spots", "5", "--meter-port", sim.meter, "--report",
+                                   {"--run-mode", "1", "--spots", "5", "--meter-port", sim.meterTcp, "--report",
                                     "--client-model", "PSU-60", "--tested-by", "QA-017"});
     EXPECT_EQ(r.status, 0) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("Voltage (V)\n") && r.out.contains("Current (A)\n")) << r.out.toStdString();

@@ -25,6 +25,9 @@ struct Sim {
         const auto mm = QRegularExpression("meter (\\S+)").match(QString::fromLatin1(out));
         if (mm.hasMatch())
             meter = mm.captured(1);
+        const auto mt = QRegularExpression("meter-tcp (\\S+)").match(QString::fromLatin1(out));
+        if (mt.hasMatch())
+            meterTcp = mt.captured(1);
     }
     ~Sim()
     {
@@ -34,6 +37,7 @@ struct Sim {
     QProcess process;
     QString port;
     QString meter;
+    QString meterTcp; // with --meter-tcp
 };
 
 } // namespace psucal::test

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """psucal-sim's meter, spoken to by PyVISA (pyvisa-py backend) as a bench PC would speak to an
-HP 34401A over RS-232. Usage: meter_pyvisa.py PATH-TO-psucal-sim. Exit 77 when PyVISA is absent."""
+HP 34401A over RS-232, and to a LAN meter over its raw SCPI socket. Usage: meter_pyvisa.py PATH-TO-psucal-sim. Exit 77 when PyVISA is absent."""
 
 import subprocess
 import sys
@@ -21,10 +21,10 @@ def serial(rm, path, stop_bits, write_end, read_end, timeout_ms):
 
 
 def main():
-    sim = subprocess.Popen([sys.argv[1], "--model", "60"], stdout=subprocess.PIPE, text=True)
+    sim = subprocess.Popen([sys.argv[1], "--model", "60", "--meter-tcp", "0"], stdout=subprocess.PIPE, text=True)
     try:
         ports = {}
-        while len(ports) < 2:
+        while len(ports) < 3:
             line = sim.stdout.readline()
             if not line:
                 raise SystemExit("psucal-sim ended before naming its ports")
@@ -63,7 +63,21 @@ def main():
         assert 11.5 < volts < 12.5, raw
         assert abs(volts * 100 - round(volts * 100)) < 1e-6, f"{raw} is finer than the 0.01 V asked for"
 
+        # The same meter on the LAN: TCPIP::HOST::PORT::SOCKET, lines ended as on the serial line.
+        address = ports["meter-tcp"].removeprefix("tcp://")
+        host, _, port = address.rpartition(":")
+        lan = rm.open_resource(f"TCPIP::{host}::{port}::SOCKET", write_termination="\n", read_termination="\r\n",
+                               timeout=2000)
+        lan_identity = lan.query("*IDN?")
+        assert lan_identity == identity, lan_identity
+        lan.write(":SYST:REM")
+        lan.write(":CONF:VOLT:DC 60,0.01")
+        lan_raw = lan.query(":READ?")
+        assert abs(float(lan_raw) - volts) < 0.02, (lan_raw, raw)
+        lan.close()
+
         meter.write(":SYST:LOC")
+
         meter.close()
         supply.close()
         rm.close()

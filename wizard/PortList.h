@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-class QComboBox;
-
 namespace psucal {
 
 // The names a port selector offers: "COM1".."COM4" (the transport maps them to /dev/ttyS0..3),
@@ -22,9 +20,6 @@ public:
     static int indexOf(const QStringList& list, const QString& name);
 
     static bool sameDevice(const QString& a, const QString& b);
-
-    // Fills `box` with `ports` and selects `port`, appended when the list has no entry for it.
-    static void select(QComboBox* box, const QStringList& ports, const QString& port);
 };
 
 } // namespace psucal

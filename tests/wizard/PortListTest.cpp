@@ -1,4 +1,4 @@
-#include "widgets/PortList.h"
+#include "wizard/PortList.h"
 #include "tests/support/QtPrinters.h"
 
 #include <gtest/gtest.h>

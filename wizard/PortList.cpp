@@ -1,8 +1,7 @@
-#include "widgets/PortList.h"
+#include "wizard/PortList.h"
 
 #include "link/SerialTransport.h"
 
-#include <QComboBox>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -84,16 +83,4 @@ bool PortList::sameDevice(const QString& a, const QString& b)
 {
     return deviceOf(a) == deviceOf(b);
 }
-
-void PortList::select(QComboBox* box, const QStringList& ports, const QString& port)
-{
-    box->clear();
-    box->addItems(ports);
-    // "ttyUSB0" on the command line is the listed "/dev/ttyUSB0", not a second entry.
-    const int at = indexOf(ports, port);
-    if (at < 0 && !port.isEmpty())
-        box->addItem(port);
-    box->setCurrentIndex(at < 0 ? box->count() - 1 : at);
-}
-
 } // namespace psucal

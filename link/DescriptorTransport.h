@@ -1,0 +1,46 @@
+#pragma once
+
+#include "link/Transport.h"
+
+#include <sys/types.h>
+
+class QSocketNotifier;
+
+namespace psucal {
+
+// The part every descriptor-backed port shares: a non-blocking descriptor watched for input,
+// whatever arrived kept until read, and a hang-up that closes the port and wakes the waiter.
+class DescriptorTransport : public Transport {
+public:
+    ~DescriptorTransport() override;
+
+    void setPortName(const QString& name) override { name_ = name; }
+    QString portName() const override { return name_; }
+    QString errorText() const override { return error_; }
+    void close() override { drop(false); }
+    bool isOpen() const override { return fd_ >= 0; }
+    void discard() override { received_.clear(); }
+    bool write(const QByteArray& bytes) override;
+    qint64 bytesAvailable() const override { return received_.size(); }
+    QByteArray readAll() override;
+
+protected:
+    // Takes the open `fd`; with `watch`, input is read as it arrives (the descriptor must not block).
+    void adopt(int fd, bool watch = true);
+    // One read of what the descriptor holds; false, with the port closed, after a hang-up.
+    bool readInput();
+    virtual void lost(const QString& why);
+    virtual void onReadable();
+    virtual ssize_t sendSome(const char* data, size_t size);
+
+    QString name_;
+    QString error_;
+    int fd_ = -1;
+    QByteArray received_;
+
+private:
+    void drop(bool inNotifier);
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+} // namespace psucal
