@@ -12,6 +12,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
@@ -84,7 +85,7 @@ bool Fill(QSqlDatabase& db, int runs, int benches, int days)
                                       .arg(days);
     // The store's connections give up on long statements; a fill is one.
     return Exec(q, QStringLiteral("SET statement_timeout = 0")) && Exec(q, QStringLiteral("SELECT setseed(0.42)")) && Exec(q, fillRuns) && Exec(q, fillRecords) &&
-           Exec(q, QStringLiteral("VACUUM ANALYZE"));
+           Exec(q, QStringLiteral("VACUUM ANALYZE")) && Exec(q, QStringLiteral("CHECKPOINT"));
 }
 
 struct Fetched {
@@ -112,15 +113,20 @@ public:
         return f;
     }
 
-    // A page as a browser loads it: the HTML, then the data its charts fetch (the server answers
-    // one request at a time, so one after the other is what a browser waits for too). The style
-    // and script are counted in the weight but not timed: a browser keeps them.
+    // A page as a browser loads it: the HTML, then the data its charts fetch, each address once
+    // (the server answers one request at a time, so one after the other is what a browser waits
+    // for too). The style and script are counted in the weight but not timed: a browser keeps them.
     Fetched page(const QString& path)
     {
         Fetched f = get(path);
         static const QRegularExpression src(QStringLiteral("data-src=\"([^\"]*)\""));
+        QSet<QString> seen;
         for (auto m = src.globalMatch(QString::fromUtf8(f.body)); m.hasNext();) {
-            const Fetched data = get(m.next().captured(1).replace(QStringLiteral("&amp;"), QStringLiteral("&")));
+            const QString address = m.next().captured(1).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+            if (seen.contains(address))
+                continue;
+            seen.insert(address);
+            const Fetched data = get(address);
             f.status = std::max(f.status, data.status);
             f.ms += data.ms;
             f.body += data.body;
