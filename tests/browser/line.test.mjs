@@ -58,6 +58,18 @@ test('the yield chart draws', async () => {
   await context.close();
 });
 
+test('the drift page draws its four charts from one download', async () => {
+  const { context, page, errors } = await loggedIn();
+  const series = [];
+  page.on('request', (r) => { if (r.url().includes('/api/drift')) series.push(r.url()); });
+  await page.goto(base + '/drift?model=40V%2F5A&spot=3');
+  await page.locator('canvas[data-drawn=true]').nth(3).waitFor({ timeout: 5000 });
+  assert.equal(await page.locator('canvas[data-chart]').count(), 4);
+  assert.equal(series.length, 1);
+  assert.deepEqual(errors, []);
+  await context.close();
+});
+
 test('the reprint link downloads the report as a PDF', async () => {
   const { context, page } = await loggedIn();
   await page.goto(base + '/unit/' + encodeURIComponent(serial));
