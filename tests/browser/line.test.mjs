@@ -33,6 +33,8 @@ after(async () => { await browser?.close(); });
 
 test('a serial is found and its unit opens', async () => {
   const { context, page } = await loggedIn();
+  assert.deepEqual(await page.locator('select[name=bench] option').allTextContents(),
+    ['any', 'bench-0', 'bench-1', 'bench-2']);
   await page.fill('input[name=sn]', serial.slice(2));
   await Promise.all([page.waitForURL(/sn=/), page.click('form.filter button')]);
   assert.match(await page.textContent('#count'), /^2 runs match/); // the unit and its retest
