@@ -99,6 +99,10 @@ bool ServerSchema::Ensure(QSqlDatabase& db, QString* error)
         db.rollback();
         return false;
     }
+    // Indexing a line's years of records can outlast the connection's limit on a statement; a
+    // step cut short would be retried, and cut short again, by every bench that stores.
+    if (found < Version && !q.exec(QStringLiteral("SET LOCAL statement_timeout = 0")))
+        return failed(q.lastError());
     const QList<QList<Statement>> steps = Steps();
     for (int v = found; v < Version; ++v) {
         for (const Statement& s : steps[v]) {
