@@ -22,7 +22,7 @@ namespace {
 using Where = ResultsStore::Placement::Where;
 
 const QString LineIndexes = QStringLiteral("SELECT indexname FROM pg_indexes WHERE indexname IN "
-                                           "('report_run', 'report_run_step', 'run_bench', 'run_sn_part') ORDER BY 1");
+                                           "('report_run', 'report_step', 'run_bench', 'run_sn_part') ORDER BY 1");
 
 class ServerTest : public ::testing::Test {
 protected:
@@ -81,7 +81,7 @@ TEST_F(ServerTest, RecordsStoredAndReadBackVerbatimWithTheirBenchAndTime)
     EXPECT_EQ(sql(QStringLiteral("SELECT \"SN\", count(*), count(DISTINCT run_id) FROM report GROUP BY 1")),
               serial + QStringLiteral("|30|2"));
     EXPECT_EQ(sql(QStringLiteral("SELECT version FROM psucal_schema")), QStringLiteral("3"));
-    EXPECT_EQ(sql(LineIndexes), QStringLiteral("report_run_step\nrun_bench\nrun_sn_part"));
+    EXPECT_EQ(sql(LineIndexes), QStringLiteral("report_run\nreport_step\nrun_bench\nrun_sn_part"));
 
     // The quality manager's read-back: the local file's fields, then the bench and the time stored.
     QString out, err;
@@ -122,7 +122,7 @@ TEST_F(ServerTest, ABenchThatMayNotAddExtensionsStillSetsUpTheTables)
         << qPrintable(error);
     EXPECT_EQ(sql(QStringLiteral("SELECT version, (SELECT count(*) FROM run) FROM psucal_schema")),
               QStringLiteral("3|1"));
-    EXPECT_EQ(sql(LineIndexes), QStringLiteral("report_run_step\nrun_bench"));
+    EXPECT_EQ(sql(LineIndexes), QStringLiteral("report_run\nreport_step\nrun_bench"));
     sql(QStringLiteral("DROP TABLE report, run, psucal_schema; DROP OWNED BY bench; DROP ROLE bench"));
 }
 
