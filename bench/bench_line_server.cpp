@@ -39,7 +39,7 @@ bool Exec(QSqlQuery& q, const QString& sql)
     return false;
 }
 
-// Serial of unit u; every 25th run retests the unit before it, after that one failed.
+// The unit run i tests: every 25th run retests the unit before it, after that one failed.
 QString UnitOf(const QString& i)
 {
     return QStringLiteral("CASE WHEN %1 % 25 = 0 THEN %1 - 1 ELSE %1 END").arg(i);
