@@ -11,8 +11,15 @@ namespace psucal {
 
 namespace {
 
+// A statement of a step; one that may fail leaves its step going without it.
+struct Statement {
+    QString sql;
+    bool mayFail = false;
+    Statement(QString text, bool optional = false) : sql(std::move(text)), mayFail(optional) {}
+};
+
 // Version n + 1 is reached by Steps()[n]; a later schema change adds a step, never edits one.
-QList<QStringList> Steps()
+QList<QList<Statement>> Steps()
 {
     return {{
         QStringLiteral("CREATE TABLE IF NOT EXISTS report (%1, \"Bench\" varchar(255), "
@@ -43,6 +50,16 @@ QList<QStringList> Steps()
         QStringLiteral("CREATE INDEX run_made_at ON run (made_at)"),
         QStringLiteral("CREATE INDEX run_model ON run (model, made_at)"),
         QStringLiteral("CREATE INDEX report_run ON report (run_id)"),
+    },
+    {
+        // What the line view looks up: a part of a serial, a bench's runs.
+        // Trigrams need an extension a server may lack or not let psucal create; searches then
+        // read the whole run table, slower but right.
+        {QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm"), true},
+        {QStringLiteral("CREATE INDEX run_sn_part ON run USING gin (sn gin_trgm_ops)"), true},
+        QStringLiteral("CREATE INDEX run_bench ON run (bench, made_at)"),
+        // A drift series reads one spot of thousands of runs from the index alone.
+        QStringLiteral("CREATE INDEX report_step ON report (\"Step\", run_id) INCLUDE (\"SV\", \"OV\", \"SC\", \"OC\")"),
     }};
 }
 
@@ -82,11 +99,27 @@ bool ServerSchema::Ensure(QSqlDatabase& db, QString* error)
         db.rollback();
         return false;
     }
-    const QList<QStringList> steps = Steps();
-    for (int v = found; v < Version; ++v)
-        for (const QString& sql : steps[v])
-            if (!q.exec(sql))
+    // Indexing a line's years of records can outlast the connection's limit on a statement; a
+    // step cut short would be retried, and cut short again, by every bench that stores.
+    if (found < Version && !q.exec(QStringLiteral("SET LOCAL statement_timeout = 0")))
+        return failed(q.lastError());
+    const QList<QList<Statement>> steps = Steps();
+    for (int v = found; v < Version; ++v) {
+        for (const Statement& s : steps[v]) {
+            if (!s.mayFail) {
+                if (!q.exec(s.sql))
+                    return failed(q.lastError());
+                continue;
+            }
+            // A failed statement spoils the transaction unless it is rolled back on its own.
+            if (!q.exec(QStringLiteral("SAVEPOINT optional")))
                 return failed(q.lastError());
+            const bool done = q.exec(s.sql);
+            if (!q.exec(done ? QStringLiteral("RELEASE SAVEPOINT optional")
+                             : QStringLiteral("ROLLBACK TO SAVEPOINT optional")))
+                return failed(q.lastError());
+        }
+    }
     if (found < Version && (!q.exec(QStringLiteral("DELETE FROM psucal_schema")) ||
                             !q.exec(QStringLiteral("INSERT INTO psucal_schema VALUES (%1)").arg(Version))))
         return failed(q.lastError());

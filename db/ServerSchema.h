@@ -11,7 +11,7 @@ namespace psucal {
 // `psucal_schema` the schema's version.
 class ServerSchema {
 public:
-    static constexpr int Version = 2;
+    static constexpr int Version = 3;
     // First key of every advisory lock psucal takes, so that other programs' locks stay apart.
     static constexpr int LockClass = 0x70737563;
 

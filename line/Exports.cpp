@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QStringList>
 
+#include <cmath>
+
 namespace psucal::line::exports {
 
 namespace {
@@ -48,6 +50,13 @@ QJsonObject Triple(const std::array<QString, 3>& v)
 QString Day(QDate d)
 {
     return d.isValid() ? d.toString(Qt::ISODate) : QString();
+}
+
+// A difference of two readings to a µV or µA: the subtraction's binary noise (0.0019999999999997797)
+// would otherwise make up most of a long series' bytes.
+double Micro(double v)
+{
+    return std::round(v * 1e6) / 1e6;
 }
 
 } // namespace
@@ -135,9 +144,11 @@ QJsonObject DriftJson(const QString& model, int spot, QDate from, QDate to, cons
     QJsonArray points, benches;
     for (const DriftPoint& p : d.points)
         points << QJsonObject{{"time", Time(p.when)}, {"serial", p.serial}, {"bench", p.bench},
-                              {"voltage", p.deviation[0]}, {"current", p.deviation[1]}};
+                              {"voltage", Micro(p.deviation[0])}, {"current", Micro(p.deviation[1])}};
     for (const BenchDrift& b : d.benches) {
-        const auto q = [&](int k) { return QJsonObject{{"mean", b.mean[k]}, {"low", b.low[k]}, {"high", b.high[k]}}; };
+        const auto q = [&](int k) {
+            return QJsonObject{{"mean", Micro(b.mean[k])}, {"low", Micro(b.low[k])}, {"high", Micro(b.high[k])}};
+        };
         benches << QJsonObject{{"bench", b.bench}, {"count", b.count}, {"voltage", q(0)}, {"current", q(1)}};
     }
     return {{"model", model},   {"spot", spot},

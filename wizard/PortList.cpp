@@ -83,4 +83,5 @@ bool PortList::sameDevice(const QString& a, const QString& b)
 {
     return deviceOf(a) == deviceOf(b);
 }
+
 } // namespace psucal

@@ -90,10 +90,19 @@
 
   const kinds = { unit: unitChart, yield: yieldChart, drift: driftChart, 'drift-bench': benchChart };
 
+  // Charts of the same data share one download: a drift page draws four from one series.
+  const loads = {};
+  function load(src) {
+    if (!loads[src]) {
+      loads[src] = fetch(src, { credentials: 'same-origin' })
+        .then(function (r) { if (!r.ok) throw new Error(r.status); return r.json(); });
+    }
+    return loads[src];
+  }
+
   function draw(canvas) {
     const make = kinds[canvas.dataset.chart];
-    fetch(canvas.dataset.src, { credentials: 'same-origin' })
-      .then(function (r) { if (!r.ok) throw new Error(r.status); return r.json(); })
+    load(canvas.dataset.src)
       .then(function (data) {
         const config = make(canvas, data);
         if (!config || typeof Chart === 'undefined') throw new Error('no chart');

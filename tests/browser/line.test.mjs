@@ -33,6 +33,8 @@ after(async () => { await browser?.close(); });
 
 test('a serial is found and its unit opens', async () => {
   const { context, page } = await loggedIn();
+  assert.deepEqual(await page.locator('select[name=bench] option').allTextContents(),
+    ['any', 'bench-0', 'bench-1', 'bench-2']);
   await page.fill('input[name=sn]', serial.slice(2));
   await Promise.all([page.waitForURL(/sn=/), page.click('form.filter button')]);
   assert.match(await page.textContent('#count'), /^2 runs match/); // the unit and its retest
@@ -54,6 +56,18 @@ test('the yield chart draws', async () => {
     return n;
   });
   assert.ok(inked > 1000, `only ${inked} pixels drawn`);
+  assert.deepEqual(errors, []);
+  await context.close();
+});
+
+test('the drift page draws its four charts from one download', async () => {
+  const { context, page, errors } = await loggedIn();
+  const series = [];
+  page.on('request', (r) => { if (r.url().includes('/api/drift')) series.push(r.url()); });
+  await page.goto(base + '/drift?model=40V%2F5A&spot=3');
+  await page.locator('canvas[data-drawn=true]').nth(3).waitFor({ timeout: 5000 });
+  assert.equal(await page.locator('canvas[data-chart]').count(), 4);
+  assert.equal(series.length, 1);
   assert.deepEqual(errors, []);
   await context.close();
 });

@@ -1,4 +1,5 @@
 // Against a real PostgreSQL server: a throw-away cluster of this suite's own.
+#include "db/ServerStore.h"
 #include "report/RecordsReadout.h"
 #include "report/ReportRows.h"
 #include "report/BenchRecords.h"
@@ -19,6 +20,9 @@ namespace psucal::test {
 namespace {
 
 using Where = BenchRecords::Placement::Where;
+
+const QString LineIndexes = QStringLiteral("SELECT indexname FROM pg_indexes WHERE indexname IN "
+                                           "('report_run', 'report_step', 'run_bench', 'run_sn_part') ORDER BY 1");
 
 class ServerTest : public ::testing::Test {
 protected:
@@ -76,7 +80,8 @@ TEST_F(ServerTest, RecordsStoredAndReadBackVerbatimWithTheirBenchAndTime)
     // Both runs are kept; the read-back shows the latest unless asked for all.
     EXPECT_EQ(sql(QStringLiteral("SELECT \"SN\", count(*), count(DISTINCT run_id) FROM report GROUP BY 1")),
               serial + QStringLiteral("|30|2"));
-    EXPECT_EQ(sql(QStringLiteral("SELECT version FROM psucal_schema")), QStringLiteral("2"));
+    EXPECT_EQ(sql(QStringLiteral("SELECT version FROM psucal_schema")), QStringLiteral("3"));
+    EXPECT_EQ(sql(LineIndexes), QStringLiteral("report_run\nreport_step\nrun_bench\nrun_sn_part"));
 
     // The quality manager's read-back: the local file's fields, then the bench and the time stored.
     QString out, err;
@@ -102,6 +107,23 @@ TEST_F(ServerTest, RecordsStoredAndReadBackVerbatimWithTheirBenchAndTime)
     ASSERT_EQ(all.size(), 31);
     EXPECT_TRUE(all[0].startsWith("Run,SN,"));
     EXPECT_GT(all[1].section(u',', 0, 0).toInt(), all[30].section(u',', 0, 0).toInt());
+}
+
+// A role that may make tables but not extensions gets every index but the serial parts' one.
+TEST_F(ServerTest, ABenchThatMayNotAddExtensionsStillSetsUpTheTables)
+{
+    sql(QStringLiteral("DROP EXTENSION IF EXISTS pg_trgm; DROP ROLE IF EXISTS bench; CREATE ROLE bench LOGIN; "
+                       "GRANT CREATE, USAGE ON SCHEMA public TO bench"));
+    QString error;
+    const ServerAddress limited =
+        ServerAddress::Parse(cluster->url().replace(QStringLiteral("//psucal@"), QStringLiteral("//bench@")), &error);
+    ASSERT_EQ(ServerStore(limited).put(RecordSet::Make(QStringLiteral("LIMITED-1"), {}), &error),
+              ServerStore::Outcome::Stored)
+        << qPrintable(error);
+    EXPECT_EQ(sql(QStringLiteral("SELECT version, (SELECT count(*) FROM run) FROM psucal_schema")),
+              QStringLiteral("3|1"));
+    EXPECT_EQ(sql(LineIndexes), QStringLiteral("report_run\nreport_step\nrun_bench"));
+    sql(QStringLiteral("DROP TABLE report, run, psucal_schema; DROP OWNED BY bench; DROP ROLE bench"));
 }
 
 TEST_F(ServerTest, EightBenchesStoringAtOnceMakeEachSetOneCompleteRun)

@@ -26,7 +26,7 @@ Printed Print(const QString& dir, const QString& serial, const QString& format)
     return p;
 }
 
-TEST(RecordCommands, ReadBackFromCalibrationDtAsAnAlignedTable)
+TEST(RecordsReadout, ReadBackFromCalibrationDtAsAnAlignedTable)
 {
     QTemporaryDir dir;
     EXPECT_EQ(Print(dir.path(), "SN100", "table").status, 1); // no file: nothing read, nothing created
@@ -58,7 +58,7 @@ TEST(RecordCommands, ReadBackFromCalibrationDtAsAnAlignedTable)
     EXPECT_EQ(json.err, "The records can be printed as table or csv, not 'json'.\n");
 }
 
-TEST(RecordCommands, FlushingWithoutAServerKeepsTheOutboxAndSaysWhy)
+TEST(RecordsReadout, FlushingWithoutAServerKeepsTheOutboxAndSaysWhy)
 {
     QTemporaryDir dir;
     QString out, err, error;

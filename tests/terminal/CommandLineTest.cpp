@@ -107,7 +107,7 @@ TEST(CommandLine, DefineRestoreAndReportGoOnlyWhereTheyMakeSense)
     EXPECT_EQ(error({"--equipment", "DMM"}), "--equipment: the report boxes are in run modes 0, 1 and 2 only");
 }
 
-TEST(CommandLine, RecordCommandsStandAloneAndTheServerAddressIsCheckedAtOnce)
+TEST(CommandLine, RecordsCommandsStandAloneAndTheServerAddressIsCheckedAtOnce)
 {
     const Options r = parseCommandLine({"--records", "SN1", "--format=csv", "--database", "postgresql://qa@db/calib"});
     EXPECT_TRUE(r.error.isEmpty() && r.recordsCommand() && r.records == "SN1" && r.format == "csv")
