@@ -43,7 +43,7 @@ void IdealRun::run(const QString& programDir)
         if (w.ui.full().step[1] == 2)
             w.fullWizard.Command1_Click(1);
     }
-    w.supply.SendCommand(QStringLiteral("ENDS"), QString(), 3, 0.2);
+    w.supply.SendEnds();
     totalSeconds = clock.now();
     frames = bench.supply.frames();
     voltageOk = runMode == 3 ? w.wizard.voltageStepOk() : w.st.VoltPass;

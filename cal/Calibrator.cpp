@@ -47,14 +47,14 @@ void Calibrator::sweep(const Quantity& q)
     st_.Unconverged.clear();
 
     if (voltage) {
-        link_.SendCommand(QStringLiteral("VOLT"), QStringLiteral("010"), 2, 0.1);
+        link_.setVoltage(1.0);
         link_.Delay(0.3);
-        link_.SendCommand(QStringLiteral("SOUT"), QStringLiteral("1"), 3, 0.2);
+        link_.switchOutput(true);
         link_.Delay(0.1);
     } else {
-        link_.SendCommand(QStringLiteral("VOLT"), QStringLiteral("050"), 2, 0.1);
+        link_.setVoltage(5.0);
         link_.Delay(0.1);
-        link_.SendCommand(QStringLiteral("SOUT"), QStringLiteral("0"), 3, 0.2);
+        link_.switchOutput(false);
         link_.Delay(0.2);
     }
     link_.WaitOutputLow(!voltage);
@@ -80,14 +80,14 @@ void Calibrator::sweep(const Quantity& q)
             ui_.messageBox(st_.FailText);
         link_.Delay(0.1);
         ui_.setBusy(false);
-        link_.SendCommand(QStringLiteral("VOLT"), QStringLiteral("050"), 2, 0.1);
+        link_.setVoltage(5.0);
         link_.Delay(0.1);
-        link_.SendCommand(QStringLiteral("CURR"), QStringLiteral("010"), 2, 0.1);
+        link_.setCurrent(0.1);
         link_.Delay(0.1);
     } else {
         link_.Delay(0.1);
         ui_.setBusy(false);
-        link_.SendCommand(QStringLiteral("CURR"), QStringLiteral("050"), 2, 0.1);
+        link_.setCurrent(0.5);
         link_.Delay(0.1);
     }
 }
@@ -121,7 +121,7 @@ void Calibrator::AdjustPoint(const QString& setPoint)
 // or misread reply would put junk into the cells of other points.
 void Calibrator::adjust(const Quantity& q, const SweepTable& t, double set, const QString& text)
 {
-    if (setOutput(q, set, 0.1).isEmpty())
+    if (!setOutput(q, set, 0.1))
         q.fail(st_);
     if (st_.AbortFlag)
         return;
@@ -211,10 +211,10 @@ bool Calibrator::writeCorrection(const Quantity& q, const SweepTable& t, double 
     }
     st_.RowCells[cell] = nibble::EncodeSigned(next, q.cellScale);
 
-    QString data = num::Digits(st_.CurRow, 3);
+    QString cells;
     for (int i = 1; i <= 4; ++i)
-        data += st_.RowCells[i];
-    link_.SendCommand(QStringLiteral("SEEP"), data, 2, 0.2);
+        cells += st_.RowCells[i];
+    link_.writeRowOnce(st_.CurRow, cells);
     link_.Delay(0.1);
     return true;
 }
@@ -228,9 +228,9 @@ void Calibrator::retrigger(const Quantity& q, double set)
     link_.Delay(0.2);
 }
 
-QString Calibrator::setOutput(const Quantity& q, double value, double timeout)
+bool Calibrator::setOutput(const Quantity& q, double value, double timeout)
 {
-    return link_.SendCommand(QString::fromLatin1(q.command), num::Digits(value * q.frameScale, 3), 2, timeout);
+    return (link_.*q.set)(value, timeout);
 }
 
 bool Calibrator::insideWindow(const Quantity& q, double error) const

@@ -40,7 +40,7 @@ private:
     void adjust(const cal::Quantity& q, const SweepTable& t, double set, const QString& text);
     bool writeCorrection(const cal::Quantity& q, const SweepTable& t, double set, double display, double error);
     void retrigger(const cal::Quantity& q, double set);
-    QString setOutput(const cal::Quantity& q, double value, double timeout);
+    bool setOutput(const cal::Quantity& q, double value, double timeout);
     bool insideWindow(const cal::Quantity& q, double error) const;
     void warnOpenTerminals();
 

@@ -2,7 +2,6 @@
 
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
-#include "core/Numbers.h"
 #include "core/Rating.h"
 #include "core/StatusText.h"
 #include "link/EepromImage.h"
@@ -75,7 +74,7 @@ bool Define::guardAllows()
 
 bool Define::writeRow(int row, const QString& cells, int attempts, double timeout)
 {
-    if (link_.WriteEepRow(num::Digits(row, 3) + cells, attempts, timeout).startsWith(QLatin1String("OK")))
+    if (link_.writeRow(row, cells, attempts, timeout) == SupplyLink::RowWrite::Confirmed)
         return true;
     fail(QStringLiteral("No: %1 Row SEEP error .").arg(row));
     return false;

@@ -2,14 +2,14 @@
 
 #include "cal/Failure.h"
 #include "core/BenchState.h"
+#include "link/SupplyLink.h"
 
 namespace psucal::cal {
 
 const Quantity VoltageQuantity{
     .letter = 'V',
-    .command = "VOLT",
+    .set = &SupplyLink::setVoltage,
     .setDecimals = 1,
-    .frameScale = 10,
     .cellScale = 100,
     .errorDecimals = 2,
     .biasBase = 0.02,
@@ -26,9 +26,8 @@ const Quantity VoltageQuantity{
 
 const Quantity CurrentQuantity{
     .letter = 'C',
-    .command = "CURR",
+    .set = &SupplyLink::setCurrent,
     .setDecimals = 2,
-    .frameScale = 100,
     .cellScale = 1000,
     .errorDecimals = 3,
     .biasBase = 0.004,

@@ -4,16 +4,18 @@
 
 namespace psucal {
 struct BenchState;
-}
+class SupplyLink;
+} // namespace psucal
 
 namespace psucal::cal {
+
+using Setter = bool (SupplyLink::*)(double value, double timeout);
 
 // What differs between voltage and current in the adjustment loop.
 struct Quantity {
     char letter;                   // set-point text prefix: 'V' or 'C'
-    const char* command;           // set command: "VOLT" or "CURR"
+    Setter set;                    // programs the output
     int setDecimals;               // decimals of the set-point text
-    int frameScale;                // set point to frame units: 0.1 V or 0.01 A
     int cellScale;                 // signed cell units: 0.01 V or 0.001 A
     int errorDecimals;             // display error rounded to the display's resolution
     double biasBase;               // bias = biasBase * gain

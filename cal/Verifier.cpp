@@ -25,8 +25,8 @@ struct Verifier::Plan {
     const char* name;
     double setTimeout;
     double settle;           // after the set point
-    double displayDelay;     // before "GETD"
-    bool silentDisplayFails; // a "GETD" nobody answers fails the pass
+    double displayDelay;     // before the display is read
+    bool silentDisplayFails; // a display read nobody answers fails the pass
     int readCount;           // fewest characters of a reading
     double readTimeout;
     double beforeReading;
@@ -98,13 +98,13 @@ void Verifier::VerifyVoltage()
     ui_.setBusy(true);
     ui_.setStatus(2, VerifyText(wording, VoltageStep));
     supply_.Delay(0.4);
-    supply_.SendCommand(QStringLiteral("SOUT"), QStringLiteral("1"), 3, 0.2);
+    supply_.switchOutput(true);
     supply_.Delay(0.1);
 
     bool pass = false;
     if (sameRating(p) && meterReady()) {
         configureMeter(p);
-        supply_.SendCommand(QStringLiteral("VOLT"), QStringLiteral("050"), 2, 0.1);
+        supply_.setVoltage(5.0);
         if (gridV_.spotCount() > 0)
             ui_.scrollGrid(false, SpotGrid::FirstSpotRow);
         supply_.Delay(0.6);
@@ -112,7 +112,7 @@ void Verifier::VerifyVoltage()
         pass = measureSpots(p);
     }
     // The operator shorts the terminals next: up to 60 V must not be left on them.
-    supply_.SendCommand(QStringLiteral("VOLT"), QStringLiteral("050"), 2, 0.1);
+    supply_.setVoltage(5.0);
     meter_.send(QStringLiteral(":SYST:LOCal"), 0.2);
     supply_.Delay(0.2);
 
@@ -132,7 +132,7 @@ void Verifier::VerifyCurrent()
     st_.AllPass = false;
     ui_.setBusy(true);
     ui_.setStatus(2, VerifyText(StatusWording(st_.RunMode), CurrentStep));
-    supply_.SendCommand(QStringLiteral("VOLT"), QStringLiteral("050"), 2, 0.1);
+    supply_.setVoltage(5.0);
     supply_.Delay(0.1);
 
     bool pass = false;
@@ -140,7 +140,7 @@ void Verifier::VerifyCurrent()
         if (gridC_.spotCount() > 0)
             ui_.scrollGrid(true, SpotGrid::FirstSpotRow);
         supply_.Delay(0.5);
-        supply_.SendCommand(QStringLiteral("SOUT"), QStringLiteral("0"), 3, 0.2);
+        supply_.switchOutput(false);
         configureMeter(p);
         supply_.Delay(0.5);
         supply_.WaitOutputLow(true);
@@ -227,8 +227,7 @@ bool Verifier::measureSpots(const Plan& p)
     ui_.setProgressValue(0);
     bool pass = g.spotCount() > 0;
     for (int row = SpotGrid::FirstSpotRow; row < g.rowCount(); ++row) {
-        const QString data = num::Digits(g.spot(row)->setting * p.q.frameScale, 3);
-        if (supply_.SendCommand(QLatin1String(p.q.command), data, 2, p.setTimeout).isEmpty())
+        if (!(supply_.*p.q.set)(g.spot(row)->setting, p.setTimeout))
             p.q.fail(st_);
         supply_.Delay(p.settle);
         if (st_.AbortFlag)

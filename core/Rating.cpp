@@ -33,7 +33,7 @@ std::list<Rating> BuiltIn()
 {
     return {
         {
-            // 9.99 A is the most the three-digit 0.01 A field of "GMAX" can carry.
+            // 9.99 A is the most the three-digit 0.01 A field of the rating reply can carry.
             .gmaxVolts10 = 200,
             .gmaxAmps100 = 999,
             .name = QStringLiteral("20V/10A"),

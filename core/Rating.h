@@ -43,7 +43,7 @@ struct BaseRow {
     int row = 0;
     std::array<const char*, 4> cells{};
 
-    // The eight characters that follow the row number in the "SEEP" frame.
+    // The eight characters the row write sends after the row number.
     QString data() const;
 };
 
@@ -61,7 +61,7 @@ struct SimPhysics {
 // Everything that tells one rating from another. The model box lists the rows in table order,
 // so a row's index is also its model-box entry.
 struct Rating {
-    int gmaxVolts10 = 0; // the rating as "GMAX" reports it: 0.1 V
+    int gmaxVolts10 = 0; // the rating as the supply reports it: 0.1 V
     int gmaxAmps100 = 0; // and 0.01 A
     QString name;        // status bar, the model box of run mode 2, help texts
     QString product;     // the model box of run modes 0 and 1, the report's model by default

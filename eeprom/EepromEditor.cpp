@@ -12,7 +12,7 @@ namespace {
 constexpr int ReadAttempts = 3;
 constexpr int WriteAttempts = 4;
 constexpr int RowAttempts = 5;
-constexpr double SeepTimeout = 0.6;
+constexpr double WriteTimeout = 0.6;
 const QString CellAlphabet = QStringLiteral("two characters of 0-9 : ; < = > ?");
 } // namespace
 
@@ -60,7 +60,7 @@ bool EepromEditor::readImage()
 {
     std::optional<ImageRowList> rows;
     for (int attempt = 0; attempt < ReadAttempts && !rows; ++attempt)
-        rows = SplitImage(link_.SendCommand(QStringLiteral("GEEP"), QString(), image::Length, 2.0));
+        rows = SplitImage(link_.ReadImage());
     // A failed read says so and stops: the table may be another unit's, or empty, and must not
     // be sent to this one in its place.
     if (!rows) {
@@ -130,19 +130,19 @@ bool EepromEditor::writeAll()
         return false;
     }
 
-    QStringList frames;
+    QList<std::pair<int, QString>> rows; // row, cells
     QStringList bad;
     for (int id = 0; id < Rows; ++id) {
         if (!Writable(id))
             continue;
-        QString data = RowText(id);
+        QString cells;
         for (int k = 0; k < 4; ++k) {
             const QString cell = WireCell((*records)[id][k]);
             if (cell.isEmpty())
                 bad << QStringLiteral("row %1 cell %2 \"%3\"").arg(RowText(id)).arg(k + 1).arg((*records)[id][k]);
-            data += cell;
+            cells += cell;
         }
-        frames << data;
+        rows.append({id, cells});
     }
     if (!bad.isEmpty()) {
         const QString list = bad.size() > 10 ? bad.mid(0, 10).join(u'\n') + QStringLiteral("\n...") : bad.join(u'\n');
@@ -152,15 +152,15 @@ bool EepromEditor::writeAll()
     if (!guardAllows())
         return false;
 
-    for (const QString& data : frames) {
-        const QString reply = link_.WriteEepRow(data, WriteAttempts, SeepTimeout);
+    for (const auto& [row, cells] : rows) {
+        const SupplyLink::RowWrite written = link_.writeRow(row, cells, WriteAttempts, WriteTimeout);
         ++lastWrite_.rowsSent;
-        if (reply.isEmpty()) {
-            lastWrite_.silentRow = data.left(3).toInt();
+        if (written == SupplyLink::RowWrite::Silent) {
+            lastWrite_.silentRow = row;
             break;
         }
-        if (!reply.startsWith(QLatin1String("OK")))
-            lastWrite_.unconfirmed << data.left(3);
+        if (written == SupplyLink::RowWrite::Unconfirmed)
+            lastWrite_.unconfirmed << RowText(row);
     }
     const QString unconfirmed = QStringLiteral("These rows did not answer \"OK\" and may not hold what the table "
                                                "said: %1")
@@ -194,7 +194,7 @@ bool EepromEditor::CmdWrite_a_R_Click()
         ui_.messageBox(QStringLiteral("Address ID 8~57 row can't write !"));
         return false;
     }
-    QString data = RowText(*row);
+    QString cells;
     for (int k = 1; k <= 4; ++k) {
         const QString cell = WireCell(text1_[k]);
         if (cell.isEmpty()) {
@@ -204,11 +204,11 @@ bool EepromEditor::CmdWrite_a_R_Click()
                                .arg(text1_[k], CellAlphabet));
             return false;
         }
-        data += cell;
+        cells += cell;
     }
     if (!guardAllows())
         return false;
-    if (!link_.WriteEepRow(data, RowAttempts, SeepTimeout).startsWith(QLatin1String("OK"))) {
+    if (link_.writeRow(*row, cells, RowAttempts, WriteTimeout) != SupplyLink::RowWrite::Confirmed) {
         ui_.messageBox(QStringLiteral("Row %1 was not written: the supply did not answer \"OK\" in %2 tries.")
                            .arg(RowText(*row))
                            .arg(RowAttempts));

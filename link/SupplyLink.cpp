@@ -204,17 +204,42 @@ SupplyLink::RowReadOutcome SupplyLink::ReadEepRow()
     return RowReadOutcome::Mismatch;
 }
 
-QString SupplyLink::WriteEepRow(const QString& data, int attempts, double timeout)
+SupplyLink::RowWrite SupplyLink::writeRow(int row, const QString& cells, int attempts, double timeout)
 {
     // The supply ends its "OK" with a carriage return; waiting for that too keeps it out of the
     // reply to the next row, where it would hide that row's "OK".
     QString reply;
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        reply = SendCommand(QStringLiteral("SEEP"), data, 3, timeout);
+        reply = SendCommand(QStringLiteral("SEEP"), num::Digits(row, 3) + cells, 3, timeout);
         if (reply.startsWith(QLatin1String("OK")))
-            break;
+            return RowWrite::Confirmed;
     }
-    return reply;
+    return reply.isEmpty() ? RowWrite::Silent : RowWrite::Unconfirmed;
+}
+
+void SupplyLink::writeRowOnce(int row, const QString& cells)
+{
+    SendCommand(QStringLiteral("SEEP"), num::Digits(row, 3) + cells, 2, 0.2);
+}
+
+void SupplyLink::openSession()
+{
+    SendCommand(QStringLiteral("SESS"), QString(), 3, 0.2);
+}
+
+bool SupplyLink::setVoltage(double volts, double timeout)
+{
+    return !SendCommand(QStringLiteral("VOLT"), num::Digits(volts * 10, 3), 2, timeout).isEmpty();
+}
+
+bool SupplyLink::setCurrent(double amps, double timeout)
+{
+    return !SendCommand(QStringLiteral("CURR"), num::Digits(amps * 100, 3), 2, timeout).isEmpty();
+}
+
+void SupplyLink::switchOutput(bool on)
+{
+    SendCommand(QStringLiteral("SOUT"), on ? QStringLiteral("1") : QStringLiteral("0"), 3, 0.2);
 }
 
 std::optional<DisplayReading> SupplyLink::ReadDisplay(bool* silent)
@@ -233,10 +258,10 @@ void SupplyLink::WaitOutputLow(bool isCurrent)
     const double start = clock_.now();
     double limit;
     if (isCurrent) {
-        SendCommand(QStringLiteral("CURR"), QStringLiteral("100"), 2, 0.2);
+        setCurrent(1.0, 0.2);
         limit = 1.1;
     } else {
-        SendCommand(QStringLiteral("VOLT"), QStringLiteral("010"), 2, 0.1);
+        setVoltage(1.0);
         limit = 1.2;
     }
     while (clock_.now() - start < 6.0) {

@@ -32,6 +32,14 @@ public:
     // Pauses, keeping the window live; ends early once AbortFlag is raised.
     void Delay(double seconds);
 
+    // What the procedures ask of the supply, one exchange each. The set calls program 0.1 V or
+    // 0.01 A steps (the value is rounded to them) and return whether the supply answered at all.
+    void openSession();
+    bool setVoltage(double volts, double timeout = 0.1);
+    bool setCurrent(double amps, double timeout = 0.1);
+    // On before the voltage procedures, off before the current ones (the terminals get shorted).
+    void switchOutput(bool on);
+
     // The rating as "GMAX" reports it, in 0.1 V and 0.01 A.
     struct GmaxFigures {
         int volts10 = 0;
@@ -69,9 +77,12 @@ public:
     // whether nothing came back at all.
     std::optional<DisplayReading> ReadDisplay(bool* silent = nullptr);
 
-    // "SEEP" with `data` (row number and cells), sent up to `attempts` times until the reply starts
-    // with "OK"; returns the last reply ("" when the supply stayed silent).
-    QString WriteEepRow(const QString& data, int attempts, double timeout);
+    enum class RowWrite { Confirmed, Unconfirmed, Silent };
+    // The row's eight nibble characters, sent up to `attempts` times until the supply confirms
+    // them; Silent when the last try got no answer at all.
+    RowWrite writeRow(int row, const QString& cells, int attempts, double timeout);
+    // One write whose answer the adjustment loop does not wait for past "OK".
+    void writeRowOnce(int row, const QString& cells);
 
     // Programs a low output and waits (at most 6 s) until the display shows it.
     void WaitOutputLow(bool isCurrent);

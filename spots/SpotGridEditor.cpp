@@ -84,7 +84,7 @@ std::optional<SpotGridEditor::SetPoint> SpotGridEditor::setPoint(int row, int co
     const double units = grid_.spot(row)->setting * (grid_.isCurrent() ? 100.0 : 10.0);
     if (!std::isfinite(units) || num::RoundTo(units, 0) < 0.0 || num::RoundTo(units, 0) > 999.0)
         return std::nullopt;
-    return SetPoint{grid_.isCurrent() ? QStringLiteral("CURR") : QStringLiteral("VOLT"), num::Digits(units, 3)};
+    return SetPoint{grid_.isCurrent(), grid_.spot(row)->setting};
 }
 
 } // namespace psucal

@@ -31,8 +31,8 @@ public:
     bool leaveCell(int row, int col);
 
     struct SetPoint {
-        QString command; // "VOLT" or "CURR"
-        QString data;    // 0.1 V or 0.01 A units, three digits, rounded
+        bool current;
+        double value; // volts or amps, as the Setting holds it
     };
     // What a double-click on (row, col) sends: only a Setting of a spot row, only a set point
     // that three digits can carry.

@@ -223,14 +223,14 @@ void FullView::switchPanels(bool current)
     emit layoutWanted();
 }
 
-void FullView::sendSetPoint(const QString& command, const QString& data)
+void FullView::sendSetPoint(bool current, double value)
 {
     if (!supply_ || sending_ || ui_.full().pageRunning)
         return;
     // The send waits for its reply with the window live; nothing else may start meanwhile.
     sending_ = true;
     qApp->installEventFilter(this);
-    ui_.guard([&] { supply_->SendCommand(command, data, 2, 0.3); });
+    ui_.guard([&] { current ? supply_->setCurrent(value, 0.3) : supply_->setVoltage(value, 0.3); });
     qApp->removeEventFilter(this);
     sending_ = false;
 }

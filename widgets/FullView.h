@@ -60,7 +60,7 @@ protected:
 private:
     void build();
     void switchPanels(bool current);
-    void sendSetPoint(const QString& command, const QString& data);
+    void sendSetPoint(bool current, double value);
 
     BenchState& st_;
     BenchUi& ui_;

@@ -83,7 +83,7 @@ void SpotGridView::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     setCurrentIndex(index);
     if (const auto sp = editor_.setPoint(SpotGridModel::gridRow(index), index.column()))
-        emit sendSetPoint(sp->command, sp->data);
+        emit sendSetPoint(sp->current, sp->value);
 }
 
 void SpotGridView::leave(const QModelIndex& index)

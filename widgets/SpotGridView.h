@@ -26,7 +26,7 @@ public:
 signals:
     // An operator's edit changed an Output.
     void outputEdited();
-    void sendSetPoint(const QString& command, const QString& data);
+    void sendSetPoint(bool current, double value);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -43,7 +43,7 @@ public:
     const ReportJob::Outcome& lastReport() const { return lastReport_; }
 
     // Start-up after the configuration is read: the run mode's controls, then the shared start-up
-    // (ports, "SESS", identification with the spot rows, the serial number).
+    // (ports, the session opened, identification with the spot rows, the serial number).
     void FormLoad(const QString& supplyPort, const QString& meterPort, bool eepEnabled);
 
     void Command1_Click(int index) override;

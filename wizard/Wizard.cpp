@@ -54,7 +54,7 @@ void Wizard::FormLoad(const QString& supplyPort, const QString& meterPort)
     openSupplyPort(supplyPort);
     CmbEqPort_Click(meterPort);
 
-    supply_.SendCommand(QStringLiteral("SESS"), QString(), 3, 0.2);
+    supply_.openSession();
 
     FGridV.writeHeaders();
     FGridC.writeHeaders();

@@ -41,7 +41,7 @@ public:
     void setForgetHook(std::function<void()> f) { onForget_ = std::move(f); }
 
     // Start-up after the configuration is read: ports opened through their selection
-    // handlers, "SESS", the spot-count selection that identifies the supply, the serial number.
+    // handlers, the session opened, the spot-count selection that identifies the supply, the serial number.
     void FormLoad(const QString& supplyPort, const QString& meterPort);
 
     void Command1_Click();

@@ -36,7 +36,7 @@ struct Bench : SupplyBench {
                     continue;
                 const bool top = t.atMaxV && *t.atMaxV == CellRef{row, cell};
                 const double set = top ? st.MaxV : t.setPoint(row, cell);
-                link.SendCommand(QString::fromLatin1(q.command), num::Digits(set * q.frameScale, 3), 2, 0.1);
+                (link.*q.set)(set, 0.1);
                 link.Delay(0.2);
                 const std::optional<DisplayReading> shown = link.ReadDisplay();
                 const double error = shown ? num::RoundTo((*shown).*q.shown - set, q.errorDecimals) : 1e9;

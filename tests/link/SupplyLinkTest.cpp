@@ -51,6 +51,65 @@ TEST(SupplyLink, ReplyLostToItsTimeoutIsDrainedBeforeTheNextFrame)
     EXPECT_EQ(b.model.frames().last(), "VOLT00040");
 }
 
+// Each call is one frame with the reply length and time-out the procedures wait with.
+TEST(SupplyLink, TypedCallsSendTheirFramesAndWaitTheirTimeOut)
+{
+    LinkBench b;
+    const auto last = [&] { return b.model.frames().last(); };
+    b.link.openSession();
+    EXPECT_EQ(last(), "SESS00");
+    EXPECT_TRUE(b.link.setVoltage(7.2)); // rounded to 072, never cut to 071
+    EXPECT_EQ(last(), "VOLT00072");
+    EXPECT_TRUE(b.link.setCurrent(0.29));
+    EXPECT_EQ(last(), "CURR00029");
+    b.link.switchOutput(true);
+    EXPECT_EQ(last(), "SOUT001");
+    b.link.switchOutput(false);
+    EXPECT_EQ(last(), "SOUT000");
+    b.link.writeRowOnce(60, "80818283");
+    EXPECT_EQ(last(), "SEEP0006080818283");
+    EXPECT_EQ(b.model.row(60), "80818283");
+    b.link.Delay(0.1); // the write's answer ends with a CR not waited for
+
+    b.fault("VOLT:silence");
+    b.fault("CURR:silence");
+    // The line is drained for 20 ms after each silence.
+    const auto took = [&](auto call, double timeout) {
+        const double t0 = b.clock.now();
+        EXPECT_FALSE(call(timeout));
+        const double dt = b.clock.now() - t0;
+        EXPECT_TRUE(dt >= timeout && dt < timeout + 0.05) << dt << " for " << timeout;
+    };
+    for (const double timeout : {0.1, 0.3}) {
+        took([&](double t) { return b.link.setVoltage(60.0, t); }, timeout);
+        EXPECT_EQ(last(), "VOLT00600");
+        took([&](double t) { return b.link.setCurrent(9.99, t); }, timeout);
+        EXPECT_EQ(last(), "CURR00999");
+    }
+}
+
+TEST(SupplyLink, RowWritesTryAgainUntilConfirmedAndSayHowTheyEnded)
+{
+    using W = SupplyLink::RowWrite;
+    struct Case {
+        const char* fault;
+        W outcome;
+        int frames;
+    } cases[] = {
+        {nullptr, W::Confirmed, 1},
+        {"SEEP:silence:nth=1", W::Confirmed, 2},
+        {"SEEP:garbage", W::Unconfirmed, 3},
+        {"SEEP:silence", W::Silent, 3},
+    };
+    for (const Case& c : cases) {
+        LinkBench b;
+        if (c.fault)
+            b.fault(c.fault);
+        EXPECT_EQ(b.link.writeRow(7, "80808080", 3, 0.5), c.outcome) << (c.fault ? c.fault : "none");
+        EXPECT_EQ(b.framesSince(0, "SEEP"), QStringList(c.frames, "SEEP0000780808080"));
+    }
+}
+
 TEST(DisplayReading, IsTwelveCharactersWithDigitsAndOk)
 {
     struct Case {

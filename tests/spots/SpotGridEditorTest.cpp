@@ -112,14 +112,14 @@ TEST(SpotGridEditor, ADoubleClickedSettingGoesOutRounded)
     Grids g;
     auto sent = [](const SpotGridEditor& e, int row, int col = SpotGrid::SettingColumn) {
         const auto sp = e.setPoint(row, col);
-        return sp ? sp->command + sp->data : QStringLiteral("nothing");
+        return sp ? (sp->current ? u'C' : u'V') + QString::number(sp->value) : QStringLiteral("nothing");
     };
-    EXPECT_EQ(sent(g.ev, 4), "VOLT072"); // 7.2 V, never 071
-    EXPECT_EQ(sent(g.ev, 21), "VOLT600");
-    g.c.spot(2)->setting = 0.29;
-    EXPECT_EQ(sent(g.ec, 2), "CURR029");
-    g.c.spot(2)->setting = 9.99;
-    EXPECT_EQ(sent(g.ec, 2), "CURR999");
+    EXPECT_EQ(sent(g.ev, 4), "V7.2");
+    EXPECT_EQ(sent(g.ev, 21), "V60");
+    g.c.spot(2)->setting = 9.994; // rounds to 9.99 A on the wire
+    EXPECT_EQ(sent(g.ec, 2), "C9.994");
+    g.c.spot(2)->setting = 9.996;
+    EXPECT_EQ(sent(g.ec, 2), "nothing");
     g.c.spot(2)->setting = 10.0;
     EXPECT_EQ(sent(g.ec, 2), "nothing");
     for (int col : {0, 2, 3})
