@@ -7,6 +7,7 @@
 #include "core/Numbers.h"
 #include "core/StatusText.h"
 #include "core/WizardCaption.h"
+#include "link/RatingReply.h"
 #include "link/SupplyLink.h"
 #include "link/Transport.h"
 
@@ -35,14 +36,6 @@ int RatingIndex(double maxV)
 }
 
 const QString RatingNames[] = {QStringLiteral("20V/10A"), QStringLiteral("40V/5A"), QStringLiteral("60V/3.3A")};
-
-bool AllDigits(const QString& s)
-{
-    for (QChar c : s)
-        if (c < u'0' || c > u'9')
-            return false;
-    return !s.isEmpty();
-}
 
 // "V1.0" -> "1.0 V", "C0.04" -> "0.04 A", as an operator reads a set point.
 QString SetPointLabel(const QString& setPoint)
@@ -150,10 +143,9 @@ void Wizard::IdentifySupply(int selector)
     const QString r = supply_.SendCommand(QStringLiteral("GMAX"), QString(), 9, 0.2);
     answered_ = !r.isEmpty();
 
-    // Digits that are not digits give no rating, the same as a reply without "OK".
-    if (r.mid(7, 2) == QLatin1String("OK") && AllDigits(r.left(6))) {
-        st_.MaxV = num::Leading(r.mid(0, 3)) / 10.0;
-        st_.MaxI = num::Leading(r.mid(3, 3)) / 100.0;
+    if (const std::optional<RatingReply> rating = RatingReply::Parse(r)) {
+        st_.MaxV = rating->volts;
+        st_.MaxI = rating->amps;
     } else {
         st_.MaxV = 30.0;
         st_.MaxI = 3.0;
