@@ -35,6 +35,19 @@ QString SupplyLink::SendCommand(const QString& command, const QString& data, int
     return exchange(command, data, count, timeout);
 }
 
+void SupplyLink::portLost()
+{
+    if (lost_)
+        return;
+    lost_ = true;
+    if (port_.isOpen())
+        port_.close();
+    const QString why = QStringLiteral("lost (cable or USB adapter pulled?); nothing more is sent to it.");
+    if (trace_)
+        trace_->note("supply", "port " + why.toLatin1());
+    ui_.messageBox(QStringLiteral("Supply port %1 %2").arg(port_.portName(), why));
+}
+
 void SupplyLink::SendEnds()
 {
     exchange(QStringLiteral("ENDS"), QString(), 3, 0.2);
@@ -46,7 +59,11 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     // An outer exchange frees the line when it ends; the close sequence's ENDS inside one leaves it held.
     const QScopedValueRollback<bool> hold(busy_, true);
 
-    if (!port_.isOpen() && !port_.open())
+    if (port_.isOpen())
+        lost_ = false; // opened again on purpose (a port chosen anew)
+    // A port that went away mid-run is not reopened behind the operator's back: what the unit
+    // holds after it came back is unknown.
+    else if (lost_ || !port_.open())
         return QString();
     if (resync_ && outer)
         drain();
@@ -59,6 +76,7 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     if (!port_.write(frame)) {
         if (trace_)
             trace_->received("supply", QByteArray());
+        portLost();
         return QString();
     }
 
@@ -70,6 +88,8 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     const QByteArray reply = port_.isOpen() ? port_.readAll() : QByteArray();
     if (trace_)
         trace_->received("supply", reply);
+    if (!port_.isOpen())
+        portLost();
     if (reply.size() < count)
         replyLost();
     const QString text = QString::fromLatin1(reply);

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 // The real programs on a real pseudo-terminal, in real time.
+using psucal::test::ReadRows;
 using psucal::test::Sim;
 
 namespace {
@@ -63,22 +64,6 @@ QStringList Sent(const QStringList& trace)
             sent << l.mid(at + 10);
     }
     return sent;
-}
-
-// The rows of an image file, cells joined: "005 ?? ?? 02 02" gives row 5 "????0202".
-std::map<int, QString> ReadRows(const QString& path)
-{
-    static const QRegularExpression line("^(\\d{3}) ((?:[0-?]{2} ){3}[0-?]{2})$");
-    std::map<int, QString> rows;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return rows;
-    for (const QString& l : QString::fromLatin1(f.readAll()).split('\n')) {
-        const auto m = line.match(l);
-        if (m.hasMatch())
-            rows[m.captured(1).toInt()] = m.captured(2).remove(' ');
-    }
-    return rows;
 }
 
 // The backup holds the unit as found; every row write changes one cell of what the row held;
