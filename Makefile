@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX     ?= /usr
 CTEST_ENV  := QT_QPA_PLATFORM=offscreen
 
-.PHONY: all deps configure build test test-asan fuzz demo bench package install clean
+.PHONY: all deps configure build test test-asan fuzz torture demo bench package install clean
 
 all: build
 
@@ -36,6 +36,10 @@ fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DPSUCAL_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g"
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz-targets
 	tests/fuzz/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Kills, signals and a vanishing port at many moments of real runs; prints the fault table.
+torture: build
+	PSUCAL_TORTURE=1 tests/e2e/fault-table $(BUILD)
 
 # A window when a display is there, the terminal wizard otherwise; the simulated 40 V unit.
 demo: build
