@@ -1,7 +1,6 @@
 #include "db/Database.h"
-#include "report/ReportData.h"
 #include "report/ReportStore.h"
-#include "spots/SpotGrid.h"
+#include "tests/e2e/EarlierReport.h"
 #include "tests/e2e/Sim.h"
 
 #include <QDir>
@@ -20,6 +19,7 @@
 
 // The real programs on a real pseudo-terminal, in real time.
 using psucal::test::ReadRows;
+using psucal::test::SaveEarlierReport;
 using psucal::test::Sim;
 
 namespace {
@@ -93,19 +93,6 @@ void ExpectOnlyAdjustedCellsWritten(const QString& dir, const QStringList& sent)
         const auto w = written.find(row);
         EXPECT_EQ(cells, w != written.end() ? w->second : asFound.at(row)) << "row " << row;
     }
-}
-
-// A report of seven spots, as an earlier print would have left it.
-bool SaveEarlierReport(QSqlDatabase& db, const QString& serial)
-{
-    psucal::SpotGrid v;
-    psucal::SpotGrid c(true);
-    v.BuildVoltageSpots(7, 1.0f, 7.0f);
-    c.BuildCurrentSpots(7, 0.5f, 3.3f);
-    psucal::ReportData data(v, c);
-    data.SerialNo = serial;
-    QString error;
-    return psucal::ReportStore::SaveReport(db, data, &error);
 }
 
 } // namespace

@@ -51,23 +51,6 @@ TEST(SupplyLink, ReplyLostToItsTimeoutIsDrainedBeforeTheNextFrame)
     EXPECT_EQ(b.model.frames().last(), "VOLT00040");
 }
 
-TEST(DisplayReading, IsTwelveCharactersWithDigitsAndOk)
-{
-    struct Case {
-        const char* reply;
-        bool valid;
-    } cases[] = {
-        {"176200250 OK", true},  {"17620025XYOK", true},  {"17620025XYOKZ", false}, {"17620025XYO", false},
-        {"105000000OK", false},  {"1762002500KO", false}, {"1762 02500OK", false},  {"", false},
-        {"-76200250 OK", false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(DisplayReading::Parse(c.reply).has_value(), c.valid) << c.reply;
-    const auto d = DisplayReading::Parse("176200250 OK");
-    EXPECT_DOUBLE_EQ(d->volts, 17.62);
-    EXPECT_DOUBLE_EQ(d->amps, 0.025);
-}
-
 TEST(SupplyLink, MissingOrVanishingPortReadsAsSilenceWithoutHanging)
 {
     LinkBench b;
