@@ -1,11 +1,13 @@
 # psucal: the two commands a newcomer needs are `make demo` and `make test`.
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX     ?= /usr
 CTEST_ENV  := QT_QPA_PLATFORM=offscreen
 
-.PHONY: all deps configure build test test-asan demo bench package install clean
+.PHONY: all deps configure build test test-asan fuzz torture demo bench package install clean
 
 all: build
 
@@ -29,6 +31,16 @@ test-asan: deps
 	cd $(ASAN_BUILD) && $(CTEST_ENV) ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
+# Every parser's fuzz target for $(FUZZ_SECONDS) s each, one at a time (clang, ASan + UBSan).
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DPSUCAL_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS="-O1 -g"
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz-targets
+	tests/fuzz/run-fuzz $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Kills, signals and a vanishing port at many moments of real runs; prints the fault table.
+torture: build
+	PSUCAL_TORTURE=1 tests/e2e/fault-table $(BUILD)
+
 # A window when a display is there, the terminal wizard otherwise; the simulated 40 V unit.
 demo: build
 	$(BUILD)/bin/psucal --simulate $(if $(DISPLAY)$(WAYLAND_DISPLAY),,--batch --yes)
@@ -45,4 +57,4 @@ install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX) --strip
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

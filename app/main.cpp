@@ -32,7 +32,7 @@ void OnSignal(int)
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
 }
 
-// Ctrl-C or a kill runs the same close sequence as closing the window: "ENDS", then the end.
+// Ctrl-C, a kill or a hang-up runs the same close sequence as closing the window: "ENDS", then the end.
 void RouteSignals(QObject* parent, std::function<void()> onSignal)
 {
     if (::pipe(signalPipe) != 0)
@@ -42,6 +42,8 @@ void RouteSignals(QObject* parent, std::function<void()> onSignal)
     sigemptyset(&sa.sa_mask);
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
+    // A bench PC shutting down, or its terminal closing, sends this one.
+    ::sigaction(SIGHUP, &sa, nullptr);
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, parent);
     QObject::connect(notifier, &QSocketNotifier::activated, parent, [onSignal] {
         char c;

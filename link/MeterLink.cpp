@@ -28,7 +28,8 @@ MeterLink::MeterLink(BenchState& state, BenchUi& ui, Clock& clock, Transport& po
 std::optional<double> MeterLink::ParseReading(const QByteArray& line)
 {
     static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
-    const QString text = QString::fromLatin1(line).trimmed();
+    // Only ASCII blanks surround a reading; a byte like 0xA0 is line noise, not padding.
+    const QString text = QString::fromLatin1(line.trimmed());
     if (!number.match(text).hasMatch())
         return std::nullopt;
     bool ok = false;

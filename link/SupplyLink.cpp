@@ -5,6 +5,7 @@
 #include "core/Clock.h"
 #include "core/Numbers.h"
 #include "link/EepromImage.h"
+#include "link/GmaxReply.h"
 #include "link/Nibble.h"
 #include "link/Trace.h"
 #include "link/Transport.h"
@@ -35,6 +36,19 @@ QString SupplyLink::SendCommand(const QString& command, const QString& data, int
     return exchange(command, data, count, timeout);
 }
 
+void SupplyLink::portLost()
+{
+    if (lost_)
+        return;
+    lost_ = true;
+    if (port_.isOpen())
+        port_.close();
+    const QString why = QStringLiteral("lost (cable or USB adapter pulled?); nothing more is sent to it.");
+    if (trace_)
+        trace_->note("supply", "port " + why.toLatin1());
+    ui_.messageBox(QStringLiteral("Supply port %1 %2").arg(port_.portName(), why));
+}
+
 void SupplyLink::SendEnds()
 {
     exchange(QStringLiteral("ENDS"), QString(), 3, 0.2);
@@ -46,7 +60,11 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     // An outer exchange frees the line when it ends; the close sequence's ENDS inside one leaves it held.
     const QScopedValueRollback<bool> hold(busy_, true);
 
-    if (!port_.isOpen() && !port_.open())
+    if (port_.isOpen())
+        lost_ = false; // opened again on purpose (a port chosen anew)
+    // A port that went away mid-run is not reopened behind the operator's back: what the unit
+    // holds after it came back is unknown.
+    else if (lost_ || !port_.open())
         return QString();
     if (resync_ && outer)
         drain();
@@ -59,6 +77,7 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     if (!port_.write(frame)) {
         if (trace_)
             trace_->received("supply", QByteArray());
+        portLost();
         return QString();
     }
 
@@ -70,6 +89,8 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     const QByteArray reply = port_.isOpen() ? port_.readAll() : QByteArray();
     if (trace_)
         trace_->received("supply", reply);
+    if (!port_.isOpen())
+        portLost();
     if (reply.size() < count)
         replyLost();
     const QString text = QString::fromLatin1(reply);
@@ -128,11 +149,9 @@ SupplyLink::RatingReply SupplyLink::readRating()
     const QString r = SendCommand(QStringLiteral("GMAX"), QString(), 9, 0.2);
     RatingReply out;
     out.answered = !r.isEmpty();
-    // Digits that are not digits give no rating, the same as a reply without "OK".
-    const QString digits = r.left(6);
-    const bool allDigits = std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    if (r.mid(7, 2) == QLatin1String("OK") && allDigits)
-        out.figures = GmaxFigures{digits.left(3).toInt(), digits.mid(3).toInt()};
+    // A reply cut short, padded or with a non-digit gives no rating, the same as one without "OK".
+    if (GmaxReply::Parse(r))
+        out.figures = GmaxFigures{r.left(3).toInt(), r.mid(3, 3).toInt()};
     return out;
 }
 

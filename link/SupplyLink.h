@@ -100,6 +100,8 @@ private:
     // frame's answer.
     void replyLost() { resync_ = true; }
     void drain();
+    // The port closed under a running exchange (device gone): said once, and not reopened.
+    void portLost();
     [[noreturn]] void endOnStop();
 
     BenchState& st_;
@@ -111,6 +113,7 @@ private:
 
     bool busy_ = false;
     bool resync_ = false; // drain the line before the next frame
+    bool lost_ = false;   // the port went away; nothing is sent until it is opened anew
     EepromShadow shadow_;
     QString mismatch_;
 };

@@ -1,7 +1,5 @@
 #include "db/Database.h"
-#include "report/ReportData.h"
-#include "report/ReportRows.h"
-#include "spots/SpotGrid.h"
+#include "tests/e2e/EarlierReport.h"
 #include "tests/e2e/Sim.h"
 
 #include <QDir>
@@ -19,6 +17,8 @@
 #include <unistd.h>
 
 // The real programs on a real pseudo-terminal, in real time.
+using psucal::test::ReadRows;
+using psucal::test::SaveEarlierReport;
 using psucal::test::Sim;
 
 namespace {
@@ -65,22 +65,6 @@ QStringList Sent(const QStringList& trace)
     return sent;
 }
 
-// The rows of an image file, cells joined: "005 ?? ?? 02 02" gives row 5 "????0202".
-std::map<int, QString> ReadRows(const QString& path)
-{
-    static const QRegularExpression line("^(\\d{3}) ((?:[0-?]{2} ){3}[0-?]{2})$");
-    std::map<int, QString> rows;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return rows;
-    for (const QString& l : QString::fromLatin1(f.readAll()).split('\n')) {
-        const auto m = line.match(l);
-        if (m.hasMatch())
-            rows[m.captured(1).toInt()] = m.captured(2).remove(' ');
-    }
-    return rows;
-}
-
 // The backup holds the unit as found; every row write changes one cell of what the row held;
 // the simulator ends with the rows as written last, and every other row as found.
 void ExpectOnlyAdjustedCellsWritten(const QString& dir, const QStringList& sent)
@@ -108,19 +92,6 @@ void ExpectOnlyAdjustedCellsWritten(const QString& dir, const QStringList& sent)
         const auto w = written.find(row);
         EXPECT_EQ(cells, w != written.end() ? w->second : asFound.at(row)) << "row " << row;
     }
-}
-
-// A report of seven spots, as an earlier print would have left it.
-bool SaveEarlierReport(QSqlDatabase& db, const QString& serial)
-{
-    psucal::SpotGrid v;
-    psucal::SpotGrid c(true);
-    v.BuildVoltageSpots(7, 1.0f, 7.0f);
-    c.BuildCurrentSpots(7, 0.5f, 3.3f);
-    psucal::ReportData data(v, c);
-    data.SerialNo = serial;
-    QString error;
-    return psucal::ReportRows::SaveReport(db, data, &error);
 }
 
 } // namespace

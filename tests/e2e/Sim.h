@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
+
+#include <map>
 
 namespace psucal::test {
 
@@ -39,5 +42,21 @@ struct Sim {
     QString meter;
     QString meterTcp; // with --meter-tcp
 };
+
+// The rows of an image file, cells joined: "005 ?? ?? 02 02" gives row 5 "????0202".
+inline std::map<int, QString> ReadRows(const QString& path)
+{
+    static const QRegularExpression line("^(\\d{3}) ((?:[0-?]{2} ){3}[0-?]{2})$");
+    std::map<int, QString> rows;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return rows;
+    for (const QString& l : QString::fromLatin1(f.readAll()).split('\n')) {
+        const auto m = line.match(l);
+        if (m.hasMatch())
+            rows[m.captured(1).toInt()] = m.captured(2).remove(' ');
+    }
+    return rows;
+}
 
 } // namespace psucal::test

@@ -14,12 +14,6 @@ TEST(Nibble, BytesRoundTripThroughTheAlphabet)
     EXPECT_EQ(big, 255); // the clamp is written back
     int fa = 0xFA;
     EXPECT_EQ(nibble::EncodeByte(fa), "?:");
-    for (int b = 0; b < 256; ++b) {
-        int x = b;
-        EXPECT_EQ(nibble::DecodeByte(nibble::EncodeByte(x)).toInt(), b);
-    }
-    EXPECT_EQ(nibble::DecodeByte("4G"), "-1");
-    EXPECT_EQ(nibble::DecodeByte("4"), "-1");
 }
 
 TEST(Nibble, SignedCellsUseSignAndMagnitude)
@@ -29,10 +23,6 @@ TEST(Nibble, SignedCellsUseSignAndMagnitude)
     EXPECT_EQ(nibble::EncodeSigned(0.0, 100), "00");
     EXPECT_EQ(nibble::EncodeSigned(0.007, 1000), "07");
     EXPECT_EQ(nibble::EncodeSigned(-2.0, 100), "??");
-    EXPECT_DOUBLE_EQ(nibble::DecodeSigned("??", 100), -1.27);
-    EXPECT_DOUBLE_EQ(nibble::DecodeSigned("85", 100), -0.05);
-    EXPECT_DOUBLE_EQ(nibble::DecodeSigned("80", 1000), 0.0);
-    EXPECT_DOUBLE_EQ(nibble::DecodeSigned("7?", 100), 1.27);
     EXPECT_EQ(nibble::EncodeSigned(0.67, 100), "43");
     EXPECT_EQ(nibble::EncodeSigned(-0.67, 100), "<3");
 }

@@ -142,6 +142,20 @@ TEST(SupplyLink, MissingOrVanishingPortReadsAsSilenceWithoutHanging)
     b.fault("GEEP:vanish:nth=1");
     EXPECT_EQ(b.send("GEEP", "", 1443, 2), "");
     EXPECT_EQ(b.send("SESS", "", 3, 0.2), ""); // gone for good
+    ASSERT_EQ(b.host.messages.size(), 1);
+    EXPECT_TRUE(b.host.messages[0].contains("Supply port COM1 lost")) << b.host.messages[0].toStdString();
+}
+
+TEST(SupplyLink, APortThatCameBackIsNotWrittenUntilOpenedAnew)
+{
+    LinkBench b;
+    b.fault("GETD:vanish=0.5:nth=1");
+    EXPECT_EQ(b.send("GETD", "", 12, 0.1), "");
+    b.clock.advanceTo(b.clock.now() + 1.0);
+    EXPECT_EQ(b.send("SEEP", "05880808381", 3, 0.2), "");
+    EXPECT_TRUE(b.model.frames().filter("SEEP").isEmpty());
+    ASSERT_TRUE(b.port.open());
+    EXPECT_EQ(b.send("SESS", "", 3, 0.2), "OK\r");
 }
 
 TEST(SupplyLink, StopFlagDuringAWaitEndsTheProgram)
