@@ -8,8 +8,9 @@
 
 namespace psucal {
 
-// The outcome of one check of a spot.
-enum class Verdict { NotMeasured, Pass, Fail };
+// The outcome of one check of a spot. The conditional ones lie within the expanded uncertainty of
+// a limit (guarded acceptance) and do not count as passed.
+enum class Verdict { NotMeasured, Pass, Fail, ConditionalPass, ConditionalFail };
 
 // One answer of the meter: the line as it came and the number in it, in the meter's own unit
 // (volts) and with its sign.
