@@ -52,6 +52,14 @@ struct BenchState {
     bool CurrPass = false;
     bool AllPass = false;
 
+    // Uncertainty per check, worked out only when something asks for it (the guarded decision
+    // rule), so that a plain run talks to the meter as before. The shunt's value turns its
+    // voltage into amperes; its tolerance and the meter's identity feed the budget.
+    bool GuardRule = false;
+    double ShuntOhm = 0.001;
+    double ShuntTol = 0.1;
+    QString MeterIdn;
+
     // Report header facts, copied from the boxes TxtH(0..3).
     QString ClientModel;
     QString EquipmentText;

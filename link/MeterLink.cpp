@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 
+#include <algorithm>
 #include <cmath>
 
 namespace psucal {
@@ -97,6 +98,37 @@ std::optional<double> MeterLink::ReadMeter(const QString& command, int count, do
             break;
     }
     return result;
+}
+
+QString MeterLink::identify(double timeout)
+{
+    if (busy_ || (!port_.isOpen() && !port_.open()))
+        return QString();
+    const QScopedValueRollback<bool> hold(busy_, true);
+    port_.discard();
+    const QByteArray line("*IDN?\n");
+    if (trace_)
+        trace_->sent("meter", line);
+    if (!port_.write(line))
+        return QString();
+    QByteArray pending;
+    clock_.waitUntil(clock_.now() + timeout, [&] {
+        if (st_.StopFlag || !port_.isOpen())
+            return true;
+        if (port_.bytesAvailable() > 0)
+            pending += port_.readAll();
+        return pending.contains('\n');
+    });
+    if (st_.StopFlag)
+        endOnStop();
+    const QByteArray got = pending.left(pending.indexOf('\n') + 1);
+    if (trace_)
+        trace_->received("meter", got);
+    // An identity is short printable text; anything else is not taken for one.
+    const QString text = QString::fromLatin1(got).trimmed();
+    if (text.size() > 200 || std::any_of(text.begin(), text.end(), [](QChar c) { return !c.isPrint(); }))
+        return QString();
+    return text;
 }
 
 void MeterLink::endOnStop()

@@ -19,6 +19,14 @@ struct Reading {
     double value = 0;
 };
 
+// What one check of a spot was judged against, in the grid's unit. U, the expanded uncertainty
+// (k = 2), is there only when the bench worked it out and knew the meter.
+struct CheckLimits {
+    double lower = 0;
+    double upper = 0;
+    std::optional<double> U;
+};
+
 // One test spot of a verification pass. Values are in the grid's unit, volts or amperes.
 struct SpotResult {
     double setting = 0;            // the set point, at the Setting column's resolution
@@ -32,6 +40,8 @@ struct SpotResult {
     QString function;
     Verdict displayCheck = Verdict::NotMeasured; // Display - Setting within the acceptance window
     Verdict outputCheck = Verdict::NotMeasured;  // mean within the band around the display
+    CheckLimits displayLimits;
+    CheckLimits outputLimits;
 };
 
 } // namespace psucal

@@ -1,4 +1,5 @@
 #include "app/FullBatch.h"
+#include "spots/Band.h"
 #include "tests/app/VirtualSession.h"
 #include "tests/support/QtPrinters.h"
 
@@ -267,4 +268,34 @@ TEST(FullBatch, GridLinesMarkEveryJudgedCell)
                                "Step  Setting  Display        Output\n"
                                "   1      1.0     1.01 pass     1.20 FAIL\n"
                                "   2      2.0        -             -\n");
+}
+
+// The guarded rule asks the meter who it is and gives every judged check its limits and U; a
+// plain run leaves the meter's conversation and the figures as they were.
+TEST(FullWizard, GuardedRuleIdentifiesTheMeterAndStatesUncertainties)
+{
+    for (const bool guard : {false, true}) {
+        SCOPED_TRACE(guard);
+        FullHost host;
+        VirtualSession b(host, Unit(40));
+        b.loadFull(1);
+        b.st.GuardRule = guard;
+        b.full.Command1_Click(1);
+        EXPECT_EQ(b.meterLines().mid(0, 3),
+                  guard ? (QStringList{":SYST:REM", "*IDN?", ":CONF:VOLT:DC 40,0.01"})
+                        : (QStringList{":SYST:REM", ":CONF:VOLT:DC 40,0.01", ":READ?"}));
+        const SpotResult& s = *b.FGridV.spot(SpotGrid::FirstSpotRow + 9);
+        ASSERT_TRUE(s.display && s.mean);
+        EXPECT_NEAR(s.outputLimits.upper - s.outputLimits.lower, 2 * spots::VoltageBand(*s.display), 1e-9);
+        EXPECT_NEAR(s.displayLimits.lower, s.setting + b.st.RigorDnV - b.st.RigorOffsetV, 1e-9);
+        EXPECT_EQ(s.outputLimits.U.has_value(), guard);
+        if (guard) {
+            // 100 V range, 0.01 V resolution: about 6 mV before the scatter of the readings.
+            EXPECT_GT(*s.outputLimits.U, 0.0058);
+            EXPECT_LT(*s.outputLimits.U, 0.0080);
+            EXPECT_GT(*s.displayLimits.U, *s.outputLimits.U);
+            EXPECT_TRUE(b.ui.status(1).startsWith("Meter HEWLETT-PACKARD,34401A")) << b.ui.status(1).toStdString();
+        }
+        EXPECT_EQ(Passed(b.FGridV), 20);
+    }
 }
