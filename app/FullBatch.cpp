@@ -11,10 +11,27 @@ namespace psucal {
 namespace {
 constexpr int ValueWidth = 8;
 
+// The Display check does not decide the unit's verdict, so it says where the display lies rather
+// than pass or fail; a conditional verdict keeps its star.
+QString DisplayMark(const SpotResult& spot)
+{
+    const Verdict v = spot.displayCheck;
+    if (v == Verdict::NotMeasured || !spot.display)
+        return QString();
+    const QString star = v == Verdict::ConditionalPass || v == Verdict::ConditionalFail ? QStringLiteral("*") : QString();
+    if (v == Verdict::Pass || v == Verdict::ConditionalPass)
+        return QStringLiteral("ok") + star;
+    const double mid = (spot.displayLimits.lower + spot.displayLimits.upper) / 2;
+    return (*spot.display > mid ? QStringLiteral("high") : QStringLiteral("low")) + star;
+}
+
 QString Cell(const SpotGrid& grid, int row, int col)
 {
     const QString text = grid.text(row, col).isEmpty() ? QStringLiteral("-") : grid.text(row, col);
-    return text.rightJustified(ValueWidth) + u' ' + spots::VerdictMark(grid.verdict(row, col)).leftJustified(4);
+    const SpotResult* spot = grid.spot(row);
+    const QString mark = col == SpotGrid::DisplayColumn ? (spot ? DisplayMark(*spot) : QString())
+                                                        : spots::VerdictMark(grid.verdict(row, col));
+    return text.rightJustified(ValueWidth) + u' ' + mark.leftJustified(5);
 }
 
 void Print(const QString& text)
@@ -83,11 +100,12 @@ QString SpotGridText(const SpotGrid& grid)
     };
     QString out = grid.text(0, SpotGrid::SettingColumn) + u'\n';
     out += line(QStringLiteral("Step"), QStringLiteral("Setting"),
-                QStringLiteral("Display").rightJustified(ValueWidth) + QString(5, u' '),
+                QStringLiteral("Display").rightJustified(ValueWidth) + QString(6, u' '),
                 QStringLiteral("Output").rightJustified(ValueWidth));
     for (int row = SpotGrid::FirstSpotRow; row < grid.rowCount(); ++row)
         out += line(grid.text(row, SpotGrid::StepColumn), grid.text(row, SpotGrid::SettingColumn),
                     Cell(grid, row, SpotGrid::DisplayColumn), Cell(grid, row, SpotGrid::OutputColumn));
+    out += QStringLiteral("Display: high/low/ok against its window, for information; Output: pass/FAIL decides.\n");
     return out;
 }
 

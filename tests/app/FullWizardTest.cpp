@@ -262,12 +262,20 @@ TEST(FullBatch, GridLinesMarkEveryJudgedCell)
     SpotResult& s = *g.spot(2);
     s.display = 1.01;
     s.displayCheck = Verdict::Pass;
+    s.displayLimits = {1.0, 1.1, std::nullopt};
     s.mean = 1.2;
     s.outputCheck = Verdict::Fail;
+    SpotResult& t = *g.spot(3);
+    t.display = 1.91;
+    t.displayCheck = Verdict::Fail;
+    t.displayLimits = {2.0, 2.1, std::nullopt};
+    t.mean = 1.92;
+    t.outputCheck = Verdict::ConditionalPass;
     EXPECT_EQ(SpotGridText(g), "Voltage (V)\n"
-                               "Step  Setting  Display        Output\n"
-                               "   1      1.0     1.01 pass     1.20 FAIL\n"
-                               "   2      2.0        -             -\n");
+                               "Step  Setting  Display         Output\n"
+                               "   1      1.0     1.01 ok        1.20 FAIL\n"
+                               "   2      2.0     1.91 low       1.92 pass*\n"
+                               "Display: high/low/ok against its window, for information; Output: pass/FAIL decides.\n");
 }
 
 // The guarded rule asks the meter who it is and gives every judged check its limits and U; a

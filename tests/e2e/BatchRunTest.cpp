@@ -264,7 +264,7 @@ TEST(BatchRun, RunModeOneWithASilentMeterPrintsBothGridsAndFail)
     ::close(slave);
     ::close(master);
     EXPECT_EQ(r.status, 1) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("Voltage (V)\nStep  Setting  Display        Output\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Voltage (V)\nStep  Setting  Display         Output\n")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("Current (A)\n")) << r.out.toStdString();
     EXPECT_TRUE(r.out.endsWith("FAIL\n")) << r.out.toStdString();
     EXPECT_TRUE(Sent(r.trace).filter("SEEP").isEmpty());
@@ -316,7 +316,7 @@ TEST(BatchRun, RunModeOneAgainstTheSimulatedBenchSaysPassAndFilesTheReport)
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     const QString pdf = QString::fromUtf8(text.readAllStandardOutput());
     // The first voltage spot's display, as the terminal printed it.
-    const auto first = QRegularExpression("\n   1 +1\\.0 +(\\S+) pass").match(r.out);
+    const auto first = QRegularExpression("\n   1 +1\\.0 +(\\S+) ok").match(r.out);
     ASSERT_TRUE(first.hasMatch());
     for (const QString& expected :
          {QStringLiteral("CALIBRATION REPORT"), QStringLiteral("Model No.: PSU-60"), "Serial No.: " + serial,
