@@ -24,6 +24,7 @@ void ConfResult::apply(BenchState& state) const
     state.RigorDnC = RigorDnC;
     state.RigorOffsetC = RigorOffsetC;
     state.GuardRule = GuardRule;
+    state.AsFound = AsFound;
     state.ShuntOhm = ShuntOhm;
     state.ShuntTol = ShuntTol;
 }
@@ -145,6 +146,10 @@ private:
         const QStringView value = item.size() > kKeyLength + 1 ? item.sliced(kKeyLength + 1) : QStringView();
         if (key == u"EEPVisible  ") {
             result_.EEPVisible = value == u"True";
+            return;
+        }
+        if (key == u"AsFound     ") {
+            result_.AsFound = value == u"True";
             return;
         }
         if (key == u"DecisionRule") {

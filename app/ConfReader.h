@@ -19,6 +19,7 @@ struct ConfResult {
     double RigorDnC = BenchState{}.RigorDnC;
     double RigorOffsetC = BenchState{}.RigorOffsetC;
     bool GuardRule = false; // DecisionRule guard; simple otherwise
+    bool AsFound = false;
     double ShuntOhm = BenchState{}.ShuntOhm;
     double ShuntTol = BenchState{}.ShuntTol;
     // The line's records server, postgresql://user@host:port/dbname; empty: Calibration.dt.

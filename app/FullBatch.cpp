@@ -114,6 +114,12 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     FullWizard& wizard = session.fullWizard;
     BenchUi& ui = session.ui;
     const bool verifyOnly = session.st.RunMode == 1;
+    wizard.setAsFoundShown([&session](bool current) {
+        Print(QStringLiteral("As found:\n") + SpotGridText(current ? session.FGridC : session.FGridV));
+    });
+    const auto asLeft = [&wizard](bool current) {
+        return wizard.asFound(current).isEmpty() ? QString() : QStringLiteral("As left:\n");
+    };
 
     session.load();
     host.flushPage();
@@ -134,7 +140,7 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     Print(verifyOnly ? QStringLiteral("\nVoltage step: verification (output terminals open)\n")
                      : QStringLiteral("\nVoltage step: calibration and verification (output terminals open)\n"));
     wizard.Command1_Click(1);
-    Print(SpotGridText(session.FGridV));
+    Print(asLeft(false) + SpotGridText(session.FGridV));
     if (ui.full().step[1] != 2)
         return Conclude(session, false);
 
@@ -144,7 +150,7 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     Print(verifyOnly ? QStringLiteral("\nCurrent step: verification (output terminals shorted)\n")
                      : QStringLiteral("\nCurrent step: calibration and verification (output terminals shorted)\n"));
     wizard.Command1_Click(1);
-    Print(SpotGridText(session.FGridC));
+    Print(asLeft(true) + SpotGridText(session.FGridC));
     return Conclude(session, session.st.AllPass);
 }
 

@@ -56,6 +56,8 @@ struct BenchState {
     // rule), so that a plain run talks to the meter as before. The shunt's value turns its
     // voltage into amperes; its tolerance and the meter's identity feed the budget.
     bool GuardRule = false;
+    // Each adjusting step verifies the unit as it arrived before it calibrates.
+    bool AsFound = false;
     double ShuntOhm = 0.001;
     double ShuntTol = 0.1;
     QString MeterIdn;

@@ -307,3 +307,38 @@ TEST(FullWizard, GuardedRuleIdentifiesTheMeterAndStatesUncertainties)
         EXPECT_EQ(Passed(b.FGridV), 20);
     }
 }
+
+// As found: a whole pass over the unit as it arrived, kept aside, then the adjustment and the pass
+// that decides. Run mode 1 adjusts nothing and verifies once.
+TEST(FullWizard, AsFoundVerifiesBeforeTheAdjustmentAndKeepsThoseResults)
+{
+    for (const int mode : {2, 1}) {
+        SCOPED_TRACE(mode);
+        VirtualSession b(Unit(40));
+        b.loadFull(mode);
+        b.st.AsFound = true;
+        int shown = 0;
+        b.full.setAsFoundShown([&](bool current) {
+            EXPECT_FALSE(current);
+            EXPECT_EQ(Passed(b.FGridV), 20); // still in the grid when shown
+            ++shown;
+        });
+        const int n = b.model.frames().size();
+        b.full.Command1_Click(1);
+        const QStringList sent = b.framesSince(n);
+        const int passes = mode == 2 ? 2 : 1;
+        EXPECT_EQ(shown, passes - 1);
+        EXPECT_EQ(b.meterLines().count(":CONF:VOLT:DC 40,0.01"), passes);
+        EXPECT_EQ(b.meterLines().count(":READ?"), 1 + 5 * 19 + 5 * 20 * (passes - 1));
+        EXPECT_EQ(sent.filter("SEEP").isEmpty(), mode == 1);
+        EXPECT_EQ(b.full.asFound(false).size(), mode == 2 ? 20 : 0);
+        if (mode == 2) {
+            // The as-found pass ran before the first cell was written.
+            ASSERT_GE(sent.indexOf("VOLT00400"), 0);
+            EXPECT_LT(sent.indexOf("VOLT00400"), sent.indexOf(sent.filter("SEEP").first()));
+            EXPECT_TRUE(b.full.asFound(false).last().mean.has_value());
+        }
+        EXPECT_TRUE(b.st.VoltPass);
+        EXPECT_EQ(b.ui.full().step[1], 2);
+    }
+}
