@@ -387,3 +387,27 @@ TEST(BatchRun, RestorePutsTheBackupBackAndEveryWrittenRowEqualsTheFile)
     // What the unit held before is itself backed up first.
     EXPECT_EQ(QDir(dir.filePath("backups")).entryList({"RS4001_*.txt"}).size(), 1);
 }
+
+// Under the guarded rule each pass asks the meter who it is, and a simulated unit whose outputs sit
+// well inside their bands still passes. Run mode 1 adjusts nothing, so --as-found adds no pass.
+TEST(BatchRun, GuardedRuleAsksTheMeterOncePerPassAndRunModeOneVerifiesOnce)
+{
+    QTemporaryDir dir;
+    QFile conf(dir.filePath("Calibration.conf"));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write("DecisionRule guard\n");
+    conf.close();
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(PSUCAL_PATH, {"--simulate", "40", "--run-mode", "1", "--batch", "--yes", "--as-found", "--spots", "5",
+                          "--dir", dir.path(), "--trace", dir.filePath("trace.txt")});
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
+    EXPECT_FALSE(out.contains("As found:") || out.contains("As left:")) << out.toStdString();
+    EXPECT_TRUE(out.endsWith("PASS\n")) << out.toStdString();
+    QFile trace(dir.filePath("trace.txt"));
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromLatin1(trace.readAll()).count("*IDN?"), 2);
+}
