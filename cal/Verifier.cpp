@@ -1,6 +1,8 @@
 #include "cal/Verifier.h"
 
+#include "cal/DecisionRule.h"
 #include "cal/Quantity.h"
+#include "cal/Uncertainty.h"
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Numbers.h"
@@ -34,7 +36,7 @@ struct Verifier::Plan {
     const char* function;               // the meter's function,
     double (*range)(const BenchState&); // its range in volts,
     const char* resolution;             // and its resolution
-    double meterScale;                  // the shunt turns 1 mV into 1 A
+    bool shunt;                         // the meter reads the shunt's voltage
     bool roundEach;                     // each reading rounded to the grid's resolution before the mean
     double BenchState::*windowOffset;
 };
@@ -54,7 +56,7 @@ const Verifier::Plan Verifier::VoltagePlan{
     .function = "VOLT:DC",
     .range = [](const BenchState& st) { return st.MaxV; },
     .resolution = "0.01",
-    .meterScale = 1.0,
+    .shunt = false,
     .roundEach = false,
     .windowOffset = &BenchState::RigorOffsetV,
 };
@@ -73,7 +75,7 @@ const Verifier::Plan Verifier::CurrentPlan{
     .function = "VOLT:DC",
     .range = [](const BenchState&) { return 1.0; }, // the shunt gives millivolts
     .resolution = "0.000001",
-    .meterScale = 1000.0,
+    .shunt = true,
     .roundEach = true,
     .windowOffset = &BenchState::RigorOffsetC,
 };
@@ -188,9 +190,17 @@ bool Verifier::sameRating(const Plan& plan)
     return false;
 }
 
+double Verifier::meterScale(const Plan& p) const
+{
+    return p.shunt ? 1.0 / st_.ShuntOhm : 1.0;
+}
+
 void Verifier::configureMeter(const Plan& p)
 {
     meter_.send(QStringLiteral(":SYST:REM"), 0.2);
+    accuracy_.reset();
+    if (st_.GuardRule)
+        identifyMeter();
     meter_.send(QStringLiteral(":CONF:%1 %2,%3")
                     .arg(QLatin1String(p.function), num::Shortest(p.range(st_)), QLatin1String(p.resolution)),
                 0.2);
@@ -217,6 +227,20 @@ bool Verifier::meterLost()
     ui_.messageBox(why.isEmpty() ? QStringLiteral("The meter port %1 cannot be opened.").arg(port.portName())
                                  : QStringLiteral("No meter: %1").arg(why));
     return true;
+}
+
+// Only a meter whose accuracy is known gives uncertainties; the verdicts then fall back on the
+// limits alone.
+void Verifier::identifyMeter()
+{
+    const QString model = cal::IdnModel(st_.MeterIdentity);
+    accuracy_ = cal::FindMeterAccuracy(model);
+    if (accuracy_)
+        ui_.setStatus(1, QStringLiteral("Meter %1").arg(st_.MeterIdentity));
+    else if (st_.MeterIdentity.isEmpty())
+        ui_.setStatus(1, QStringLiteral("The meter did not say what it is: no uncertainties"));
+    else
+        ui_.setStatus(1, QStringLiteral("Meter %1: its accuracy is not known, no uncertainties").arg(model));
 }
 
 // True when every spot was measured and passed its output check.
@@ -273,7 +297,7 @@ Verifier::Output Verifier::readOutput(const Plan& p)
             out.readings.append(Reading{meter_.lastReply(), *reading});
         if (p.afterReading > 0)
             supply_.Delay(p.afterReading);
-        double value = reading ? std::fabs(*reading) * p.meterScale : 0.0;
+        double value = reading ? std::fabs(*reading) * meterScale(p) : 0.0;
         if (p.roundEach)
             value = num::RoundTo(value, decimals);
         if (value > 0) {
@@ -308,8 +332,10 @@ void Verifier::writeSpot(const Plan& p, int row, const std::optional<double>& di
         spot->displayCheck = spots::DisplayWithinWindow(p.current, spot->setting, *display, lower, upper)
                                  ? Verdict::Pass
                                  : Verdict::Fail;
+        spot->displayLimits = {spot->setting + lower, spot->setting + upper, std::nullopt};
     } else {
         spot->displayCheck = Verdict::NotMeasured;
+        spot->displayLimits = {};
         pass = false;
     }
     if (output.mean) {
@@ -317,13 +343,52 @@ void Verifier::writeSpot(const Plan& p, int row, const std::optional<double>& di
         g.setEntry(row, std::nullopt);
         const bool ok = display && spots::OutputWithinBand(p.current, *display, *output.mean);
         spot->outputCheck = ok ? Verdict::Pass : Verdict::Fail;
-        pass = pass && ok;
-    } else {
-        pass = false;
     }
+    spot->outputLimits = {};
+    if (display) {
+        const double band = spots::Band(p.current, *display);
+        spot->outputLimits = {*display - band, *display + band, std::nullopt};
+    }
+    if (display && output.mean && accuracy_)
+        judge(p, *spot, output);
+    if (output.mean)
+        pass = pass && spot->outputCheck == Verdict::Pass;
+    else
+        pass = false;
     ui_.gridChanged(p.current, row);
     if (st_.MeterSeen)
         ui_.redrawChart(p.current);
+}
+
+// Both checks' uncertainties, and under the guarded rule the verdicts that take them into account.
+void Verifier::judge(const Plan& p, SpotResult& spot, const Output& output)
+{
+    const std::optional<cal::RangeAccuracy> range = accuracy_->rangeFor(p.range(st_));
+    if (!range)
+        return;
+    const double scale = meterScale(p);
+    cal::UncertaintyInput in;
+    in.readingV = *spot.mean / scale;
+    in.rangeV = range->rangeV;
+    in.pctReading = range->pctReading;
+    in.pctRange = range->pctRange;
+    in.resolutionV = QByteArray(p.resolution).toDouble();
+    in.scale = scale;
+    if (p.shunt)
+        in.shuntTolPct = st_.ShuntTol;
+    for (const Reading& r : output.readings)
+        in.readings.append(std::fabs(r.value) * scale);
+    spot.outputLimits.U = cal::Budget(in).expanded();
+    in.displayStep = p.current ? 0.001 : 0.01;
+    spot.displayLimits.U = cal::Budget(in).expanded();
+
+    if (!st_.GuardRule)
+        return;
+    const auto guarded = [](double value, const CheckLimits& l) {
+        return cal::Judge(cal::DecisionRule::Guard, value, l.lower, l.upper, *l.U);
+    };
+    spot.displayCheck = guarded(*spot.display, spot.displayLimits);
+    spot.outputCheck = guarded(*spot.mean, spot.outputLimits);
 }
 
 } // namespace psucal

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cal/MeterAccuracy.h"
 #include "spots/SpotResult.h"
 
 #include <QList>
@@ -50,8 +51,11 @@ private:
     void configureMeter(const Plan& plan);
     bool meterReady();
     bool meterLost();
+    double meterScale(const Plan& plan) const;
     bool measureSpots(const Plan& plan);
     Output readOutput(const Plan& plan);
+    void identifyMeter();
+    void judge(const Plan& p, SpotResult& spot, const Output& output);
     void writeSpot(const Plan& plan, int row, const std::optional<double>& display, const Output& output, bool& pass);
     SpotGrid& grid(const Plan& plan);
 
@@ -62,6 +66,7 @@ private:
     SpotGrid& gridV_;
     SpotGrid& gridC_;
     std::function<void(int)> identify_;
+    std::optional<cal::MeterAccuracy> accuracy_; // of the meter this pass identified
 };
 
 } // namespace psucal

@@ -55,6 +55,15 @@ struct BenchState {
     // in MeterModel. Empty when the meter did not say.
     QString MeterIdentity;
 
+    // Uncertainty per check, worked out only when something asks for it (the guarded decision
+    // rule), so that a plain run talks to the meter as before. The shunt's value turns its
+    // voltage into amperes; its tolerance and the meter's identity feed the budget.
+    bool GuardRule = false;
+    // Each adjusting step verifies the unit as it arrived before it calibrates.
+    bool AsFound = false;
+    double ShuntOhm = 0.001;
+    double ShuntTol = 0.1;
+
     // Report header facts, copied from the boxes TxtH(0..3).
     QString ClientModel;
     QString EquipmentText;

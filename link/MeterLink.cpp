@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QScopedValueRollback>
 
+#include <algorithm>
 #include <cmath>
 
 namespace psucal {

@@ -34,6 +34,7 @@ public:
     // seconds, so that a stray line cannot be taken for the next reading.
     void send(const QString& command, double timeout);
 
+
     // The number in one reply line: blanks and the line end around it are ignored; anything that
     // is not a whole SCPI number, and the overload value 9.9E37, is no reading.
     static std::optional<double> ParseReading(const QByteArray& line);

@@ -30,6 +30,8 @@ QColor VerdictColor(Verdict verdict)
     case Verdict::Pass:
         return PassColor;
     case Verdict::Fail:
+    case Verdict::ConditionalFail:
+    case Verdict::ConditionalPass:
         return FailColor;
     case Verdict::NotMeasured:
         break;
@@ -44,6 +46,10 @@ QString VerdictMark(Verdict verdict)
         return QStringLiteral("pass");
     case Verdict::Fail:
         return QStringLiteral("FAIL");
+    case Verdict::ConditionalPass:
+        return QStringLiteral("pass*");
+    case Verdict::ConditionalFail:
+        return QStringLiteral("FAIL*");
     case Verdict::NotMeasured:
         break;
     }

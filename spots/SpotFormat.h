@@ -24,7 +24,7 @@ QString ValueText(bool current, const std::optional<double>& value);
 
 // The text colour of a judged cell; none before it is judged.
 QColor VerdictColor(Verdict verdict);
-// "pass", "FAIL" or nothing, for the terminal.
+// "pass", "FAIL", the conditional "pass*" and "FAIL*", or nothing, for the terminal.
 QString VerdictMark(Verdict verdict);
 
 } // namespace psucal::spots

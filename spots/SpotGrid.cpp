@@ -123,6 +123,9 @@ bool SpotGrid::judgeOutput(int row)
     SpotResult* s = spot(row);
     if (!s || !s->mean)
         return false;
+    // A measured output was judged with its uncertainty; judging it again without would undo that.
+    if (s->outputLimits.U)
+        return true;
     s->outputCheck =
         spots::OutputWithinBand(current_, s->display.value_or(0.0), *s->mean) ? Verdict::Pass : Verdict::Fail;
     return true;

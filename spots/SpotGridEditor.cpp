@@ -14,6 +14,8 @@ void Forget(SpotResult& spot)
     spot.readings.clear();
     spot.mean.reset();
     spot.outputCheck = Verdict::NotMeasured;
+    spot.outputLimits.U.reset();
+    spot.displayLimits.U.reset();
 }
 } // namespace
 
@@ -71,8 +73,11 @@ bool SpotGridEditor::leaveCell(int row, int col)
     }
     // The largest value the cell's format shows in seven characters.
     const double limit = grid_.isCurrent() ? 999.999 : 9999.99;
-    // A typed output stands for the meter's: the readings no longer back it.
+    // A typed output stands for the meter's: the readings, and the uncertainty they gave, no
+    // longer back it.
     spot.readings.clear();
+    spot.outputLimits.U.reset();
+    spot.displayLimits.U.reset();
     spot.mean = num::RoundTo(std::clamp(value, -limit, limit), grid_.valueDecimals());
     return grid_.judgeOutput(row);
 }

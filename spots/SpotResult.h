@@ -8,14 +8,23 @@
 
 namespace psucal {
 
-// The outcome of one check of a spot.
-enum class Verdict { NotMeasured, Pass, Fail };
+// The outcome of one check of a spot. The conditional ones lie within the expanded uncertainty of
+// a limit (guarded acceptance) and do not count as passed.
+enum class Verdict { NotMeasured, Pass, Fail, ConditionalPass, ConditionalFail };
 
 // One answer of the meter: the line as it came and the number in it, in the meter's own unit
 // (volts) and with its sign.
 struct Reading {
     QByteArray sent;
     double value = 0;
+};
+
+// What one check of a spot was judged against, in the grid's unit. U, the expanded uncertainty
+// (k = 2), is there only when the bench worked it out and knew the meter.
+struct CheckLimits {
+    double lower = 0;
+    double upper = 0;
+    std::optional<double> U;
 };
 
 // One test spot of a verification pass. Values are in the grid's unit, volts or amperes.
@@ -31,6 +40,8 @@ struct SpotResult {
     QString function;
     Verdict displayCheck = Verdict::NotMeasured; // Display - Setting within the acceptance window
     Verdict outputCheck = Verdict::NotMeasured;  // mean within the band around the display
+    CheckLimits displayLimits;
+    CheckLimits outputLimits;
 };
 
 } // namespace psucal

@@ -37,7 +37,7 @@ constexpr Valued ValuedOptions[] = {
     {"tested-by", "a name"},     {"database", "an address"}, {"records", "a serial number"},
     {"format", "table or csv"}};
 constexpr const char* Flags[] = {"batch", "yes",  "no-backup",    "define", "force",  "report",
-                                 "print", "home", "flush-outbox", "all-runs", "help", "version"};
+                                 "print", "home", "flush-outbox", "all-runs", "as-found", "help", "version"};
 // What --records and --flush-outbox may be given with.
 constexpr const char* RecordsCompanions[] = {"records", "flush-outbox", "format", "all-runs", "database",
                                              "dir",     "home",         "help",   "version"};
@@ -97,6 +97,8 @@ QList<QCommandLineOption> OptionList()
                    "server) and file the report as reports/<serial>_<time>.pdf (its path is printed). Without "
                    "--client-model the report names the unit's entry of the model box (e.g. QRB-2200)."},
         {"print", "As --report, and send the report to the default printer too."},
+        {"as-found", "In run modes 0 and 2: each step first verifies the unit as it arrived, then calibrates and "
+                     "verifies again (the AsFound key of Calibration.conf does the same)."},
         {"database",
          "Store the records on the line's PostgreSQL server at URL, postgresql://user@host:port/dbname, instead of "
          "Calibration.dt (the password comes from ~/.pgpass or PGPASSWORD). Overrides the Database key of "
@@ -283,6 +285,7 @@ QString Interpret(const QCommandLineParser& p, Options& o)
     o.force = p.isSet("force");
     o.print = p.isSet("print");
     o.report = o.print || p.isSet("report");
+    o.asFound = p.isSet("as-found");
     for (int i = 0; i < 4; ++i)
         if (p.isSet(HeaderOptions[i]))
             o.header[i] = p.value(HeaderOptions[i]);

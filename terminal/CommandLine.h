@@ -33,6 +33,7 @@ struct Options {
     // At the end of a terminal run in run modes 0-2: the records stored and the PDF filed, and
     // with `print` the report sent to the default printer as well.
     bool report = false;
+    bool asFound = false; // verify before calibrating too
     bool print = false;
     // The report boxes TxtH(0..3): client model, equipment, ambient temperature, tested by.
     // A null string: not given.

@@ -11,10 +11,27 @@ namespace psucal {
 namespace {
 constexpr int ValueWidth = 8;
 
+// The Display check does not decide the unit's verdict, so it says where the display lies rather
+// than pass or fail; a conditional verdict keeps its star.
+QString DisplayMark(const SpotResult& spot)
+{
+    const Verdict v = spot.displayCheck;
+    if (v == Verdict::NotMeasured || !spot.display)
+        return QString();
+    const QString star = v == Verdict::ConditionalPass || v == Verdict::ConditionalFail ? QStringLiteral("*") : QString();
+    if (v == Verdict::Pass || v == Verdict::ConditionalPass)
+        return QStringLiteral("ok") + star;
+    const double mid = (spot.displayLimits.lower + spot.displayLimits.upper) / 2;
+    return (*spot.display > mid ? QStringLiteral("high") : QStringLiteral("low")) + star;
+}
+
 QString Cell(const SpotGrid& grid, int row, int col)
 {
     const QString text = grid.text(row, col).isEmpty() ? QStringLiteral("-") : grid.text(row, col);
-    return text.rightJustified(ValueWidth) + u' ' + spots::VerdictMark(grid.verdict(row, col)).leftJustified(4);
+    const SpotResult* spot = grid.spot(row);
+    const QString mark = col == SpotGrid::DisplayColumn ? (spot ? DisplayMark(*spot) : QString())
+                                                        : spots::VerdictMark(grid.verdict(row, col));
+    return text.rightJustified(ValueWidth) + u' ' + mark.leftJustified(5);
 }
 
 void Print(const QString& text)
@@ -83,11 +100,12 @@ QString SpotGridText(const SpotGrid& grid)
     };
     QString out = grid.text(0, SpotGrid::SettingColumn) + u'\n';
     out += line(QStringLiteral("Step"), QStringLiteral("Setting"),
-                QStringLiteral("Display").rightJustified(ValueWidth) + QString(5, u' '),
+                QStringLiteral("Display").rightJustified(ValueWidth) + QString(6, u' '),
                 QStringLiteral("Output").rightJustified(ValueWidth));
     for (int row = SpotGrid::FirstSpotRow; row < grid.rowCount(); ++row)
         out += line(grid.text(row, SpotGrid::StepColumn), grid.text(row, SpotGrid::SettingColumn),
                     Cell(grid, row, SpotGrid::DisplayColumn), Cell(grid, row, SpotGrid::OutputColumn));
+    out += QStringLiteral("Display: high/low/ok against its window, for information; Output: pass/FAIL decides.\n");
     return out;
 }
 
@@ -96,6 +114,12 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     FullWizard& wizard = session.fullWizard;
     BenchUi& ui = session.ui;
     const bool verifyOnly = session.st.RunMode == 1;
+    wizard.setAsFoundShown([&session](bool current) {
+        Print(QStringLiteral("As found:\n") + SpotGridText(current ? session.FGridC : session.FGridV));
+    });
+    const auto asLeft = [&wizard](bool current) {
+        return wizard.asFound(current).isEmpty() ? QString() : QStringLiteral("As left:\n");
+    };
 
     session.load();
     host.flushPage();
@@ -116,7 +140,7 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     Print(verifyOnly ? QStringLiteral("\nVoltage step: verification (output terminals open)\n")
                      : QStringLiteral("\nVoltage step: calibration and verification (output terminals open)\n"));
     wizard.Command1_Click(1);
-    Print(SpotGridText(session.FGridV));
+    Print(asLeft(false) + SpotGridText(session.FGridV));
     if (ui.full().step[1] != 2)
         return Conclude(session, false);
 
@@ -126,7 +150,7 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     Print(verifyOnly ? QStringLiteral("\nCurrent step: verification (output terminals shorted)\n")
                      : QStringLiteral("\nCurrent step: calibration and verification (output terminals shorted)\n"));
     wizard.Command1_Click(1);
-    Print(SpotGridText(session.FGridC));
+    Print(asLeft(true) + SpotGridText(session.FGridC));
     return Conclude(session, session.st.AllPass);
 }
 

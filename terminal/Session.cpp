@@ -58,6 +58,7 @@ bool Session::prepare(QString* error)
     }
     const ConfResult conf = ConfReader::read(programDir());
     conf.apply(st);
+    st.AsFound = st.AsFound || options_.asFound;
     confWarning_ = conf.warning;
     eepVisible_ = conf.EEPVisible;
     setServer(ChosenServer(options_, conf));

@@ -1,5 +1,6 @@
 #include "wizard/ConfReader.h"
 
+#include "cal/DecisionRule.h"
 #include "core/Numbers.h"
 #include "db/ServerAddress.h"
 
@@ -22,6 +23,10 @@ void ConfResult::apply(BenchState& state) const
     state.RigorUpC = RigorUpC;
     state.RigorDnC = RigorDnC;
     state.RigorOffsetC = RigorOffsetC;
+    state.GuardRule = GuardRule;
+    state.AsFound = AsFound;
+    state.ShuntOhm = ShuntOhm;
+    state.ShuntTol = ShuntTol;
 }
 
 namespace {
@@ -143,6 +148,18 @@ private:
             result_.EEPVisible = value == u"True";
             return;
         }
+        if (key == u"AsFound     ") {
+            result_.AsFound = value == u"True";
+            return;
+        }
+        if (key == u"DecisionRule") {
+            takeRule(value.trimmed().toString());
+            return;
+        }
+        if (key == u"ShuntOhm    " || key == u"ShuntTol    ") {
+            takeShunt(key == u"ShuntOhm    " ? result_.ShuntOhm : result_.ShuntTol, key.trimmed(), value);
+            return;
+        }
         if (key == u"Database    ") {
             takeDatabase(value.trimmed().toString());
             return;
@@ -163,6 +180,30 @@ private:
             return;
         }
         setLimit(*limit, num::Leading(value));
+    }
+
+    void takeRule(const QString& word)
+    {
+        const std::optional<cal::DecisionRule> rule = cal::ParseDecisionRule(word);
+        if (!rule)
+            warn(QStringLiteral("line %1: DecisionRule '%2' is neither simple nor guard; simple is used.")
+                     .arg(itemLine_)
+                     .arg(word));
+        result_.GuardRule = rule == cal::DecisionRule::Guard;
+    }
+
+    // A shunt of 0 ohms or a negative tolerance would turn every current into nonsense.
+    void takeShunt(double& field, QStringView key, QStringView value)
+    {
+        const double n = isNumber(value) ? num::Leading(value) : -1;
+        if (n > 0 || (n == 0 && key == u"ShuntTol")) {
+            field = n;
+            return;
+        }
+        warn(QStringLiteral("line %1: %2 '%3' is not a positive number; the default %4 is used.")
+                 .arg(itemLine_)
+                 .arg(key.toString(), value.trimmed().toString(),
+                      num::Shortest(key == u"ShuntOhm" ? BenchState{}.ShuntOhm : BenchState{}.ShuntTol)));
     }
 
     void takeDatabase(const QString& url)

@@ -18,13 +18,17 @@ struct ConfResult {
     double RigorUpC = BenchState{}.RigorUpC;
     double RigorDnC = BenchState{}.RigorDnC;
     double RigorOffsetC = BenchState{}.RigorOffsetC;
+    bool GuardRule = false; // DecisionRule guard; simple otherwise
+    bool AsFound = false;
+    double ShuntOhm = BenchState{}.ShuntOhm;
+    double ShuntTol = BenchState{}.ShuntTol;
     // The line's records server, postgresql://user@host:port/dbname; empty: Calibration.dt.
     QString Database;
 
     // Something the operator should hear about (unreadable file, file cut short); empty otherwise.
     QString warning;
 
-    // Copies the six limits; EEPVisible has no home in BenchState and is the window's business.
+    // Copies the six limits and the measurement settings; EEPVisible has no home in BenchState and is the window's business.
     void apply(BenchState& state) const;
 };
 

@@ -19,7 +19,7 @@ const QString RatingUnknown = QStringLiteral("Supply rating unknown: nothing was
 } // namespace
 
 FullWizard::FullWizard(BenchState& state, BenchUi& ui, Wizard& wizard, SpotGrid& gridV, SpotGrid& gridC)
-    : st_(state), ui_(ui), wizard_(wizard), setup_(state, ui, gridV, gridC)
+    : st_(state), ui_(ui), wizard_(wizard), gridV_(gridV), gridC_(gridC), setup_(state, ui, gridV, gridC)
 {
     wizard_.setFullIdentify([this](int selector) { setup_.identified(selector); });
 }
@@ -240,6 +240,29 @@ bool FullWizard::ratingKnown()
     return false;
 }
 
+// The pass over the unit as it arrived; false when it was stopped or failed. Its verdicts are
+// history: the step's own pass after the adjustment decides.
+bool FullWizard::verifyAsFound(bool current, const std::function<void()>& verify)
+{
+    ui_.setStatus(1, current ? QStringLiteral("As found: current, before adjustment")
+                             : QStringLiteral("As found: voltage, before adjustment"));
+    RunProcedure(st_, verify);
+    const int step = current ? 2 : 1;
+    if (ui_.full().step[step] != 2)
+        return false;
+    SpotGrid& g = current ? gridC_ : gridV_;
+    for (int row = SpotGrid::FirstSpotRow; row < g.rowCount(); ++row)
+        asFound_[current].append(*g.spot(row));
+    if (asFoundShown_)
+        asFoundShown_(current);
+    ui_.setStatus(1, current ? QStringLiteral("As found shown: current; adjusting")
+                             : QStringLiteral("As found shown: voltage; adjusting"));
+    ui_.full().step[step] = 1;
+    st_.AbortFlag = false;
+    st_.FailText.clear();
+    return true;
+}
+
 // Unless only reading, the step calibrates; a calibration that went through is verified. A pass
 // that ran over all its spots, PASS or FAIL, counts towards the report.
 void FullWizard::calibrateAndVerify(bool current, const std::function<void()>& calibrate,
@@ -247,7 +270,11 @@ void FullWizard::calibrateAndVerify(bool current, const std::function<void()>& c
 {
     if (!ratingKnown())
         return;
-    if (!st_.OnlyRead && st_.RunMode != 1)
+    const bool adjust = !st_.OnlyRead && st_.RunMode != 1;
+    asFound_[current].clear();
+    if (adjust && st_.AsFound && !verifyAsFound(current, verify))
+        return;
+    if (adjust)
         RunProcedure(st_, calibrate);
     if (st_.AbortFlag)
         return;

@@ -4,7 +4,12 @@
 #include "wizard/FullWindowSetup.h"
 #include "report/ReportJob.h"
 
+#include "spots/SpotResult.h"
+
+#include <QList>
 #include <QString>
+
+#include <array>
 
 #include <functional>
 
@@ -35,6 +40,10 @@ public:
     FullWizard(BenchState& state, BenchUi& ui, Wizard& wizard, SpotGrid& gridV, SpotGrid& gridC);
 
     void setProcedures(Procedures p) { procs_ = std::move(p); }
+    // Called while a step's grid still holds the results of the unit as it arrived.
+    void setAsFoundShown(std::function<void(bool current)> shown) { asFoundShown_ = std::move(shown); }
+    // Those results, kept once the grid has been rebuilt; empty when the step verified only once.
+    const QList<SpotResult>& asFound(bool current) const { return asFound_[current]; }
     // "EEP" ticked reads the unit's image into the editor; without a reader "EEP" does nothing.
     void setEepromRead(std::function<void()> read) { readEeprom_ = std::move(read); }
     // "Print": stores the records, files the PDF and prints; without it "Print" stays off.
@@ -74,14 +83,19 @@ private:
     void setSteps(int define, int voltage, int current);
     void setBack(bool enabled);
     bool ratingKnown();
+    bool verifyAsFound(bool current, const std::function<void()>& verify);
     void calibrateAndVerify(bool current, const std::function<void()>& calibrate, const std::function<void()>& verify);
     bool busy() const;
 
     BenchState& st_;
     BenchUi& ui_;
     Wizard& wizard_;
+    SpotGrid& gridV_;
+    SpotGrid& gridC_;
     FullWindowSetup setup_;
     Procedures procs_;
+    std::function<void(bool)> asFoundShown_;
+    std::array<QList<SpotResult>, 2> asFound_;
     std::function<void()> readEeprom_;
     std::function<ReportJob::Outcome()> report_;
     ReportJob::Outcome lastReport_;

@@ -241,7 +241,7 @@ TEST(BatchRun, RunModeOneWithASilentMeterPrintsBothGridsAndFail)
     ::close(slave);
     ::close(master);
     EXPECT_EQ(r.status, 1) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("Voltage (V)\nStep  Setting  Display        Output\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Voltage (V)\nStep  Setting  Display         Output\n")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("Current (A)\n")) << r.out.toStdString();
     EXPECT_TRUE(r.out.endsWith("FAIL\n")) << r.out.toStdString();
     EXPECT_TRUE(Sent(r.trace).filter("SEEP").isEmpty());
@@ -312,7 +312,7 @@ TEST(BatchRun, RunModeOneAgainstTheSimulatedBenchSaysPassAndFilesTheReport)
         GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     const QString pdf = QString::fromUtf8(text.readAllStandardOutput());
     // The first voltage spot's display, as the terminal printed it.
-    const auto first = QRegularExpression("\n   1 +1\\.0 +(\\S+) pass").match(r.out);
+    const auto first = QRegularExpression("\n   1 +1\\.0 +(\\S+) ok").match(r.out);
     ASSERT_TRUE(first.hasMatch());
     for (const QString& expected :
          {QStringLiteral("CALIBRATION REPORT"), QStringLiteral("Model No.: PSU-60"), "Serial No.: " + serial,
@@ -382,4 +382,28 @@ TEST(BatchRun, RestorePutsTheBackupBackAndEveryWrittenRowEqualsTheFile)
     EXPECT_EQ(ReadRows(dir.filePath("eeprom.txt")), file);
     // What the unit held before is itself backed up first.
     EXPECT_EQ(QDir(dir.filePath("backups")).entryList({"RS4001_*.txt"}).size(), 1);
+}
+
+// Under the guarded rule each pass asks the meter who it is, and a simulated unit whose outputs sit
+// well inside their bands still passes. Run mode 1 adjusts nothing, so --as-found adds no pass.
+TEST(BatchRun, GuardedRuleAsksTheMeterOncePerPassAndRunModeOneVerifiesOnce)
+{
+    QTemporaryDir dir;
+    QFile conf(dir.filePath("Calibration.conf"));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write("DecisionRule guard\n");
+    conf.close();
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(PSUCAL_PATH, {"--simulate", "40", "--run-mode", "1", "--batch", "--yes", "--as-found", "--spots", "5",
+                          "--dir", dir.path(), "--trace", dir.filePath("trace.txt")});
+    p.closeWriteChannel();
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
+    EXPECT_FALSE(out.contains("As found:") || out.contains("As left:")) << out.toStdString();
+    EXPECT_TRUE(out.endsWith("PASS\n")) << out.toStdString();
+    QFile trace(dir.filePath("trace.txt"));
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromLatin1(trace.readAll()).count("*IDN?"), 2);
 }

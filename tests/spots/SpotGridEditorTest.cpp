@@ -88,6 +88,17 @@ TEST(SpotGridEditor, LeavingAnOutputFormatsClampsAndJudgesIt)
     ASSERT_TRUE(g.ev.leaveCell(13, Out));
     EXPECT_EQ(s.outputCheck, Verdict::Pass);
 
+    // A guarded verdict stands when the cell is only passed through; a typed output has no U.
+    s.mean = 12.143;
+    s.outputLimits = {11.86, 12.14, 0.006};
+    s.outputCheck = Verdict::ConditionalFail;
+    g.ev.leaveCell(13, Out);
+    EXPECT_EQ(s.outputCheck, Verdict::ConditionalFail);
+    g.type("12.1", 13);
+    g.ev.leaveCell(13, Out);
+    EXPECT_EQ(s.outputCheck, Verdict::Pass);
+    EXPECT_FALSE(s.outputLimits.U);
+
     // Nothing to judge: an empty Output, another column.
     EXPECT_FALSE(g.ev.leaveCell(14, Out));
     EXPECT_FALSE(g.ev.leaveCell(13, SpotGrid::DisplayColumn));

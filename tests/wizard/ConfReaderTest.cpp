@@ -183,3 +183,22 @@ TEST_F(ConfReaderTest, GermanLocaleKeepsThePointAsDecimalSeparator)
 }
 
 } // namespace
+
+// The measurement settings: a word or number the bench cannot use warns and keeps the default.
+TEST_F(ConfReaderTest, DecisionRuleAndShuntKeys)
+{
+    const ConfResult good = read("DecisionRule guard\nShuntOhm     0.01\nShuntTol     0.05\n");
+    EXPECT_TRUE(good.GuardRule);
+    EXPECT_DOUBLE_EQ(good.ShuntOhm, 0.01);
+    EXPECT_DOUBLE_EQ(good.ShuntTol, 0.05);
+    EXPECT_TRUE(good.warning.isEmpty());
+
+    const ConfResult bad = read("DecisionRule guarded\nShuntOhm     0\nShuntTol     -1\n");
+    EXPECT_FALSE(bad.GuardRule);
+    EXPECT_DOUBLE_EQ(bad.ShuntOhm, 0.001);
+    EXPECT_DOUBLE_EQ(bad.ShuntTol, 0.1);
+    EXPECT_EQ(bad.warning.split('\n'),
+              (QStringList{"Calibration.conf line 1: DecisionRule 'guarded' is neither simple nor guard; simple is used.",
+                           "Calibration.conf line 2: ShuntOhm '0' is not a positive number; the default 0.001 is used.",
+                           "Calibration.conf line 3: ShuntTol '-1' is not a positive number; the default 0.1 is used."}));
+}

@@ -1,6 +1,7 @@
 #include "terminal/FullBatch.h"
 #include "tests/support/VirtualSession.h"
 #include "link/MeterModel.h"
+#include "spots/Band.h"
 #include "tests/support/QtPrinters.h"
 
 #include <QDir>
@@ -266,10 +267,82 @@ TEST(FullBatch, GridLinesMarkEveryJudgedCell)
     SpotResult& s = *g.spot(2);
     s.display = 1.01;
     s.displayCheck = Verdict::Pass;
+    s.displayLimits = {1.0, 1.1, std::nullopt};
     s.mean = 1.2;
     s.outputCheck = Verdict::Fail;
+    SpotResult& t = *g.spot(3);
+    t.display = 1.91;
+    t.displayCheck = Verdict::Fail;
+    t.displayLimits = {2.0, 2.1, std::nullopt};
+    t.mean = 1.92;
+    t.outputCheck = Verdict::ConditionalPass;
     EXPECT_EQ(SpotGridText(g), "Voltage (V)\n"
-                               "Step  Setting  Display        Output\n"
-                               "   1      1.0     1.01 pass     1.20 FAIL\n"
-                               "   2      2.0        -             -\n");
+                               "Step  Setting  Display         Output\n"
+                               "   1      1.0     1.01 ok        1.20 FAIL\n"
+                               "   2      2.0     1.91 low       1.92 pass*\n"
+                               "Display: high/low/ok against its window, for information; Output: pass/FAIL decides.\n");
+}
+
+// The guarded rule asks the meter who it is and gives every judged check its limits and U; a
+// plain run leaves the meter's conversation and the figures as they were.
+TEST(FullWizard, GuardedRuleIdentifiesTheMeterAndStatesUncertainties)
+{
+    for (const bool guard : {false, true}) {
+        SCOPED_TRACE(guard);
+        FullHost host;
+        VirtualSession b(host, Unit(40));
+        b.loadFull(1);
+        b.st.GuardRule = guard;
+        b.full.Command1_Click(1);
+        // The meter says who it is once a pass, whichever rule judges.
+        EXPECT_EQ(b.meterLines().mid(0, 3), (QStringList{"*IDN?", ":SYST:REM", ":CONF:VOLT:DC 40,0.01"}));
+        const SpotResult& s = *b.FGridV.spot(SpotGrid::FirstSpotRow + 9);
+        ASSERT_TRUE(s.display && s.mean);
+        EXPECT_NEAR(s.outputLimits.upper - s.outputLimits.lower, 2 * spots::VoltageBand(*s.display), 1e-9);
+        EXPECT_NEAR(s.displayLimits.lower, s.setting + b.st.RigorDnV - b.st.RigorOffsetV, 1e-9);
+        EXPECT_EQ(s.outputLimits.U.has_value(), guard);
+        if (guard) {
+            // 100 V range, 0.01 V resolution: about 6 mV before the scatter of the readings.
+            EXPECT_GT(*s.outputLimits.U, 0.0058);
+            EXPECT_LT(*s.outputLimits.U, 0.0080);
+            EXPECT_GT(*s.displayLimits.U, *s.outputLimits.U);
+            EXPECT_TRUE(b.ui.status(1).startsWith("Meter HEWLETT-PACKARD,34401A")) << b.ui.status(1).toStdString();
+        }
+        EXPECT_EQ(Passed(b.FGridV), 20);
+    }
+}
+
+// As found: a whole pass over the unit as it arrived, kept aside, then the adjustment and the pass
+// that decides. Run mode 1 adjusts nothing and verifies once.
+TEST(FullWizard, AsFoundVerifiesBeforeTheAdjustmentAndKeepsThoseResults)
+{
+    for (const int mode : {2, 1}) {
+        SCOPED_TRACE(mode);
+        VirtualSession b(Unit(40));
+        b.loadFull(mode);
+        b.st.AsFound = true;
+        int shown = 0;
+        b.full.setAsFoundShown([&](bool current) {
+            EXPECT_FALSE(current);
+            EXPECT_EQ(Passed(b.FGridV), 20); // still in the grid when shown
+            ++shown;
+        });
+        const int n = b.model.frames().size();
+        b.full.Command1_Click(1);
+        const QStringList sent = b.framesSince(n);
+        const int passes = mode == 2 ? 2 : 1;
+        EXPECT_EQ(shown, passes - 1);
+        EXPECT_EQ(b.meterLines().count(":CONF:VOLT:DC 40,0.01"), passes);
+        EXPECT_EQ(b.meterLines().count(":READ?"), 1 + 5 * 19 + 5 * 20 * (passes - 1));
+        EXPECT_EQ(sent.filter("SEEP").isEmpty(), mode == 1);
+        EXPECT_EQ(b.full.asFound(false).size(), mode == 2 ? 20 : 0);
+        if (mode == 2) {
+            // The as-found pass ran before the first cell was written.
+            ASSERT_GE(sent.indexOf("VOLT00400"), 0);
+            EXPECT_LT(sent.indexOf("VOLT00400"), sent.indexOf(sent.filter("SEEP").first()));
+            EXPECT_TRUE(b.full.asFound(false).last().mean.has_value());
+        }
+        EXPECT_TRUE(b.st.VoltPass);
+        EXPECT_EQ(b.ui.full().step[1], 2);
+    }
 }
