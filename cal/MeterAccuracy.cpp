@@ -1,21 +1,10 @@
 #include "cal/MeterAccuracy.h"
 
+#include "link/MeterModel.h"
+
 #include <QStringList>
 
 namespace psucal::cal {
-
-namespace {
-// Another meter is one more entry here.
-const QList<MeterAccuracy>& Known()
-{
-    static const QList<MeterAccuracy> known{
-        {QStringLiteral("34401A"),
-         {{0.1, 0.0050, 0.0035}, {1, 0.0040, 0.0007}, {10, 0.0035, 0.0005}, {100, 0.0045, 0.0006},
-          {1000, 0.0045, 0.0010}}},
-    };
-    return known;
-}
-} // namespace
 
 std::optional<RangeAccuracy> MeterAccuracy::rangeFor(double configuredV) const
 {
@@ -34,11 +23,14 @@ QString IdnModel(const QString& idn)
 
 std::optional<MeterAccuracy> FindMeterAccuracy(const QString& model)
 {
-    for (const MeterAccuracy& m : Known()) {
-        if (m.model.compare(model.trimmed(), Qt::CaseInsensitive) == 0)
-            return m;
-    }
-    return std::nullopt;
+    // The meters the bench knows are the link's meter table; another meter is one more row there.
+    const MeterModel* known = MeterModel::FromIdentity(QStringLiteral(",") + model.trimmed());
+    if (!known)
+        return std::nullopt;
+    MeterAccuracy out{QString(known->model), {}};
+    for (const MeterModel::DcRange& r : known->dcVolts)
+        out.ranges.append({r.volts, r.percentOfReading, r.percentOfRange});
+    return out;
 }
 
 } // namespace psucal::cal

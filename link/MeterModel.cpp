@@ -2,7 +2,6 @@
 
 #include <QStringList>
 
-#include <cmath>
 
 namespace psucal {
 
@@ -23,20 +22,6 @@ constexpr std::array<MeterModel, 3> Models{{
                     {1000, 0.0040, 0.0006}}}},
 }};
 } // namespace
-
-const MeterModel::DcRange& MeterModel::rangeFor(double volts) const
-{
-    for (const DcRange& r : dcVolts)
-        if (std::fabs(volts) <= r.volts)
-            return r;
-    return dcVolts.back();
-}
-
-double MeterModel::dcLimit(double volts) const
-{
-    const DcRange& r = rangeFor(volts);
-    return (std::fabs(volts) * r.percentOfReading + r.volts * r.percentOfRange) / 100.0;
-}
 
 const MeterModel* MeterModel::FromIdentity(const QString& identity)
 {

@@ -19,10 +19,6 @@ struct MeterModel {
     QLatin1StringView model; // as the second field of the *IDN? answer
     std::array<DcRange, 5> dcVolts;
 
-    // The smallest range that holds `volts` (the largest when none does).
-    const DcRange& rangeFor(double volts) const;
-    // The accuracy limit, in volts, of a reading of `volts` on the range that holds it.
-    double dcLimit(double volts) const;
 
     // The row for an *IDN? answer ("MAKER,MODEL,SERIAL,FIRMWARE"); nullptr for a meter not in the table.
     static const MeterModel* FromIdentity(const QString& identity);

@@ -163,38 +163,6 @@ TEST_F(AdjustPointTest, SilentSetCommandFailsTheStepAndSendsNothingMore)
     EXPECT_EQ(st.FailText, QStringLiteral("Cal.C failed !"));
 }
 
-TEST_F(AdjustPointTest, NothingIsWrittenOnceAReadingIsLost)
-{
-    // A lost or misread display ends the point at once: no further frame, no further write.
-    struct Case {
-        QString point;
-        QString lost;
-        QString failText;
-    } cases[] = {
-        {"V10.0", QString(), "Cal.V failed !"}, {"C1.00", "05000990OK00", "Cal.C failed !"}, // "OK" out of place
-    };
-    for (const Case& c : cases) {
-        supply.frames.clear();
-        zeroCell(80);
-        st.AbortFlag = false;
-        st.FailText.clear();
-        supply.displays = {c.point[0] == u'V' ? D::Display(9.95, 0) : D::Display(5.0, 0.990), c.lost};
-        cal.AdjustPoint(c.point);
-        EXPECT_EQ(supply.sent(QStringLiteral("SEEP")).size(), 1) << c.lost.toStdString();
-        EXPECT_TRUE(supply.sent().last().startsWith(QLatin1String("GETD"))) << c.lost.toStdString();
-        EXPECT_EQ(st.FailText, c.failText);
-        EXPECT_TRUE(st.Unconverged.isEmpty());
-    }
-
-    // Raised from outside (the operator stopping the step) between two attempts: the same.
-    supply.frames.clear();
-    st.AbortFlag = false;
-    supply.displays = {D::Display(9.95, 0)};
-    clock.scheduleIn(0.5, [this] { st.AbortFlag = true; });
-    cal.AdjustPoint(QStringLiteral("V10.0"));
-    EXPECT_EQ(supply.sent(QStringLiteral("SEEP")).size(), 1);
-}
-
 TEST_F(AdjustPointTest, OpenTerminalsStopTheCurrentStepWithAWarning)
 {
     ui.setBusy(true);

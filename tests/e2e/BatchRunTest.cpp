@@ -160,23 +160,6 @@ TEST(BatchRun, APortThisUserMayNotOpenIsNamedWithTheFixNotTheCable)
     close(master);
 }
 
-TEST(BatchRun, SupplyVanishingMidSweepIsReportedAndTheEepromMatchesTheTrace)
-{
-    QTemporaryDir dir;
-    Sim sim({"--model", "20", "--seed", "3", "--fault", "*:vanish:nth=40"}, dir.filePath("eeprom.txt"));
-    ASSERT_FALSE(sim.port.isEmpty());
-    const BatchResult r = RunBatch(sim.port, dir.path());
-    EXPECT_EQ(r.status, 1) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("Voltage Recalibration Failed")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("Result: NOT recalibrated")) << r.out.toStdString();
-
-    const QStringList sent = Sent(r.trace);
-    ASSERT_GE(sent.size(), 4);
-    EXPECT_EQ(sent.mid(0, 3), (QStringList{"SESS00\\r", "GMAX00\\r", "GEEP00\\r"}));
-
-    ExpectOnlyAdjustedCellsWritten(dir.path(), sent);
-}
-
 TEST(BatchRun, LateDisplayReplyFailsTheStepWithoutWritingOtherCells)
 {
     // The third display read is the first one after a row write; its reply comes 0.2 s late.
@@ -320,22 +303,6 @@ TEST(BatchRun, RunModeOneAgainstTheSimulatedBenchSaysPassAndFilesTheReport)
         EXPECT_TRUE(pdf.contains(expected)) << expected.toStdString() << " not in\n" << pdf.toStdString();
 }
 
-// --simulate brings the simulator's meter too: the voltage pass's Outputs are its readings.
-TEST(BatchRun, SimulateConnectsTheMeterInRunModesZeroToTwo)
-{
-    QTemporaryDir dir;
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(PSUCAL_PATH, {"--simulate", "20", "--run-mode", "1", "--batch", "--yes", "--spots", "5"});
-    p.closeWriteChannel();
-    QString out;
-    while (!out.contains("Current step") && p.waitForReadyRead(60000))
-        out += QString::fromLocal8Bit(p.readAllStandardOutput());
-    p.terminate();
-    p.waitForFinished(10000);
-    EXPECT_TRUE(QRegularExpression("\n   5 +20\\.0 +\\S+ +\\S+ +\\d+\\.\\d\\d pass\n").match(out).hasMatch())
-        << out.toStdString();
-}
 
 // Define on a blank board, checked once Define is through (a blank board's calibration takes minutes).
 TEST(BatchRun, DefineGivesABlankBoardItsSerialNumberAndBaseDataFrameByFrame)
@@ -358,31 +325,6 @@ TEST(BatchRun, DefineGivesABlankBoardItsSerialNumberAndBaseDataFrameByFrame)
     }
 }
 
-// A backup of the same unit taken before another calibration goes back row for row.
-TEST(BatchRun, RestorePutsTheBackupBackAndEveryWrittenRowEqualsTheFile)
-{
-    QTemporaryDir dir;
-    {
-        Sim before({"--model", "40", "--seed", "1", "--serial", "RS4001"}, dir.filePath("backup.txt"));
-        ASSERT_FALSE(before.port.isEmpty());
-    }
-    Sim sim({"--model", "40", "--seed", "2", "--serial", "RS4001"}, dir.filePath("eeprom.txt"));
-    ASSERT_FALSE(sim.port.isEmpty());
-    const auto file = ReadRows(dir.filePath("backup.txt"));
-    ASSERT_EQ(file.size(), 160u);
-    ASSERT_NE(ReadRows(dir.filePath("eeprom.txt")), file); // the cells differ before
-
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(PSUCAL_PATH, {"--restore", dir.filePath("backup.txt"), "--supply-port", sim.port});
-    ASSERT_TRUE(p.waitForFinished(60000));
-    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
-    EXPECT_TRUE(out.contains("all 110 written rows read back equal to the file")) << out.toStdString();
-    EXPECT_EQ(ReadRows(dir.filePath("eeprom.txt")), file);
-    // What the unit held before is itself backed up first.
-    EXPECT_EQ(QDir(dir.filePath("backups")).entryList({"RS4001_*.txt"}).size(), 1);
-}
 
 // Under the guarded rule each pass asks the meter who it is, and a simulated unit whose outputs sit
 // well inside their bands still passes. Run mode 1 adjusts nothing, so --as-found adds no pass.

@@ -68,12 +68,9 @@ TEST(MeterLink, ReadsWholeLinesOnly)
 TEST(MeterLink, OverloadGarbageZeroAndSilenceAreNoReading)
 {
     MeterBench b;
-    for (const QByteArray& r :
-         {QByteArray("+9.90000000E+37\r\n"), QByteArray("-9.90000000E+37\r\n"), QByteArray("ERROR\r\n"),
-          QByteArray("\r\n"), QByteArray("+1.2E+01 V\r\n"), QByteArray("nan\r\n")}) {
-        b.reply = r;
-        EXPECT_EQ(b.read(":READ?", 14, 0.6), -1) << r.constData();
-    }
+    // What a line may hold is the reading parser's, fuzzed with its corpus; here the link's part.
+    b.reply = "-9.90000000E+37\r\n";
+    EXPECT_EQ(b.read(":READ?", 14, 0.6), -1);
 
     b.reply = "+0.00000000E+00\r\n";
     EXPECT_EQ(b.read(":READ?", 14, 0.6), -1);

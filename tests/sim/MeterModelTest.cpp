@@ -1,11 +1,5 @@
 #include "SimTestUtil.h"
-
-#include "core/BenchState.h"
-#include "core/BenchUi.h"
-#include "core/VirtualClock.h"
-#include "link/MeterLink.h"
-#include "sim/InProcessBench.h"
-#include "tests/support/RecordingHost.h"
+#include "sim/MeterModel.h"
 
 #include <QRegularExpression>
 
@@ -111,30 +105,3 @@ TEST(MeterModel, FaultsAlterTheRepliesTheyName)
     EXPECT_NEAR(Read(meter), 10, 0.3);
 }
 
-TEST(InProcessBench, MeterLinkReadsTheSimulatedMeterInTime)
-{
-    VirtualClock clock;
-    InProcessBench bench(clock, Unit(20));
-    psucal::test::RecordingHost host;
-    BenchUi ui(host);
-    BenchState st;
-    st.AbortFlag = false;
-    bench.meterPort.setPortName("COM2");
-    MeterLink link(st, ui, clock, bench.meterPort);
-    Ask(bench.supply, "VOLT", "050");
-
-    EXPECT_EQ(link.ReadMeter(":SYST:REM", 2, 0.2), std::nullopt);
-    link.send(":CONF:VOLT:DC 20,0.01", 0.2);
-    EXPECT_NEAR(link.ReadMeter(":READ?", 14, 0.6).value_or(-1), bench.supply.trueOutput().volts, 0.006);
-
-    bench.supply.setTerminals(Terminals::Short);
-    Ask(bench.supply, "CURR", "500");
-    link.send(":CONF:VOLT:DC 1,0.000001", 0.2);
-    const double start = clock.now();
-    EXPECT_NEAR(link.ReadMeter(":READ?", 17, 0.9).value_or(-1) * 1000, bench.supply.trueOutput().amps, 0.0006);
-    EXPECT_GT(clock.now() - start, 0.41);
-    EXPECT_LT(clock.now() - start, 0.5);
-
-    bench.meter.addFault("READ?:late=0.6");
-    EXPECT_EQ(link.ReadMeter(":READ?", 17, 0.9), std::nullopt);
-}

@@ -241,21 +241,6 @@ TEST(Wizard, UnconvergedPointsAreCountedAndNamed)
     }
 }
 
-TEST(Wizard, ClosingTheWindowMidSweepSendsEndsAndStopsAtOnce)
-{
-    VirtualSession b(Unit(60));
-    b.load();
-    const double closeAt = b.clock.now() + 4.0;
-    b.clock.schedule(closeAt, [&] { b.wizard.FormUnload(); });
-    int before = 0;
-    b.clock.scheduleIn(3.99, [&] { before = b.model.frames().size(); });
-    EXPECT_THROW(b.wizard.Command1_Click(), Cancelled);
-    EXPECT_TRUE(b.st.StopFlag);
-    EXPECT_EQ(b.model.frames().last(), "ENDS00");
-    EXPECT_LE(b.model.frames().size() - before, 2); // at most the exchange under way, then ENDS
-    EXPECT_LT(b.clock.now(), closeAt + 0.3);        // ENDS' own time-out at most
-}
-
 TEST(Wizard, DesignCaptionAndUnknownCaptionsDoNothing)
 {
     VirtualSession b(Unit(40));
