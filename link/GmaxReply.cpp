@@ -9,7 +9,7 @@ std::optional<GmaxReply> GmaxReply::Parse(const QString& reply)
     for (int i = 0; i < 6; ++i)
         if (reply[i] < u'0' || reply[i] > u'9')
             return std::nullopt;
-    return GmaxReply{reply.left(3).toInt() / 10.0, reply.mid(3, 3).toInt() / 100.0};
+    return GmaxReply{reply.left(3).toInt(), reply.mid(3, 3).toInt()};
 }
 
 } // namespace psucal

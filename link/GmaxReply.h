@@ -8,8 +8,8 @@ namespace psucal {
 
 // The supply's rating, from a "GMAX" reply.
 struct GmaxReply {
-    double volts = 0;
-    double amps = 0;
+    int volts10 = 0; // in 0.1 V
+    int amps100 = 0; // in 0.01 A
 
     // Exactly nine characters: three digits of 0.1 V, three of 0.01 A, one that carries nothing
     // for us, then "OK". A reply cut short, padded or with a non-digit is no rating.

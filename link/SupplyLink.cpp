@@ -5,7 +5,6 @@
 #include "core/Clock.h"
 #include "core/Numbers.h"
 #include "link/EepromImage.h"
-#include "link/GmaxReply.h"
 #include "link/Nibble.h"
 #include "link/Trace.h"
 #include "link/Transport.h"
@@ -150,8 +149,7 @@ SupplyLink::RatingReply SupplyLink::readRating()
     RatingReply out;
     out.answered = !r.isEmpty();
     // A reply cut short, padded or with a non-digit gives no rating, the same as one without "OK".
-    if (GmaxReply::Parse(r))
-        out.figures = GmaxFigures{r.left(3).toInt(), r.mid(3, 3).toInt()};
+    out.figures = GmaxReply::Parse(r);
     return out;
 }
 

@@ -2,6 +2,7 @@
 
 #include "link/DisplayReading.h"
 #include "link/EepromShadow.h"
+#include "link/GmaxReply.h"
 
 #include <QString>
 
@@ -40,14 +41,9 @@ public:
     // On before the voltage procedures, off before the current ones (the terminals get shorted).
     void switchOutput(bool on);
 
-    // The rating as "GMAX" reports it, in 0.1 V and 0.01 A.
-    struct GmaxFigures {
-        int volts10 = 0;
-        int amps100 = 0;
-    };
     struct RatingReply {
-        bool answered = false;              // anything came back at all
-        std::optional<GmaxFigures> figures; // nothing: no valid rating
+        bool answered = false;            // anything came back at all
+        std::optional<GmaxReply> figures; // nothing: no valid rating
     };
     RatingReply readRating();
 
