@@ -64,11 +64,22 @@ struct BenchState {
     double ShuntOhm = 0.001;
     double ShuntTol = 0.1;
 
+    // The reference standards a certificate names, and when each is due for calibration. A
+    // null date: not given. Past a due date a pass runs only when the operator allowed it.
+    QString MeterId;
+    QDate MeterCalDue;
+    QString ShuntId;
+    QDate ShuntCalDue;
+    bool AllowOverdue = false;
+    // A certificate is filed with the report.
+    bool Certificate = false;
+
     // Report header facts, copied from the boxes TxtH(0..3).
     QString ClientModel;
     QString EquipmentText;
     QString AmbientTemp;
     QString TestedBy;
+    QString Humidity; // relative humidity, percent, beside the ambient temperature
 
     // As-found EEPROM image from the last whole-image read (1443 characters), kept so that
     // it can be backed up before anything is written to the supply.

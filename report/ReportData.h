@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Rating.h"
+#include "report/CertificateData.h"
 #include "spots/SpotGrid.h"
 
 #include <QDate>
@@ -26,6 +27,9 @@ struct ReportData {
     int SpotCount = 20;    // the selected number of test spots
     // The model box's entry; nullptr for none.
     const Rating* rating = nullptr;
+    // With a certificate: its measurement rows are stored with the records, and it is filed
+    // beside the report. nullptr for none.
+    const CertificateData* certificate = nullptr;
 
     const SpotGrid& FGridV;
     const SpotGrid& FGridC;

@@ -35,11 +35,12 @@ constexpr Valued ValuedOptions[] = {
     {"serial", "a text"},        {"model", nullptr},         {"restore", "a file name"},
     {"client-model", "a text"},  {"equipment", "a text"},    {"ambient", "a number"},
     {"tested-by", "a name"},     {"database", "an address"}, {"records", "a serial number"},
-    {"format", "table or csv"}};
+    {"format", "table or csv"},  {"humidity", "a number"}};
 constexpr const char* Flags[] = {"batch", "yes",  "no-backup",    "define", "force",  "report",
-                                 "print", "home", "flush-outbox", "all-runs", "as-found", "help", "version"};
+                                 "print", "home", "flush-outbox", "all-runs", "as-found", "help", "version",
+                                 "certificate", "allow-overdue", "measurements"};
 // What --records and --flush-outbox may be given with.
-constexpr const char* RecordsCompanions[] = {"records", "flush-outbox", "format", "all-runs", "database",
+constexpr const char* RecordsCompanions[] = {"records", "flush-outbox", "format", "all-runs", "measurements", "database",
                                              "dir",     "home",         "help",   "version"};
 // The report boxes TxtH(0..3) in their order.
 constexpr const char* HeaderOptions[] = {"client-model", "equipment", "ambient", "tested-by"};
@@ -99,6 +100,11 @@ QList<QCommandLineOption> OptionList()
         {"print", "As --report, and send the report to the default printer too."},
         {"as-found", "In run modes 0 and 2: each step first verifies the unit as it arrived, then calibrates and "
                      "verifies again (the AsFound key of Calibration.conf does the same)."},
+        {"certificate", "With --batch in run modes 0-2 (implies --report): file a calibration certificate as "
+                        "reports/<serial>_<time>_cert.pdf beside the report."},
+        {"allow-overdue", "Run although a reference (meter or shunt) is past its calibration due date; the "
+                          "certificate then says \"reference overdue\"."},
+        {"humidity", "Relative humidity in percent, for the certificate's conditions (run modes 0-2).", "PERCENT"},
         {"database",
          "Store the records on the line's PostgreSQL server at URL, postgresql://user@host:port/dbname, instead of "
          "Calibration.dt (the password comes from ~/.pgpass or PGPASSWORD). Overrides the Database key of "
@@ -109,6 +115,8 @@ QList<QCommandLineOption> OptionList()
          "exit.",
          "SERIAL"},
         {"format", "With --records: table (default, aligned columns) or csv.", "FORMAT"},
+        {"measurements", "With --records: the unit's certificate measurements (one row per spot, check and "
+                         "state) instead of its report records."},
         {"all-runs", "With --records: every run the server keeps of the unit, newest first, not only the latest."},
         {"flush-outbox", "Send the records waiting in Outbox.dt to the server, and exit."},
         {"client-model", "Report box \"Client Model\" (run modes 0-2).", "TEXT"},
@@ -286,6 +294,10 @@ QString Interpret(const QCommandLineParser& p, Options& o)
     o.print = p.isSet("print");
     o.report = o.print || p.isSet("report");
     o.asFound = p.isSet("as-found");
+    o.certificate = p.isSet("certificate");
+    o.report = o.report || o.certificate;
+    o.allowOverdue = p.isSet("allow-overdue");
+    o.humidity = p.value("humidity");
     for (int i = 0; i < 4; ++i)
         if (p.isSet(HeaderOptions[i]))
             o.header[i] = p.value(HeaderOptions[i]);
@@ -296,6 +308,7 @@ QString Interpret(const QCommandLineParser& p, Options& o)
     o.records = p.value("records");
     o.flushOutbox = p.isSet("flush-outbox");
     o.allRuns = p.isSet("all-runs");
+    o.measurements = p.isSet("measurements");
     if (p.isSet("format")) {
         o.format = p.value("format");
         if (o.format != u"table" && o.format != u"csv")

@@ -34,6 +34,11 @@ struct Options {
     // with `print` the report sent to the default printer as well.
     bool report = false;
     bool asFound = false; // verify before calibrating too
+    // With the report, a calibration certificate filed beside it.
+    bool certificate = false;
+    // Run although a reference is past its due date.
+    bool allowOverdue = false;
+    QString humidity; // relative humidity, percent; null: not given
     bool print = false;
     // The report boxes TxtH(0..3): client model, equipment, ambient temperature, tested by.
     // A null string: not given.
@@ -44,6 +49,7 @@ struct Options {
     QString records;
     QString format = QStringLiteral("table");
     bool allRuns = false;
+    bool measurements = false; // --records: the certificate measurements instead of the report records
     bool flushOutbox = false;
     // ~/psucal as the program folder, for a start from the desktop menu (whose working
     // directory is the home folder).
