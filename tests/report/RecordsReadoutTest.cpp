@@ -75,7 +75,8 @@ TEST(RecordsReadout, FlushingWithoutAServerKeepsTheOutboxAndSaysWhy)
         QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "damage");
         raw.setDatabaseName(dir.filePath("Outbox.dt"));
         ASSERT_TRUE(raw.open());
-        ASSERT_TRUE(QSqlQuery(raw).exec("INSERT INTO pending VALUES ('bad', '2026-01-01T00:00:00Z', '', '', '[')"));
+        ASSERT_TRUE(QSqlQuery(raw).exec(
+            "INSERT INTO pending (set_id, made_at, records) VALUES ('bad', '2026-01-01T00:00:00Z', '[')"));
     }
     QSqlDatabase::removeDatabase("damage");
     err.clear();
