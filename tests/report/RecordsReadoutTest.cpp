@@ -5,6 +5,7 @@
 #include "report/RecordsReadout.h"
 #include "report/ReportRows.h"
 
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -56,6 +57,16 @@ TEST(RecordsReadout, ReadBackFromCalibrationDtAsAnAlignedTable)
     const Printed json = Print(dir.path(), "A,\"1\"", "json");
     EXPECT_EQ(json.status, 2);
     EXPECT_EQ(json.err, "The records can be printed as table or csv, not 'json'.\n");
+}
+
+TEST(RecordsReadout, CsvTextsASpreadsheetWouldRunAsFormulasAreDefused)
+{
+    QSqlRecord r;
+    for (const QString v : {"=1+2", "@SUM(A1)", "-2.5", "+1.2E+01 +1.3E+01", "-1 -cmd", "\t=1"}) {
+        r.append(QSqlField(v, QMetaType(QMetaType::QString)));
+        r.setValue(r.count() - 1, v);
+    }
+    EXPECT_EQ(FormatRecords({r}, "csv").section('\n', 1, 1), "'=1+2,'@SUM(A1),-2.5,+1.2E+01 +1.3E+01,'-1 -cmd,'\t=1");
 }
 
 TEST(RecordsReadout, FlushingWithoutAServerKeepsTheOutboxAndSaysWhy)
