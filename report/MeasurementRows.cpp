@@ -27,7 +27,23 @@ QString Readings(const QList<Reading>& readings)
     return sent.join(u' ');
 }
 
-void Append(QList<MeasurementRow>& rows, const MeasurementRow& head, const QList<SpotResult>& spots)
+// The readings' mean before any rounding to the grid (the shunt may be wired either way round,
+// and a zero is no reading); what the operator typed when the meter gave none. Twelve significant
+// digits keep every digit a meter sends and drop the binary noise of summing and scaling.
+std::optional<double> Mean(const SpotResult& s, double scale)
+{
+    double sum = 0;
+    int taken = 0;
+    for (const Reading& r : s.readings) {
+        if (const double v = std::fabs(r.value) * scale; v > 0) {
+            sum += v;
+            ++taken;
+        }
+    }
+    return taken > 0 ? std::optional(QString::number(sum / taken, 'g', 12).toDouble()) : s.mean;
+}
+
+void Append(QList<MeasurementRow>& rows, const MeasurementRow& head, const QList<SpotResult>& spots, double scale)
 {
     for (qsizetype i = 0; i < spots.size(); ++i) {
         const SpotResult& s = spots[i];
@@ -36,7 +52,7 @@ void Append(QList<MeasurementRow>& rows, const MeasurementRow& head, const QList
         row.setting = MeasurementRows::Plain(s.setting);
         row.display = Optional(s.display);
         row.readings = Readings(s.readings);
-        row.mean = Optional(s.mean);
+        row.mean = Optional(Mean(s, scale));
         row.rangeV = s.rangeV > 0 ? MeasurementRows::Plain(s.rangeV) : QString();
         for (const bool output : {false, true}) {
             const CheckLimits& l = output ? s.outputLimits : s.displayLimits;
@@ -72,10 +88,11 @@ QList<MeasurementRow> MeasurementRows::Build(const CertificateData& certificate,
     for (const bool current : {false, true}) {
         const CertificateResults& results = current ? certificate.current : certificate.voltage;
         head.quantity = current ? QStringLiteral("I") : QStringLiteral("V");
+        const double scale = current ? 1.0 / certificate.shuntOhm : 1.0;
         head.state = QStringLiteral("found");
-        Append(rows, head, results.found);
+        Append(rows, head, results.found, scale);
         head.state = QStringLiteral("left");
-        Append(rows, head, results.left);
+        Append(rows, head, results.left, scale);
     }
     return rows;
 }

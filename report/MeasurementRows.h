@@ -27,7 +27,7 @@ struct MeasurementRow {
     QString setting;
     QString display;
     QString readings; // the meter's answers as sent, separated by blanks
-    QString mean;     // volts or amperes
+    QString mean;     // the readings' mean in volts or amperes, unrounded; else the typed output
     QString rangeV;
     QString U;
     QString lower;
