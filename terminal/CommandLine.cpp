@@ -210,6 +210,8 @@ QString Combinations(const QCommandLineParser& p, const Options& o)
         return QStringLiteral("--format goes with --records");
     if (p.isSet("all-runs") && o.records.isEmpty())
         return QStringLiteral("--all-runs goes with --records");
+    if (p.isSet("measurements") && o.records.isEmpty())
+        return QStringLiteral("--measurements goes with --records");
     if (o.home && !o.dir.isEmpty())
         return QStringLiteral("--home and --dir both choose the program folder; give one");
     QStringList headers;

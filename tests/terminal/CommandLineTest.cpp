@@ -121,6 +121,7 @@ TEST(CommandLine, RecordsCommandsStandAloneAndTheServerAddressIsCheckedAtOnce)
     EXPECT_EQ(error({"--flush-outbox", "--records", "SN1"}), "--records and --flush-outbox are two commands; give one");
     EXPECT_EQ(error({"--records", "SN1", "--format", "xml"}), "--format takes table or csv, not 'xml'");
     EXPECT_EQ(error({"--format", "csv"}), "--format goes with --records");
+    EXPECT_EQ(error({"--flush-outbox", "--measurements"}), "--measurements goes with --records");
     EXPECT_TRUE(error({"--database", "db.line"}).startsWith("--database: 'db.line' is not a server address"));
     EXPECT_EQ(error({"--home", "--dir", "x"}), "--home and --dir both choose the program folder; give one");
 }
