@@ -326,26 +326,45 @@ TEST(BatchRun, DefineGivesABlankBoardItsSerialNumberAndBaseDataFrameByFrame)
 }
 
 
-// Under the guarded rule each pass asks the meter who it is, and a simulated unit whose outputs sit
-// well inside their bands still passes. Run mode 1 adjusts nothing, so --as-found adds no pass.
-TEST(BatchRun, GuardedRuleAsksTheMeterOncePerPassAndRunModeOneVerifiesOnce)
+// A reference past its due date ends a batch run with status 2 before the supply hears a frame;
+// --allow-overdue runs it. Under the guarded rule each pass asks the meter who it is once it is
+// under remote control, and a simulated unit whose outputs sit well inside their bands still
+// passes. Run mode 1 adjusts nothing, so --as-found adds no pass.
+TEST(BatchRun, OverdueReferenceRefusedUnlessAllowedAndEachPassIdentifiesTheMeter)
 {
     QTemporaryDir dir;
     QFile conf(dir.filePath("Calibration.conf"));
     ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-    conf.write("DecisionRule guard\n");
+    conf.write("DecisionRule guard\nMeterId      34401A-7\nMeterCalDue  2000-01-01\n");
     conf.close();
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(PSUCAL_PATH, {"--simulate", "40", "--run-mode", "1", "--batch", "--yes", "--as-found", "--spots", "5",
-                          "--dir", dir.path(), "--trace", dir.filePath("trace.txt")});
-    p.closeWriteChannel();
-    ASSERT_TRUE(p.waitForFinished(120000));
-    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
+    const auto run = [&dir](const QStringList& more) {
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(PSUCAL_PATH, QStringList{"--simulate", "40", "--run-mode", "1", "--batch", "--yes", "--as-found",
+                                         "--spots", "5", "--dir", dir.path(), "--trace", dir.filePath("trace.txt")} +
+                                 more);
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(120000));
+        QFile trace(dir.filePath("trace.txt"));
+        EXPECT_TRUE(trace.open(QIODevice::ReadOnly));
+        return std::tuple{p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError()),
+                          QString::fromLatin1(trace.readAll())};
+    };
+    const auto [refused, why, nothing] = run({});
+    EXPECT_EQ(refused, 2);
+    EXPECT_TRUE(why.contains("psucal: Reference overdue for calibration: the meter 34401A-7 (due 2000-01-01)."))
+        << why.toStdString();
+    EXPECT_FALSE(nothing.contains(" supply > ")) << nothing.toStdString();
+
+    const auto [status, out, trace] = run({"--allow-overdue"});
+    EXPECT_EQ(status, 0) << out.toStdString();
     EXPECT_FALSE(out.contains("As found:") || out.contains("As left:")) << out.toStdString();
-    EXPECT_TRUE(out.endsWith("PASS\n")) << out.toStdString();
-    QFile trace(dir.filePath("trace.txt"));
-    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromLatin1(trace.readAll()).count("*IDN?"), 2);
+    EXPECT_TRUE(out.contains("Reference overdue, run as allowed: the meter 34401A-7 (due 2000-01-01)\n"));
+    EXPECT_EQ(out.count("Meter HEWLETT-PACKARD,34401A,0,11-5-2\n"), 2) << out.toStdString();
+    EXPECT_TRUE(out.contains("PASS\n")) << out.toStdString();
+    const QStringList meter = QStringList(trace.split('\n')).filter(" meter > ");
+    EXPECT_EQ(meter.filter("*IDN?").size(), 2);
+    for (qsizetype i = 0; i < meter.size(); ++i)
+        EXPECT_TRUE(!meter[i].contains("*IDN?") || (i > 0 && meter[i - 1].contains(":SYST:REM")))
+            << meter.join('|').toStdString();
 }

@@ -12,8 +12,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -177,4 +179,32 @@ TEST(FullWindow, AChartDoubleClickShowsItAloneAndTheNextBringsBothBack)
     volt.boundBox(0)->setText("1,5");
     QTest::keyClick(volt.boundBox(0), Qt::Key_Return);
     EXPECT_EQ(volt.boundBox(0)->text(), "1.5V");
+}
+
+// The humidity sits on the temperature's line and takes whole percent only. A refusal offers Cancel
+// and nothing else.
+TEST(FullWindow, HumidityBesideTheTemperatureAndARefusalWithCancelOnly)
+{
+    FullWindow w;
+    QLineEdit* humidity = w.view().headerFrame()->humidityBox();
+    QLineEdit* temperature = w.view().headerFrame()->box(2);
+    EXPECT_EQ(humidity->mapTo(&w.window, QPoint()).y(), temperature->mapTo(&w.window, QPoint()).y());
+    EXPECT_GT(humidity->mapTo(&w.window, QPoint()).x(), temperature->mapTo(&w.window, QPoint()).x());
+    QTest::keyClicks(humidity, "4x5");
+    EXPECT_EQ(w.actions.calls, (QStringList{"TxtH 5 4", "TxtH 5 45"}));
+    w.ui.full().humidity = "60";
+    w.window.uiChanged();
+    EXPECT_EQ(humidity->text(), "60");
+
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) {
+                for (QAbstractButton* b : box->buttons())
+                    buttons << b->text();
+                box->reject();
+            }
+    });
+    w.window.refuse("Reference overdue");
+    EXPECT_EQ(buttons, QStringList{"Cancel"});
 }

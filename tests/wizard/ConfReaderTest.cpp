@@ -202,3 +202,27 @@ TEST_F(ConfReaderTest, DecisionRuleAndShuntKeys)
                            "Calibration.conf line 2: ShuntOhm '0' is not a positive number; the default 0.001 is used.",
                            "Calibration.conf line 3: ShuntTol '-1' is not a positive number; the default 0.1 is used."}));
 }
+
+TEST_F(ConfReaderTest, ReferencesAndHumidityAndABadDateTakenAsNotGiven)
+{
+    const ConfResult r = read("MeterId      34401A-7\nMeterCalDue  2027-01-31\nShuntId      SH 1\n"
+                              "ShuntCalDue  31.01.2027\nHumidity     45.5\n");
+    BenchState s;
+    r.apply(s);
+    EXPECT_EQ(s.MeterId, "34401A-7");
+    EXPECT_EQ(s.MeterCalDue, QDate(2027, 1, 31));
+    EXPECT_EQ(s.ShuntId, "SH 1");
+    EXPECT_FALSE(s.ShuntCalDue.isValid());
+    EXPECT_EQ(s.Humidity, "46");
+    EXPECT_EQ(r.warning, "Calibration.conf line 4: ShuntCalDue '31.01.2027' is not a date written yyyy-MM-dd; it is "
+                         "taken as not given.");
+
+    const ConfResult bad = read("MeterCalDue  2027-02-30\nHumidity     101\nShuntCalDue \n");
+    EXPECT_FALSE(bad.MeterCalDue.isValid() || bad.ShuntCalDue.isValid());
+    EXPECT_TRUE(bad.Humidity.isEmpty());
+    EXPECT_EQ(bad.warning.split('\n'),
+              (QStringList{"Calibration.conf line 1: MeterCalDue '2027-02-30' is not a date written yyyy-MM-dd; it is "
+                           "taken as not given.",
+                           "Calibration.conf line 2: Humidity '101' is not a percentage from 0 to 100; it is taken as "
+                           "not given."}));
+}
