@@ -29,14 +29,4 @@ QString OverdueRefusal(const QStringList& overdue)
         .arg(overdue.join(QStringLiteral(" and ")));
 }
 
-bool ReferencesAllowPass(BenchState& st, const QDate& today, QString* refusal)
-{
-    const QStringList overdue = OverdueReferences(st, today);
-    st.ReferenceOverdue = !overdue.isEmpty() && st.AllowOverdue;
-    if (overdue.isEmpty() || st.AllowOverdue)
-        return true;
-    *refusal = OverdueRefusal(overdue);
-    return false;
-}
-
 } // namespace psucal

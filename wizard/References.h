@@ -16,8 +16,4 @@ QStringList OverdueReferences(const BenchState& st, const QDate& today);
 // Why the bench refuses to work a unit with those references, and how to run anyway.
 QString OverdueRefusal(const QStringList& overdue);
 
-// Whether a pass may start today. An overdue reference needs AllowOverdue; the run then counts as
-// made with an overdue reference (ReferenceOverdue), which the certificate states.
-bool ReferencesAllowPass(BenchState& st, const QDate& today, QString* refusal);
-
 } // namespace psucal

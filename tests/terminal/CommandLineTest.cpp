@@ -108,7 +108,6 @@ TEST(CommandLine, DefineRestoreAndReportGoOnlyWhereTheyMakeSense)
     EXPECT_EQ(error({"--humidity", "45"}), "--humidity: the report boxes are in run modes 0, 1 and 2 only");
     EXPECT_EQ(error({"--run-mode", "1", "--humidity", "101"}),
               "--humidity takes a relative humidity from 0 to 100 percent, not '101'");
-    EXPECT_EQ(parseCommandLine({"--run-mode", "1", "--humidity", "45"}).humidity, "45");
 }
 
 TEST(CommandLine, RecordsCommandsStandAloneAndTheServerAddressIsCheckedAtOnce)
