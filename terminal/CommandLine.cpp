@@ -105,8 +105,10 @@ QList<QCommandLineOption> OptionList()
         {"allow-overdue", "Run modes 0-2: work the unit although a reference is past its calibration due date "
                           "(MeterCalDue, ShuntCalDue in Calibration.conf); the certificate then says \"reference "
                           "overdue\". Without it such a run is refused before anything is sent to the supply."},
-        {"humidity", "Box \"Humidity (%RH)\" beside the ambient temperature: relative humidity in whole percent, "
-                     "0 to 100 (run modes 0-2; overrides the Humidity key of Calibration.conf).", "PERCENT"},
+        {"humidity",
+         "Box \"Humidity (%RH)\" beside the ambient temperature: relative humidity in whole percent, "
+         "0 to 100 (run modes 0-2; overrides the Humidity key of Calibration.conf).",
+         "PERCENT"},
         {"database",
          "Store the records on the line's PostgreSQL server at URL, postgresql://user@host:port/dbname, instead of "
          "Calibration.dt (the password comes from ~/.pgpass or PGPASSWORD). Overrides the Database key of "

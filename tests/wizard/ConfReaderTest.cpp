@@ -203,14 +203,15 @@ TEST_F(ConfReaderTest, DecisionRuleShuntReferenceAndHumidityKeys)
     EXPECT_DOUBLE_EQ(bad.ShuntOhm, 0.001);
     EXPECT_DOUBLE_EQ(bad.ShuntTol, 0.1);
     EXPECT_TRUE(bad.Humidity.isEmpty());
-    EXPECT_EQ(bad.warning.split('\n'),
-              (QStringList{"Calibration.conf line 1: DecisionRule 'guarded' is neither simple nor guard; simple is used.",
-                           "Calibration.conf line 2: ShuntOhm '0' is not a positive number; the default 0.001 is used.",
-                           "Calibration.conf line 3: ShuntTol '-1' is not a positive number; the default 0.1 is used.",
-                           "Calibration.conf line 4: MeterCalDue '2027-02-30' is not a date written yyyy-MM-dd; it is "
-                           "taken as not given.",
-                           "Calibration.conf line 5: ShuntCalDue '31.01.2027' is not a date written yyyy-MM-dd; it is "
-                           "taken as not given.",
-                           "Calibration.conf line 6: Humidity '101' is not a percentage from 0 to 100; it is taken as "
-                           "not given."}));
+    EXPECT_EQ(
+        bad.warning.split('\n'),
+        (QStringList{"Calibration.conf line 1: DecisionRule 'guarded' is neither simple nor guard; simple is used.",
+                     "Calibration.conf line 2: ShuntOhm '0' is not a positive number; the default 0.001 is used.",
+                     "Calibration.conf line 3: ShuntTol '-1' is not a positive number; the default 0.1 is used.",
+                     "Calibration.conf line 4: MeterCalDue '2027-02-30' is not a date written yyyy-MM-dd; it is "
+                     "taken as not given.",
+                     "Calibration.conf line 5: ShuntCalDue '31.01.2027' is not a date written yyyy-MM-dd; it is "
+                     "taken as not given.",
+                     "Calibration.conf line 6: Humidity '101' is not a percentage from 0 to 100; it is taken as "
+                     "not given."}));
 }
