@@ -105,6 +105,9 @@ TEST(CommandLine, DefineRestoreAndReportGoOnlyWhereTheyMakeSense)
               "--print needs --batch (the window has its Print button)");
     EXPECT_EQ(error({"--run-mode", "2", "--batch", "--report"}), "");
     EXPECT_EQ(error({"--equipment", "DMM"}), "--equipment: the report boxes are in run modes 0, 1 and 2 only");
+    EXPECT_EQ(error({"--humidity", "45"}), "--humidity: the report boxes are in run modes 0, 1 and 2 only");
+    EXPECT_EQ(error({"--run-mode", "1", "--humidity", "101"}),
+              "--humidity takes a relative humidity from 0 to 100 percent, not '101'");
 }
 
 TEST(CommandLine, RecordsCommandsStandAloneAndTheServerAddressIsCheckedAtOnce)
