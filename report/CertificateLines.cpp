@@ -1,60 +1,35 @@
 #include "report/CertificateLines.h"
 
-#include "cal/Uncertainty.h"
 #include "core/Numbers.h"
 #include "spots/SpotFormat.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace psucal {
 
 namespace {
 
-QString Optional(const std::optional<double>& value, int decimals)
+QString Rounded(const QString& stored, int decimals)
 {
-    return value ? num::Fixed(*value, decimals) : QString();
+    return stored.isEmpty() ? QString() : num::Fixed(stored.toDouble(), decimals);
 }
 
-// A difference of two values that are both at the grid's resolution; none when either is missing.
-QString Difference(const std::optional<double>& a, const std::optional<double>& b, int decimals)
+// Places after the point of a stored plain decimal.
+int Places(const QString& stored)
 {
-    if (!a || !b)
+    const qsizetype point = stored.indexOf(u'.');
+    return point < 0 ? 0 : static_cast<int>(stored.size() - point - 1);
+}
+
+QString Difference(const QString& a, const QString& b, int decimals)
+{
+    if (a.isEmpty() || b.isEmpty())
         return QString();
-    return num::Fixed(num::RoundTo(*a - *b, decimals), decimals);
-}
-
-void Judged(CertificateLine& line, const CheckLimits& limits, Verdict verdict, int decimals)
-{
-    line.result = ResultWord(verdict);
-    if (limits.lower == 0 && limits.upper == 0)
-        return; // a check that was never set up has no limits to print
-    line.lower = num::Fixed(limits.lower, decimals + 2);
-    line.upper = num::Fixed(limits.upper, decimals + 2);
-    if (!limits.U)
-        return;
-    line.U = UncertaintyText(*limits.U);
-    if (const std::optional<double> tur = cal::Tur(limits.lower, limits.upper, *limits.U))
-        line.tur = num::Fixed(*tur, 1);
+    return num::Fixed(num::RoundTo(a.toDouble() - b.toDouble(), decimals), decimals);
 }
 
 } // namespace
-
-QString ResultWord(Verdict verdict)
-{
-    switch (verdict) {
-    case Verdict::Pass:
-        return QStringLiteral("Pass");
-    case Verdict::Fail:
-        return QStringLiteral("Fail");
-    case Verdict::ConditionalPass:
-        return QStringLiteral("Pass*");
-    case Verdict::ConditionalFail:
-        return QStringLiteral("Fail*");
-    case Verdict::NotMeasured:
-        break;
-    }
-    return QString();
-}
 
 QString UncertaintyText(double U)
 {
@@ -67,26 +42,36 @@ QString UncertaintyText(double U)
     return num::Fixed(U, std::max(0, 1 - exponent));
 }
 
-QList<CertificateLine> CertificateLines(bool current, const QList<SpotResult>& spots)
+QList<CertificateLine> CertificateLines(bool current, const QList<MeasurementRow>& rows)
 {
     const int decimals = spots::ValueDecimals(current);
-    QList<CertificateLine> lines;
-    for (qsizetype i = 0; i < spots.size(); ++i) {
-        const SpotResult& s = spots[i];
-        CertificateLine display;
-        display.spot = QString::number(i + 1);
-        display.setting = spots::SettingText(current, s.setting);
-        display.display = Optional(s.display, decimals);
-        display.reference = Optional(s.mean, decimals);
-        display.check = QStringLiteral("display");
-        display.error = Difference(s.display, s.setting, decimals);
-        Judged(display, s.displayLimits, s.displayCheck, decimals);
+    // One column, one number of places: the meter's digits, never fewer than the display's.
+    int referencePlaces = decimals;
+    for (const MeasurementRow& r : rows)
+        referencePlaces = std::max(referencePlaces, Places(r.mean));
+    // A mean of readings that did not all count may run to twelve digits; three past the display do.
+    referencePlaces = std::min(referencePlaces, decimals + 3);
 
-        CertificateLine output;
-        output.check = QStringLiteral("output");
-        output.error = Difference(s.mean, s.display, decimals);
-        Judged(output, s.outputLimits, s.outputCheck, decimals);
-        lines << display << output;
+    QList<CertificateLine> lines;
+    for (const MeasurementRow& r : rows) {
+        CertificateLine line;
+        line.check = r.check;
+        const bool display = r.check == u"display";
+        if (display) {
+            line.spot = QString::number(r.spot);
+            line.setting = Rounded(r.setting, spots::SettingDecimals(current));
+            line.display = Rounded(r.display, decimals);
+            line.reference = Rounded(r.mean, referencePlaces);
+            line.error = Difference(r.display, r.setting, decimals);
+        } else {
+            line.error = Difference(r.mean, r.display, referencePlaces);
+        }
+        line.lower = Rounded(r.lower, decimals + 2);
+        line.upper = Rounded(r.upper, decimals + 2);
+        line.U = r.U.isEmpty() ? QString() : UncertaintyText(r.U.toDouble());
+        line.tur = r.tur ? num::Fixed(*r.tur, 1) : QString();
+        line.result = r.result;
+        lines << line;
     }
     return lines;
 }

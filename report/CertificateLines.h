@@ -1,6 +1,6 @@
 #pragma once
 
-#include "spots/SpotResult.h"
+#include "report/MeasurementRows.h"
 
 #include <QList>
 #include <QString>
@@ -24,12 +24,13 @@ struct CertificateLine {
     QString result; // Pass, Fail, Pass*, Fail*, or empty when not measured
 };
 
-// Two lines per spot, the display check first. Values at the grid's resolution, the limits two
-// places finer (1 % of a display needs them), U to two significant digits.
-QList<CertificateLine> CertificateLines(bool current, const QList<SpotResult>& spots);
+// The printed lines of one table from the stored rows of one quantity and state, in their order
+// (a spot's display check before its output check). Settings and displays at the grid's
+// resolution, the reference readings at the finest the table's readings have, the limits two places
+// finer than a display (1 % of a display needs them), U to two significant digits: every number
+// is the stored one, rounded for print.
+QList<CertificateLine> CertificateLines(bool current, const QList<MeasurementRow>& rows);
 
-// The words a certificate and the stored measurements use for a verdict.
-QString ResultWord(Verdict verdict);
 // U to two significant digits; "0" for none.
 QString UncertaintyText(double U);
 

@@ -92,14 +92,22 @@ void CertificatePainter::layOut()
     heading(QStringLiteral("Results"));
     const QString noFound = c_.adjusted ? QStringLiteral("Not measured: the unit was not verified before adjustment.")
                                         : QStringLiteral("No adjustment: the results below are as found and as left.");
-    const auto tables = [&](bool current, const CertificateResults& r) {
-        const QString quantity = current ? QStringLiteral("Current (A)") : QStringLiteral("Voltage (V)");
-        layOutTable({quantity + QStringLiteral(", as found"), current, CertificateLines(current, r.found), noFound});
-        layOutTable({quantity + QStringLiteral(", as left"), current, CertificateLines(current, r.left),
-                     QStringLiteral("Not measured.")});
+    // Printed from the rows the records keep, so that the paper and the store say the same.
+    const QList<MeasurementRow> rows = MeasurementRows::Build(c_, d_.SerialNo);
+    const auto lines = [&rows](bool current, const QString& state) {
+        QList<MeasurementRow> picked;
+        for (const MeasurementRow& r : rows)
+            if ((r.quantity == u"I") == current && r.state == state)
+                picked << r;
+        return CertificateLines(current, picked);
     };
-    tables(false, c_.voltage);
-    tables(true, c_.current);
+    for (const bool current : {false, true}) {
+        const QString quantity = current ? QStringLiteral("Current (A)") : QStringLiteral("Voltage (V)");
+        layOutTable(
+            {quantity + QStringLiteral(", as found"), current, lines(current, QStringLiteral("found")), noFound});
+        layOutTable({quantity + QStringLiteral(", as left"), current, lines(current, QStringLiteral("left")),
+                     QStringLiteral("Not measured.")});
+    }
     layOutSignature();
 }
 

@@ -15,9 +15,9 @@ QList<SpotResult> Spots(const SpotGrid& grid)
     return out;
 }
 
-struct Certificate : Report {
+struct CertificateReport : Report {
     CertificateData cert;
-    explicit Certificate(int spots) : Report(spots)
+    explicit CertificateReport(int spots) : Report(spots)
     {
         cert.number = QStringLiteral("B1-20260314-0007");
         cert.adjusted = true;
@@ -44,7 +44,7 @@ QStringList TextsOn(const RecordingCanvas& c, int page)
 
 TEST(CertificatePainter, LongTablesNumberEveryPageAndRepeatTheirHeads)
 {
-    const RecordingCanvas c = Certificate(80).paint();
+    const RecordingCanvas c = CertificateReport(80).paint();
     // 4 tables of 160 lines do not fit on fewer pages than this.
     ASSERT_GE(c.page, 10);
     int continued = 0;
@@ -75,7 +75,7 @@ TEST(CertificatePainter, LongTablesNumberEveryPageAndRepeatTheirHeads)
 
 TEST(CertificatePainter, ShortRunFitsItsPagesAndSaysHowItWasJudged)
 {
-    Certificate r(5);
+    CertificateReport r(5);
     r.cert.guardRule = true;
     const RecordingCanvas c = r.paint();
     EXPECT_EQ(c.page, 2);
@@ -91,7 +91,7 @@ TEST(CertificatePainter, ShortRunFitsItsPagesAndSaysHowItWasJudged)
 
 TEST(CertificatePainter, OverdueReferenceAndNoAdjustmentAreSaid)
 {
-    Certificate r(5);
+    CertificateReport r(5);
     r.cert.referenceOverdue = true;
     r.cert.meterCalDue = QDate(2026, 3, 13); // the day before the test
     r.cert.shuntCalDue = QDate(2026, 3, 14);
