@@ -158,7 +158,8 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
                      : QStringLiteral("\nCurrent step: calibration and verification (output terminals shorted)\n"));
     wizard.Command1_Click(1);
     Print(asLeft(true) + SpotGridText(session.FGridC));
-    return Conclude(session, session.st.AllPass);
+    // The as-found pass leaves its verdicts behind: a current step that failed after it is no PASS.
+    return Conclude(session, session.st.AllPass && ui.full().step[2] == 2);
 }
 
 } // namespace psucal
