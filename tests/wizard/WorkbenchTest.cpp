@@ -1,7 +1,7 @@
 #include "eeprom/EepromEditor.h"
 #include "report/ReportRows.h"
-#include "tests/support/VirtualSession.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/VirtualSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -130,4 +130,36 @@ TEST(Workbench, PrintWithAServerAwayKeepsTheRecordsInTheOutboxAndSaysWhere)
     EXPECT_TRUE(b.recorder.messages[0].contains(b.dir.filePath("Outbox.dt"))) << qPrintable(b.recorder.messages[0]);
     QSqlDatabase db = b.connection();
     EXPECT_TRUE(ReportRows::Records(db, "WB2001", &error).isEmpty());
+}
+
+// With a certificate the passes work out U under the simple rule too, and Print files the
+// certificate beside the report under the same name. Run mode 1 adjusts nothing: its one pass is
+// the as-left data whatever --as-found asked for.
+TEST(Workbench, CertificateCarriesBothPassesAndIsFiledBesideTheReport)
+{
+    for (const int mode : {2, 1}) {
+        SCOPED_TRACE(mode);
+        VirtualSession b(Unit());
+        b.st.SpotCount = 5;
+        b.st.AsFound = b.st.Certificate = true;
+        b.setPrinting(false);
+        b.loadFull(mode);
+        b.full.Command1_Click(1);
+        b.full.Command1_Click(1);
+        const CertificateData c = b.certificateData();
+        EXPECT_EQ(c.adjusted, mode == 2);
+        EXPECT_EQ(c.voltage.found.size(), mode == 2 ? 5 : 0);
+        EXPECT_EQ(c.current.found.size(), mode == 2 ? 5 : 0);
+        ASSERT_EQ(c.current.left.size(), 5);
+        EXPECT_TRUE(c.current.left[4].outputLimits.U && c.voltage.left[0].displayLimits.U);
+        EXPECT_EQ(c.current.left[4].outputCheck, Verdict::Pass);
+
+        b.full.TxtH_Change(0, "PSU-20");
+        b.full.CmdPrint_Click();
+        const ReportJob::Outcome& out = b.full.lastReport();
+        ASSERT_TRUE(out.succeeded()) << out.error.toStdString();
+        EXPECT_EQ(out.certificatePath, out.pdfPath.chopped(4) + "_cert.pdf");
+        EXPECT_TRUE(QFile::exists(out.certificatePath));
+        EXPECT_TRUE(b.ui.status(2).endsWith("; certificate: " + out.certificatePath));
+    }
 }
