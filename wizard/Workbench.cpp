@@ -152,8 +152,7 @@ CertificateData Workbench::certificateData() const
     c.shuntCalDue = st.ShuntCalDue;
     c.shuntOhm = st.ShuntOhm;
     c.shuntTol = st.ShuntTol;
-    const auto overdue = [this](const QDate& due) { return due.isValid() && due < st.StartDate; };
-    c.referenceOverdue = st.AllowOverdue && (overdue(st.MeterCalDue) || overdue(st.ShuntCalDue));
+    c.referenceOverdue = st.ReferenceOverdue;
     c.humidity = st.Humidity;
     c.guardRule = st.GuardRule;
     c.voltage.left = Spots(FGridV);
