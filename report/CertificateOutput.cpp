@@ -15,7 +15,7 @@ bool CertificateOutput::Paint(QPagedPaintDevice& device, const ReportData& data,
         *error = QStringLiteral("there is no certificate to print");
         return false;
     }
-    PainterCanvas canvas(device);
+    PainterCanvas canvas(device, PainterCanvas::Letters::Separate);
     if (!canvas.isActive()) {
         *error = QStringLiteral("the output could not be started");
         return false;
