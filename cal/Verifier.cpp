@@ -198,23 +198,23 @@ double Verifier::meterScale(const Plan& p) const
 void Verifier::configureMeter(const Plan& p)
 {
     meter_.send(QStringLiteral(":SYST:REM"), 0.2);
-    accuracy_.reset();
-    if (st_.GuardRule)
-        identifyMeter();
+    // Once a pass, and under remote control: a meter in local may not answer the bus.
+    st_.MeterIdentity = meter_.Identify();
+    identifyMeter();
     meter_.send(QStringLiteral(":CONF:%1 %2,%3")
                     .arg(QLatin1String(p.function), num::Shortest(p.range(st_)), QLatin1String(p.resolution)),
                 0.2);
 }
 
-// The meter is asked who it is once a pass. A meter that cannot be reached fails the pass at
-// once, with the reason, instead of spot after spot.
+// A meter that cannot be reached fails the pass at once, with the reason, instead of spot after spot.
 bool Verifier::meterReady()
 {
     Transport& port = meter_.port();
     // A connection that failed before is tried afresh.
-    if (!port.isOpen())
+    if (!port.isOpen()) {
         port.close();
-    st_.MeterIdentity = meter_.Identify();
+        port.open();
+    }
     return !meterLost();
 }
 
@@ -230,17 +230,21 @@ bool Verifier::meterLost()
 }
 
 // Only a meter whose accuracy is known gives uncertainties; the verdicts then fall back on the
-// limits alone.
+// limits alone. A plain run works none out, so that its report stays as it was.
 void Verifier::identifyMeter()
 {
     const QString model = cal::IdnModel(st_.MeterIdentity);
-    accuracy_ = cal::FindMeterAccuracy(model);
-    if (accuracy_)
-        ui_.setStatus(1, QStringLiteral("Meter %1").arg(st_.MeterIdentity));
-    else if (st_.MeterIdentity.isEmpty())
-        ui_.setStatus(1, QStringLiteral("The meter did not say what it is: no uncertainties"));
+    const std::optional<cal::MeterAccuracy> accuracy = cal::FindMeterAccuracy(model);
+    accuracy_.reset();
+    if (st_.GuardRule || st_.Certificate)
+        accuracy_ = accuracy;
+    if (st_.MeterIdentity.isEmpty())
+        ui_.note(QStringLiteral("The meter did not say what it is (*IDN?): no uncertainties"));
+    else if (!accuracy)
+        ui_.note(QStringLiteral("Meter %1: the accuracy of model %2 is not known, no uncertainties")
+                     .arg(st_.MeterIdentity, model));
     else
-        ui_.setStatus(1, QStringLiteral("Meter %1: its accuracy is not known, no uncertainties").arg(model));
+        ui_.note(QStringLiteral("Meter %1").arg(st_.MeterIdentity));
 }
 
 // True when every spot was measured and passed its output check.

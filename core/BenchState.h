@@ -56,7 +56,7 @@ struct BenchState {
     QString MeterIdentity;
 
     // Uncertainty per check, worked out only when something asks for it (the guarded decision
-    // rule), so that a plain run talks to the meter as before. The shunt's value turns its
+    // rule, a certificate), so that a plain run's report stays as it was. The shunt's value turns its
     // voltage into amperes; its tolerance and the meter's identity feed the budget.
     bool GuardRule = false;
     // Each adjusting step verifies the unit as it arrived before it calibrates.
@@ -71,6 +71,8 @@ struct BenchState {
     QString ShuntId;
     QDate ShuntCalDue;
     bool AllowOverdue = false;
+    // The unit's passes started with a reference past its due date, as allowed.
+    bool ReferenceOverdue = false;
     // A certificate is filed with the report.
     bool Certificate = false;
 

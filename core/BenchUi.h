@@ -34,6 +34,11 @@ public:
     virtual void messageBox(const QString& text) = 0;
     // Asks whether to try again what just failed: true for Retry, false for Cancel.
     virtual bool askRetry(const QString& text) = 0;
+    // The bench will not start what was asked: the text, with Cancel as the only answer.
+    virtual void refuse(const QString& text) { messageBox(text); }
+    // Worth seeing in passing, no answer wanted (the meter's identity): a line in the terminal,
+    // the status bar in the window.
+    virtual void note(const QString& /*text*/) {}
     // The program is ending with `status`: leave the event loops so that main can return.
     // Told once; it must not wait.
     virtual void programEnded(int status) = 0;
@@ -114,6 +119,8 @@ public:
 
     void messageBox(const QString& text) { host_.messageBox(text); }
     bool askRetry(const QString& text) { return host_.askRetry(text); }
+    void refuse(const QString& text) { host_.refuse(text); }
+    void note(const QString& text) { host_.note(text); }
 
     // Ends the program: throws Cancelled, which unwinds to guard() or to main.
     [[noreturn]] void endProgram(int status);

@@ -44,6 +44,8 @@ struct FullWindowUi {
     // TxtH(4), the serial box, is BenchUi::serialBox().
     std::array<QString, 4> header{QString(), QStringLiteral("HP-34401A 6.5DMM SN:US36049566"), QStringLiteral("25"),
                                   QStringLiteral("QA-017")};
+    // Relative humidity in whole percent, beside the ambient temperature; empty: not given.
+    QString humidity;
 
     // "Print" (CmdPrint): on once both verification passes have run to their end for this unit
     // (passDone: voltage, current) and the records can be stored.

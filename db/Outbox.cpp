@@ -9,16 +9,18 @@
 #include <QJsonDocument>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QVariant>
 
 namespace psucal {
 
 namespace {
 
-QByteArray Encoded(const QList<ReportTable::Row>& rows)
+template <typename Row>
+QByteArray Encoded(const QList<Row>& rows)
 {
     QJsonArray all;
-    for (const ReportTable::Row& row : rows) {
+    for (const Row& row : rows) {
         QJsonArray values;
         for (const QVariant& v : row)
             values.append(v.isNull() ? QJsonValue() : QJsonValue(v.toString()));
@@ -27,14 +29,15 @@ QByteArray Encoded(const QList<ReportTable::Row>& rows)
     return QJsonDocument(all).toJson(QJsonDocument::Compact);
 }
 
-bool Decoded(const QByteArray& json, QList<ReportTable::Row>* rows)
+template <typename Row>
+bool Decoded(const QByteArray& json, QList<Row>* rows)
 {
     const QJsonDocument doc = QJsonDocument::fromJson(json);
     for (const QJsonValue& r : doc.array()) {
         const QJsonArray values = r.toArray();
-        if (static_cast<size_t>(values.size()) != ReportTable::Fields.size())
+        if (static_cast<size_t>(values.size()) != Row().size())
             return false;
-        ReportTable::Row row;
+        Row row;
         for (qsizetype f = 0; f < values.size(); ++f)
             row[f] = values[f].isString() ? QVariant(values[f].toString()) : QVariant();
         rows->append(row);
@@ -60,9 +63,12 @@ bool Outbox::open(bool create, QString* error)
     connection::Drop(db_);
     db_ = connection::OpenSqlite(path_);
     QSqlQuery q(db_);
+    // An outbox from before certificates lacks the measurements' column; its sets carry none.
     if (!db_.isOpen() ||
         !q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS pending (set_id TEXT PRIMARY KEY, made_at TEXT NOT NULL, "
-                               "bench TEXT, serial TEXT, records TEXT NOT NULL)"))) {
+                               "bench TEXT, serial TEXT, records TEXT NOT NULL, measurements TEXT)")) ||
+        (!db_.record(QStringLiteral("pending")).contains(QStringLiteral("measurements")) &&
+         !q.exec(QStringLiteral("ALTER TABLE pending ADD COLUMN measurements TEXT")))) {
         *error = QStringLiteral("%1 cannot be used (%2)")
                      .arg(path_, (db_.isOpen() ? q.lastError() : db_.lastError()).text().trimmed());
         db_.close();
@@ -76,9 +82,12 @@ bool Outbox::add(const RecordSet& set, QString* error)
     if (!open(true, error))
         return false;
     QSqlQuery q(db_);
-    q.prepare(QStringLiteral("INSERT INTO pending VALUES (?, ?, ?, ?, ?)"));
+    q.prepare(QStringLiteral(
+        "INSERT INTO pending (set_id, made_at, bench, serial, records, measurements) VALUES (?, ?, ?, ?, ?, ?)"));
+    const QVariant measurements =
+        set.measurements.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(Encoded(set.measurements));
     for (const QVariant& v : {QVariant(set.setId), QVariant(set.madeAt.toUTC().toString(Qt::ISODateWithMs)),
-                              QVariant(set.bench), QVariant(set.serial), QVariant(Encoded(set.rows))})
+                              QVariant(set.bench), QVariant(set.serial), QVariant(Encoded(set.rows)), measurements})
         q.addBindValue(v);
     if (q.exec())
         return true;
@@ -94,7 +103,8 @@ QList<RecordSet> Outbox::pending(QString* error)
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     // The made-at texts are ISO UTC of one width, so text order is time order.
-    if (!q.exec(QStringLiteral("SELECT set_id, made_at, bench, serial, records FROM pending ORDER BY made_at, set_id")))
+    if (!q.exec(QStringLiteral("SELECT set_id, made_at, bench, serial, records, measurements FROM pending "
+                                "ORDER BY made_at, set_id")))
         *error = QStringLiteral("%1 cannot be read (%2)").arg(path_, q.lastError().text().trimmed());
     while (q.next()) {
         RecordSet set;
@@ -102,7 +112,8 @@ QList<RecordSet> Outbox::pending(QString* error)
         set.madeAt = QDateTime::fromString(q.value(1).toString(), Qt::ISODateWithMs);
         set.bench = q.value(2).toString();
         set.serial = q.value(3).toString();
-        if (!set.madeAt.isValid() || !Decoded(q.value(4).toByteArray(), &set.rows)) {
+        if (!set.madeAt.isValid() || !Decoded(q.value(4).toByteArray(), &set.rows) ||
+            (!q.isNull(5) && !Decoded(q.value(5).toByteArray(), &set.measurements))) {
             *error = QStringLiteral("%1: set %2 is damaged and stays there").arg(path_, set.setId);
             continue;
         }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/MeasurementTable.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -39,6 +41,8 @@ struct RecordSet {
     QString bench;    // host name of the PC that made it
     QString serial;   // empty: the records carry no serial number and replace nothing
     QList<ReportTable::Row> rows;
+    // A certificate's measurements, stored with the records or not at all.
+    QList<MeasurementTable::Row> measurements;
 
     // A new set made now on this PC.
     static RecordSet Make(const QString& serial, QList<ReportTable::Row> rows);

@@ -1,5 +1,6 @@
 #include "db/ServerSchema.h"
 
+#include "db/MeasurementTable.h"
 #include "db/ReportTable.h"
 
 #include <QSqlError>
@@ -60,6 +61,14 @@ QList<QList<Statement>> Steps()
         QStringLiteral("CREATE INDEX run_bench ON run (bench, made_at)"),
         // A drift series reads one spot of thousands of runs from the index alone.
         QStringLiteral("CREATE INDEX report_step ON report (\"Step\", run_id) INCLUDE (\"SV\", \"OV\", \"SC\", \"OC\")"),
+    },
+    {
+        // A certificate's measurements, kept with the run that stored them.
+        QStringLiteral("CREATE TABLE measurement (%1, run_id bigint NOT NULL REFERENCES run (id))")
+            .arg(MeasurementTable::ColumnList()),
+        QStringLiteral("CREATE INDEX measurement_run ON measurement (run_id)"),
+        QStringLiteral("CREATE INDEX measurement_sn ON measurement (\"SN\")"),
+        QStringLiteral("CREATE INDEX measurement_cert ON measurement (\"CertNo\")"),
     }};
 }
 

@@ -8,10 +8,10 @@ namespace psucal {
 // The records' tables on a PostgreSQL server. `report` has the fifteen fields of the local file
 // under the same names, then the bench that stored a record, when (UTC) and the run it belongs to;
 // `run` keeps every set a bench sent (its id, serial, bench, making time, verdict and rating);
-// `psucal_schema` the schema's version.
+// `measurement` a certificate's rows with the run they came in; `psucal_schema` the schema's version.
 class ServerSchema {
 public:
-    static constexpr int Version = 3;
+    static constexpr int Version = 4;
     // First key of every advisory lock psucal takes, so that other programs' locks stay apart.
     static constexpr int LockClass = 0x70737563;
 

@@ -36,23 +36,32 @@ bool Run(QSqlQuery& q, const QString& sql, const QVariantList& values, QString* 
     return false;
 }
 
-// All rows of the run in one statement: one round trip however many spots.
-bool InsertRows(QSqlDatabase& db, const RecordSet& set, qlonglong runId, QString* error)
+// All rows of the run in one statement per table: one round trip however many spots.
+template <typename Row>
+bool InsertRows(QSqlDatabase& db, const QString& table, const QString& names, const QString& marks,
+                const QList<Row>& rows, const QVariantList& tail, QString* error)
 {
-    if (set.rows.isEmpty())
+    if (rows.isEmpty())
         return true;
-    const QString tuple = u'(' + ReportTable::MarkList() + QStringLiteral(",?,?)");
+    const QString tuple = u'(' + marks + QString(QStringLiteral(",?")).repeated(tail.size()) + u')';
     QStringList tuples;
     QVariantList values;
-    for (const ReportTable::Row& row : set.rows) {
+    for (const Row& row : rows) {
         tuples << tuple;
         for (const QVariant& v : row)
             values << (v.isNull() ? QVariant(QMetaType(QMetaType::QString)) : v);
-        values << set.bench << runId;
+        values << tail;
     }
-    const QString names = ReportTable::NameList() + QStringLiteral(",\"Bench\",run_id");
     QSqlQuery q(db);
-    return Run(q, QStringLiteral("INSERT INTO report (%1) VALUES %2").arg(names, tuples.join(u',')), values, error);
+    return Run(q, QStringLiteral("INSERT INTO %1 (%2) VALUES %3").arg(table, names, tuples.join(u',')), values, error);
+}
+
+bool InsertRun(QSqlDatabase& db, const RecordSet& set, qlonglong runId, QString* error)
+{
+    return InsertRows(db, QStringLiteral("report"), ReportTable::NameList() + QStringLiteral(",\"Bench\",run_id"),
+                      ReportTable::MarkList(), set.rows, {set.bench, runId}, error) &&
+           InsertRows(db, QStringLiteral("measurement"), MeasurementTable::NameList() + QStringLiteral(",run_id"),
+                      MeasurementTable::MarkList(), set.measurements, {runId}, error);
 }
 
 // What a run is found by on the line: its verdict and its rating, as the first record tells them.
@@ -174,7 +183,7 @@ ServerStore::Outcome ServerStore::putOnce(const RecordSet& set, QString* error)
             return failed();
         const qlonglong runId = q.value(0).toLongLong();
         q.finish();
-        if (!InsertRows(db_, set, runId, &why))
+        if (!InsertRun(db_, set, runId, &why))
             return failed();
     }
     if (!db_.commit()) {
@@ -193,13 +202,32 @@ QList<QSqlRecord> ServerStore::records(const QString& serial, QString* error, bo
                                  "ORDER BY r.made_at DESC, r.set_id DESC, length(\"Step\"), \"Step\"")
                 : QStringLiteral("SELECT %1 FROM report WHERE run_id = (SELECT id FROM run WHERE sn = ? "
                                  "ORDER BY made_at DESC, set_id DESC LIMIT 1) ORDER BY length(\"Step\"), \"Step\"");
+    return select(sql.arg(columns), serial, error);
+}
+
+QList<QSqlRecord> ServerStore::measurements(const QString& serial, QString* error, bool allRuns)
+{
+    // The latest run that came with a certificate: a later run without one leaves it the unit's latest.
+    const QString order = QStringLiteral("CASE \"Quantity\" WHEN 'V' THEN 0 ELSE 1 END, \"State\", \"Spot\", \"Check\"");
+    const QString sql =
+        allRuns ? QStringLiteral("SELECT r.id AS \"Run\",%1 FROM measurement JOIN run r ON r.id = run_id WHERE r.sn = ? "
+                                 "ORDER BY r.made_at DESC, r.set_id DESC, %2")
+                : QStringLiteral("SELECT %1 FROM measurement WHERE run_id = (SELECT r.id FROM run r WHERE r.sn = ? AND "
+                                 "EXISTS (SELECT 1 FROM measurement m WHERE m.run_id = r.id) "
+                                 "ORDER BY r.made_at DESC, r.set_id DESC LIMIT 1) ORDER BY %2");
+    return select(sql.arg(MeasurementTable::NameList(), order), serial, error);
+}
+
+QList<QSqlRecord> ServerStore::select(const QString& sql, const QString& serial, QString* error)
+{
     QList<QSqlRecord> out;
     withRetry(
         [&](QString* why) {
+            out.clear();
             QSqlQuery q(db_);
             q.setForwardOnly(true);
             QString cause;
-            if (!Run(q, sql.arg(columns), {serial}, &cause)) {
+            if (!Run(q, sql, {serial}, &cause)) {
                 *why = QStringLiteral("%1: the records cannot be read (%2)").arg(address_.display(), cause);
                 return false;
             }

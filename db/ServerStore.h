@@ -39,6 +39,9 @@ public:
     // The records of one serial number's latest run in spot order, with the bench and the time
     // stored; with `allRuns`, every run's, newest first, each headed by its run id.
     QList<QSqlRecord> records(const QString& serial, QString* error, bool allRuns = false);
+    // The measurement rows of the unit's latest run that had a certificate; with `allRuns`, of
+    // every run, newest first, each row headed by its run id.
+    QList<QSqlRecord> measurements(const QString& serial, QString* error, bool allRuns = false);
 
 private:
     bool connect(QString* error);
@@ -47,6 +50,8 @@ private:
     // failed it. False, with `error` saying why, when it did not succeed.
     bool withRetry(const std::function<bool(QString*)>& attempt, QString* error);
     Outcome putOnce(const RecordSet& set, QString* error);
+    // The rows a query with the one bound serial selects.
+    QList<QSqlRecord> select(const QString& sql, const QString& serial, QString* error);
 
     ServerAddress address_;
     QSqlDatabase db_;

@@ -1,7 +1,12 @@
 #include "report/BenchRecords.h"
 
+#include "report/MeasurementRows.h"
 #include "report/ReportData.h"
 #include "report/ReportRows.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSysInfo>
 
 namespace psucal {
 
@@ -28,6 +33,7 @@ BenchRecords::Placement BenchRecords::Store(const ReportData& data)
     RecordSet set;
     if (!ReportRows::MakeSet(data, &set, &p.message))
         return p;
+    set.measurements = MeasurementRows::Records(data);
     QString serverError;
     const ServerStore::Outcome out = server_->put(set, &serverError);
     if (out != ServerStore::Outcome::Failed) {
@@ -53,6 +59,71 @@ BenchRecords::Placement BenchRecords::Store(const ReportData& data)
 QList<QSqlRecord> BenchRecords::Records(const QString& serial, QString* error, bool allRuns)
 {
     return server_ ? server_->records(serial, error, allRuns) : ReportRows::Records(local_, serial, error);
+}
+
+QList<QSqlRecord> BenchRecords::Measurements(const QString& serial, QString* error, bool allRuns)
+{
+    return server_ ? server_->measurements(serial, error, allRuns)
+                   : MeasurementRows::Read(local_, serial, error, allRuns);
+}
+
+QString BenchRecords::BenchName()
+{
+    return QSysInfo::machineHostName();
+}
+
+QString BenchRecords::NumberBench(const QString& bench)
+{
+    QString out;
+    for (const QChar c : bench.toUpper()) {
+        const bool kept = (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+        if (kept)
+            out += c;
+        else if (!out.isEmpty() && !out.endsWith(u'-'))
+            out += u'-';
+    }
+    while (out.endsWith(u'-'))
+        out.chop(1);
+    out.truncate(32);
+    while (out.endsWith(u'-'))
+        out.chop(1);
+    return out.isEmpty() ? QStringLiteral("BENCH") : out;
+}
+
+QString BenchRecords::NextCertificateNumber(const QDate& day, QString* error)
+{
+    const QString bench = NumberBench(BenchName());
+    const QString date = day.toString(QStringLiteral("yyyyMMdd"));
+    const auto failed = [&](const QString& why) {
+        *error = QStringLiteral("no certificate number could be drawn from %1: %2").arg(local_.databaseName(), why);
+        return QString();
+    };
+    if (!local_.isOpen())
+        return failed(QStringLiteral("the results database is not open"));
+    if (!day.isValid())
+        return failed(QStringLiteral("the date is not valid"));
+    QSqlQuery q(local_);
+    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS certificate_number (bench TEXT NOT NULL, day TEXT NOT NULL, "
+                               "last INTEGER NOT NULL, PRIMARY KEY (bench, day))")))
+        return failed(q.lastError().text());
+    if (!local_.transaction())
+        return failed(local_.lastError().text());
+    // The increment comes first and takes the write lock, so two programs on one file never draw
+    // the same number; the number counts as used once committed, whatever happens to it then.
+    const bool drawn = q.prepare(QStringLiteral("INSERT INTO certificate_number VALUES (?, ?, 1) "
+                                                "ON CONFLICT (bench, day) DO UPDATE SET last = last + 1")) &&
+                       (q.addBindValue(bench), q.addBindValue(date), q.exec()) &&
+                       q.prepare(QStringLiteral("SELECT last FROM certificate_number WHERE bench = ? AND day = ?")) &&
+                       (q.addBindValue(bench), q.addBindValue(date), q.exec()) && q.next();
+    const qlonglong n = drawn ? q.value(0).toLongLong() : 0;
+    const QString why = q.lastError().text();
+    q.finish();
+    if (!drawn || !local_.commit()) {
+        const QString cause = drawn ? local_.lastError().text() : why;
+        local_.rollback();
+        return failed(cause.isEmpty() ? QStringLiteral("the draw was not committed") : cause);
+    }
+    return QStringLiteral("%1-%2-%3").arg(bench, date).arg(n, 4, 10, QChar(u'0'));
 }
 
 Outbox::Flush BenchRecords::FlushOutbox(QString* message)

@@ -4,6 +4,7 @@
 #include "db/ServerAddress.h"
 #include "db/ServerStore.h"
 
+#include <QDate>
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlRecord>
@@ -39,6 +40,20 @@ public:
     // The unit's stored records, in spot order; with a server, only what the server holds, and
     // with `allRuns` every run it keeps (Calibration.dt keeps only the latest).
     QList<QSqlRecord> Records(const QString& serial, QString* error, bool allRuns = false);
+
+    // The same for the certificates' measurement rows: the latest certificate's, or every one's.
+    QList<QSqlRecord> Measurements(const QString& serial, QString* error, bool allRuns = false);
+
+    // A certificate number never handed out before on this line: <bench>-<yyyyMMdd>-<sequence>,
+    // the sequence per bench and day kept in Calibration.dt in every mode. The number is committed
+    // before it is returned, so a store that fails afterwards burns it. Empty, with `error` saying
+    // why, when Calibration.dt cannot give one.
+    QString NextCertificateNumber(const QDate& day, QString* error);
+
+    // The bench's name as the records carry it (the PC's host name), and as a certificate number
+    // carries it: upper case letters, digits and "-", other characters as "-", at most 32.
+    static QString BenchName();
+    static QString NumberBench(const QString& bench);
 
     // Sends what waits in the outbox; `message` says what happened, empty when nothing waited.
     Outbox::Flush FlushOutbox(QString* message);

@@ -13,9 +13,26 @@ namespace psucal {
 
 namespace {
 
-QString CsvField(const QString& s)
+// A spreadsheet would run a field starting like a formula: such a text gets a leading "'", while
+// numbers (signed ones, and a meter's readings separated by blanks) stay as they are.
+QString Defused(const QString& s)
+{
+    static const QString starts = QStringLiteral("=+-@\t\r");
+    if (s.isEmpty() || !starts.contains(s.front()))
+        return s;
+    const QStringList parts = s.split(u' ');
+    const bool numbers = s.front() != u'\t' && s.front() != u'\r' && std::ranges::all_of(parts, [](const QString& p) {
+        bool ok = false;
+        p.toDouble(&ok);
+        return ok;
+    });
+    return numbers ? s : u'\'' + s;
+}
+
+QString CsvField(const QString& value)
 {
     static const QString special = QStringLiteral(",\"\r\n");
+    const QString s = Defused(value);
     if (std::none_of(s.begin(), s.end(), [](QChar c) { return special.contains(c); }))
         return s;
     return u'"' + QString(s).replace(u'"', QStringLiteral("\"\"")) + u'"';
@@ -72,7 +89,7 @@ QString FormatRecords(const QList<QSqlRecord>& records, const QString& format)
 }
 
 int PrintRecords(const QString& programDir, const ServerAddress& server, const QString& serial, const QString& format,
-                 QTextStream& out, QTextStream& err, bool allRuns)
+                 QTextStream& out, QTextStream& err, bool allRuns, bool measurements)
 {
     if (format != QLatin1String("table") && format != QLatin1String("csv")) {
         err << "The records can be printed as table or csv, not '" << format << "'.\n";
@@ -85,7 +102,8 @@ int PrintRecords(const QString& programDir, const ServerAddress& server, const Q
     }
     BenchRecords store(local.db_, programDir, server);
     QString error;
-    const QList<QSqlRecord> records = store.Records(serial, &error, allRuns);
+    const QList<QSqlRecord> records =
+        measurements ? store.Measurements(serial, &error, allRuns) : store.Records(serial, &error, allRuns);
     if (!error.isEmpty()) {
         err << "The records of " << serial << " cannot be read: " << error << ".\n";
         QString ignored;
@@ -94,7 +112,8 @@ int PrintRecords(const QString& programDir, const ServerAddress& server, const Q
         return 2;
     }
     if (records.isEmpty()) {
-        err << "No records of " << serial << " in " << store.describe() << ".\n";
+        err << (measurements ? "No certificate measurements of " : "No records of ") << serial << " in "
+            << store.describe() << ".\n";
         return 1;
     }
     out << FormatRecords(records, format);

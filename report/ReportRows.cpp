@@ -1,6 +1,7 @@
 #include "report/ReportRows.h"
 
 #include "core/Numbers.h"
+#include "report/MeasurementRows.h"
 #include "report/ReportData.h"
 
 #include <QSqlError>
@@ -124,11 +125,16 @@ bool ReportRows::EnsureTable(QSqlDatabase& db, QString* error)
 bool ReportRows::SaveReport(QSqlDatabase& db, const ReportData& data, QString* error)
 {
     const QList<Row> rows = BuildRows(data);
+    const QList<MeasurementTable::Row> measured = MeasurementRows::Records(data);
     QString why = TooLong(rows);
     if (why.isEmpty() && EnsureTable(db, &why)) {
+        // A certificate's measurements go with the records or not at all; without one the file
+        // stays as it was, not even gaining the table.
         if (!db.transaction())
             why = db.lastError().text();
-        else if (!Replace(db, data.SerialNo, rows, &why))
+        else if (!Replace(db, data.SerialNo, rows, &why) ||
+                 (data.certificate &&
+                  (!MeasurementRows::EnsureTable(db, &why) || !MeasurementRows::Replace(db, measured, &why))))
             db.rollback();
         else if (!db.commit()) {
             why = db.lastError().text();

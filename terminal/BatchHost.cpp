@@ -81,6 +81,13 @@ void BatchHost::messageBox(const QString& text)
     std::fflush(out_);
 }
 
+void BatchHost::note(const QString& text)
+{
+    flushPage();
+    std::fprintf(out_, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(out_);
+}
+
 bool BatchHost::askRetry(const QString& text)
 {
     messageBox(text);

@@ -25,6 +25,7 @@ public:
     void messageBox(const QString& text) override;
     // Nobody is there to fix the cause: the text is printed and the answer is Cancel.
     bool askRetry(const QString& text) override;
+    void note(const QString& text) override;
     // Leaves the event loop the prompt may be waiting in.
     void programEnded(int status) override;
 

@@ -102,9 +102,13 @@ QList<QCommandLineOption> OptionList()
                      "verifies again (the AsFound key of Calibration.conf does the same)."},
         {"certificate", "With --batch in run modes 0-2 (implies --report): file a calibration certificate as "
                         "reports/<serial>_<time>_cert.pdf beside the report."},
-        {"allow-overdue", "Run although a reference (meter or shunt) is past its calibration due date; the "
-                          "certificate then says \"reference overdue\"."},
-        {"humidity", "Relative humidity in percent, for the certificate's conditions (run modes 0-2).", "PERCENT"},
+        {"allow-overdue", "Run modes 0-2: work the unit although a reference is past its calibration due date "
+                          "(MeterCalDue, ShuntCalDue in Calibration.conf); the certificate then says \"reference "
+                          "overdue\". Without it such a run is refused before anything is sent to the supply."},
+        {"humidity",
+         "Box \"Humidity (%RH)\" beside the ambient temperature: relative humidity in whole percent, "
+         "0 to 100 (run modes 0-2; overrides the Humidity key of Calibration.conf).",
+         "PERCENT"},
         {"database",
          "Store the records on the line's PostgreSQL server at URL, postgresql://user@host:port/dbname, instead of "
          "Calibration.dt (the password comes from ~/.pgpass or PGPASSWORD). Overrides the Database key of "
@@ -210,12 +214,16 @@ QString Combinations(const QCommandLineParser& p, const Options& o)
         return QStringLiteral("--format goes with --records");
     if (p.isSet("all-runs") && o.records.isEmpty())
         return QStringLiteral("--all-runs goes with --records");
+    if (p.isSet("measurements") && o.records.isEmpty())
+        return QStringLiteral("--measurements goes with --records");
     if (o.home && !o.dir.isEmpty())
         return QStringLiteral("--home and --dir both choose the program folder; give one");
     QStringList headers;
     for (const char* name : HeaderOptions)
         if (p.isSet(name))
             headers << QStringLiteral("--") + QLatin1String(name);
+    if (p.isSet("humidity"))
+        headers << QStringLiteral("--humidity");
     if (!o.restoreFile.isEmpty()) {
         QStringList clash = headers;
         for (const char* name : {"run-mode", "spots", "define", "serial", "model", "report", "print"})
@@ -298,6 +306,8 @@ QString Interpret(const QCommandLineParser& p, Options& o)
     o.report = o.report || o.certificate;
     o.allowOverdue = p.isSet("allow-overdue");
     o.humidity = p.value("humidity");
+    if (const double h = o.humidity.toDouble(&ok); p.isSet("humidity") && (!ok || h < 0 || h > 100))
+        return QStringLiteral("--humidity takes a relative humidity from 0 to 100 percent, not '%1'").arg(o.humidity);
     for (int i = 0; i < 4; ++i)
         if (p.isSet(HeaderOptions[i]))
             o.header[i] = p.value(HeaderOptions[i]);
@@ -417,7 +427,8 @@ QString helpText()
                "  1  a step failed or left points outside the acceptance window, the supply's rating is\n"
                "     unknown, a verification pass found a spot outside its band (FAIL), or the prompt got\n"
                "     no answer\n"
-               "  2  no connection to the supply\n"
+               "  2  no connection to the supply, or a reference past its calibration due date (see\n"
+               "     --allow-overdue)\n"
                "  With --define, a Define that failed is 1. With --report, a report that could not be stored\n"
                "  or filed (or, with --print, printed) is 1; records kept in Outbox.dt for the server are 0.\n"
                "\n"

@@ -3,6 +3,7 @@
 #include "terminal/BatchHost.h"
 #include "terminal/Prompt.h"
 #include "terminal/Session.h"
+#include "wizard/References.h"
 
 #include <cstdio>
 
@@ -121,6 +122,12 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
         return wizard.asFound(current).isEmpty() ? QString() : QStringLiteral("As left:\n");
     };
 
+    // Nobody can look at an overdue reference and decide: the run ends before the supply is opened.
+    if (const QStringList overdue = OverdueReferences(session.st, QDate::currentDate());
+        !overdue.isEmpty() && !session.st.AllowOverdue) {
+        std::fprintf(stderr, "psucal: %s\n", OverdueRefusal(overdue).toLocal8Bit().constData());
+        return 2;
+    }
     session.load();
     host.flushPage();
     Print(QStringLiteral("%1\nStatus: %2   Serial: %3\n")

@@ -37,7 +37,8 @@ int RunRecordsCommand(const Options& options)
     const ServerAddress server = ChosenServer(options, conf);
     if (options.flushOutbox)
         return FlushOutbox(dir, server, out, err);
-    return PrintRecords(dir, server, options.records, options.format, out, err, options.allRuns);
+    return PrintRecords(dir, server, options.records, options.format, out, err, options.allRuns,
+                        options.measurements);
 }
 
 } // namespace psucal

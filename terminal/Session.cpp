@@ -59,6 +59,9 @@ bool Session::prepare(QString* error)
     const ConfResult conf = ConfReader::read(programDir());
     conf.apply(st);
     st.AsFound = st.AsFound || options_.asFound;
+    st.AllowOverdue = options_.allowOverdue;
+    if (!options_.humidity.isNull())
+        st.Humidity = options_.humidity;
     confWarning_ = conf.warning;
     eepVisible_ = conf.EEPVisible;
     setServer(ChosenServer(options_, conf));

@@ -109,6 +109,9 @@ void FrmMain::buildRunMode3()
     status2_ = new QLabel(this);
     statusBar()->addWidget(status1_, 1);
     statusBar()->addWidget(status2_, 1);
+    note_ = new QLabel(this);
+    note_->setObjectName(QStringLiteral("NotePanel"));
+    statusBar()->addPermanentWidget(note_);
     statusBar()->setSizeGripEnabled(false);
 
     setFixedSize(TwipsToPx(WindowWidth, dpi), TwipsToPx(WindowHeight, dpi));
@@ -257,6 +260,17 @@ bool FrmMain::askRetry(const QString& text)
 {
     return QMessageBox::warning(this, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel) ==
            QMessageBox::Retry;
+}
+
+void FrmMain::refuse(const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Cancel, this);
+    box.exec();
+}
+
+void FrmMain::note(const QString& text)
+{
+    note_->setText(text);
 }
 
 void FrmMain::programEnded(int status)

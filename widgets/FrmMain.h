@@ -46,6 +46,9 @@ public:
     void uiChanged() override;
     void messageBox(const QString& text) override;
     bool askRetry(const QString& text) override;
+    void refuse(const QString& text) override;
+    // Shown at the right of the status bar until the next one.
+    void note(const QString& text) override;
     // Hides the window and emits ended().
     void programEnded(int status) override;
     void gridChanged(bool current, int row) override;
@@ -57,6 +60,7 @@ public:
     QComboBox* portSelector() const;
     QProgressBar* progressBar() const;
     QLabel* statusPanel(int panel) const { return panel == 1 ? status1_ : status2_; }
+    QLabel* notePanel() const { return note_; }
     QWidget* messageArea() const;
     QWidget* focusSink() const { return picture1_; }
 
@@ -90,6 +94,7 @@ private:
     QComboBox* ports_ = nullptr;
     QLabel* status1_ = nullptr;
     QLabel* status2_ = nullptr;
+    QLabel* note_ = nullptr;
     QWidget* picture1_ = nullptr;
 };
 

@@ -5,6 +5,9 @@
 
 #include <QEvent>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -20,14 +23,39 @@ HeaderFrame::HeaderFrame(BenchUi& ui, QWidget* parent) : QGroupBox(QStringLitera
         boxes_[i] = new QLineEdit(this);
         boxes_[i]->setObjectName(QStringLiteral("TxtH_%1").arg(i));
         boxes_[i]->installEventFilter(this);
-        form->addRow(labels[i], boxes_[i]);
         connect(boxes_[i], &QLineEdit::textEdited, this, [this, i](const QString& text) {
             ui_.full().header[i] = text;
             if (actions_)
                 actions_->TxtH_Change(i, text);
             emit acted();
         });
+        if (i == 2)
+            form->addRow(labels[i], temperatureRow());
+        else
+            form->addRow(labels[i], boxes_[i]);
     }
+}
+
+// The conditions side by side: the temperature box, then the relative humidity.
+QWidget* HeaderFrame::temperatureRow()
+{
+    humidity_ = new QLineEdit(this);
+    humidity_->setObjectName(QStringLiteral("TxtH_5"));
+    humidity_->setValidator(new QIntValidator(0, 100, humidity_));
+    humidity_->installEventFilter(this);
+    connect(humidity_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        ui_.full().humidity = text;
+        if (actions_)
+            actions_->TxtH_Change(FullWindowActions::HumidityBox, text);
+        emit acted();
+    });
+    auto* row = new QWidget(this);
+    auto* line = new QHBoxLayout(row);
+    line->setContentsMargins(0, 0, 0, 0);
+    line->addWidget(boxes_[2], 1);
+    line->addWidget(new QLabel(QStringLiteral("Humidity (%RH)"), row));
+    line->addWidget(humidity_, 1);
+    return row;
 }
 
 void HeaderFrame::follow()
@@ -39,6 +67,9 @@ void HeaderFrame::follow()
             boxes_[i]->setText(full.header[i]);
         boxes_[i]->setEnabled(!full.pageRunning);
     }
+    if (humidity_->text() != full.humidity)
+        humidity_->setText(full.humidity);
+    humidity_->setEnabled(!full.pageRunning);
     if (full.focusBox >= 0 && full.focusBox < 4) {
         boxes_[full.focusBox]->setFocus();
         ui_.full().focusBox = -1;

@@ -10,6 +10,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -27,6 +28,11 @@ void ConfResult::apply(BenchState& state) const
     state.AsFound = AsFound;
     state.ShuntOhm = ShuntOhm;
     state.ShuntTol = ShuntTol;
+    state.MeterId = MeterId;
+    state.MeterCalDue = MeterCalDue;
+    state.ShuntId = ShuntId;
+    state.ShuntCalDue = ShuntCalDue;
+    state.Humidity = Humidity;
 }
 
 namespace {
@@ -160,6 +166,18 @@ private:
             takeShunt(key == u"ShuntOhm    " ? result_.ShuntOhm : result_.ShuntTol, key.trimmed(), value);
             return;
         }
+        if (key == u"MeterId     " || key == u"ShuntId     ") {
+            (key == u"MeterId     " ? result_.MeterId : result_.ShuntId) = value.trimmed().toString();
+            return;
+        }
+        if (key == u"MeterCalDue " || key == u"ShuntCalDue ") {
+            takeDue(key == u"MeterCalDue " ? result_.MeterCalDue : result_.ShuntCalDue, key.trimmed(), value.trimmed());
+            return;
+        }
+        if (key == u"Humidity    ") {
+            takeHumidity(value.trimmed());
+            return;
+        }
         if (key == u"Database    ") {
             takeDatabase(value.trimmed().toString());
             return;
@@ -204,6 +222,29 @@ private:
                  .arg(itemLine_)
                  .arg(key.toString(), value.trimmed().toString(),
                       num::Shortest(key == u"ShuntOhm" ? BenchState{}.ShuntOhm : BenchState{}.ShuntTol)));
+    }
+
+    // A date that cannot be read is not taken for one: the reference then has no due date, and
+    // the operator hears why at start.
+    void takeDue(QDate& field, QStringView key, QStringView value)
+    {
+        field = QDate::fromString(value.toString(), QStringLiteral("yyyy-MM-dd"));
+        if (field.isValid() || value.isEmpty())
+            return;
+        warn(QStringLiteral("line %1: %2 '%3' is not a date written yyyy-MM-dd; it is taken as not given.")
+                 .arg(itemLine_)
+                 .arg(key.toString(), value.toString()));
+    }
+
+    void takeHumidity(QStringView value)
+    {
+        const double n = isNumber(value) ? num::Leading(value) : -1;
+        result_.Humidity = n >= 0 && n <= 100 ? QString::number(std::lround(n)) : QString();
+        if (!result_.Humidity.isEmpty() || value.isEmpty())
+            return;
+        warn(QStringLiteral("line %1: Humidity '%2' is not a percentage from 0 to 100; it is taken as not given.")
+                 .arg(itemLine_)
+                 .arg(value.toString()));
     }
 
     void takeDatabase(const QString& url)

@@ -22,13 +22,20 @@ struct ConfResult {
     bool AsFound = false;
     double ShuntOhm = BenchState{}.ShuntOhm;
     double ShuntTol = BenchState{}.ShuntTol;
+    // The reference standards; a date the file does not give, or gives unreadably, is null.
+    QString MeterId;
+    QDate MeterCalDue;
+    QString ShuntId;
+    QDate ShuntCalDue;
+    QString Humidity; // the humidity box's value at start, whole percent; empty: not given
     // The line's records server, postgresql://user@host:port/dbname; empty: Calibration.dt.
     QString Database;
 
     // Something the operator should hear about (unreadable file, file cut short); empty otherwise.
     QString warning;
 
-    // Copies the six limits and the measurement settings; EEPVisible has no home in BenchState and is the window's business.
+    // Copies the six limits, the measurement settings and the references; EEPVisible has no home
+    // in BenchState and is the window's business.
     void apply(BenchState& state) const;
 };
 

@@ -9,6 +9,8 @@ namespace psucal {
 // handling (typing an Output, sending a set point, chart bounds) belongs to the spot grids.
 class FullWindowActions {
 public:
+    static constexpr int HumidityBox = 5;
+
     virtual ~FullWindowActions() = default;
 
     // Command1(index): 0 "Back  <", 1 the wizard button ("Next   >", "Stop", "Fulfill").
@@ -19,7 +21,8 @@ public:
     virtual void CekSmallCal_Click(bool on) = 0;
     // CmbModel entry chosen by the operator (-1: none).
     virtual void CmbModel_Click(int index) = 0;
-    // A report header box TxtH(index) changed (typed or set by code).
+    // A report header box TxtH(index) changed (typed or set by code); HumidityBox is the
+    // relative humidity beside the ambient temperature.
     virtual void TxtH_Change(int index, const QString& text) = 0;
     // Spot count chosen in CmbSpots: 5, 10, 20, 40 or 80.
     virtual void CmbSpots_Click(int count) = 0;

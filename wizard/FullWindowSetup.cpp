@@ -13,6 +13,16 @@ namespace psucal {
 
 namespace {
 constexpr double TemperatureLimit = 9999; // keeps a pasted run of digits printable
+
+// Whole percent within 0..100; a text without a number is not a humidity at all.
+QString HumidityPercent(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (t.isEmpty() || !(t[0].isDigit() || (t.size() > 1 && t[0] == u'.' && t[1].isDigit())))
+        return QString();
+    const double value = num::Leading(t);
+    return std::isfinite(value) ? QString::number(std::lround(std::clamp(value, 0.0, 100.0))) : QString();
+}
 } // namespace
 
 FullWindowSetup::FullWindowSetup(BenchState& state, BenchUi& ui, SpotGrid& gridV, SpotGrid& gridC)
@@ -111,6 +121,9 @@ void FullWindowSetup::headerChanged(int index, const QString& text)
     case 4:
         st_.SerialNoEdit = text;
         ui_.setSerialBox(text);
+        break;
+    case 5:
+        st_.Humidity = f.humidity = HumidityPercent(text);
         break;
     default:
         return;

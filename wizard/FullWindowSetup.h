@@ -21,7 +21,8 @@ public:
     void identified(int selector);
     void rebuild(bool current);
     void setAxisLabels();
-    // TxtH(index) changed, typed or set by code: 0..3 the report header boxes, 4 the serial box.
+    // TxtH(index) changed, typed or set by code: 0..3 the report header boxes, 4 the serial box,
+    // 5 the humidity.
     void headerChanged(int index, const QString& text);
     // The window came to the front: the header facts are taken from the boxes again.
     void copyHeaders();

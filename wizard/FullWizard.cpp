@@ -1,6 +1,7 @@
 #include "wizard/FullWizard.h"
 
 #include "wizard/PageGuard.h"
+#include "wizard/References.h"
 #include "wizard/RunProcedure.h"
 #include "wizard/Wizard.h"
 #include "core/BenchState.h"
@@ -38,6 +39,7 @@ void FullWizard::FormLoad(const QString& supplyPort, const QString& meterPort, b
     clearUnitHeaders();
     for (int i = 0; i < 4; ++i)
         TxtH_Change(i, ui_.full().header[i]);
+    TxtH_Change(HumidityBox, st_.Humidity);
     setup_.setAxisLabels();
 }
 
@@ -70,6 +72,8 @@ void FullWizard::nextClick()
         resetSteps();
         ui_.focusButton();
         ran = false;
+    } else if (!referencesInDate()) {
+        ran = false;
     } else if (step[1] == 2) {
         CurrentPage();
     } else if (step[0] == 2) {
@@ -85,6 +89,22 @@ void FullWizard::nextClick()
     if (!ran)
         ui_.setCaption(caption::Design);
     ui_.setBusy(false);
+}
+
+// Every page works the unit, and the run ends in verification: with a reference past its due
+// date nothing starts, unless the operator allowed it when starting psucal.
+bool FullWizard::referencesInDate()
+{
+    const QStringList overdue = OverdueReferences(st_, QDate::currentDate());
+    st_.ReferenceOverdue = !overdue.isEmpty() && st_.AllowOverdue;
+    if (overdue.isEmpty())
+        return true;
+    if (!st_.AllowOverdue) {
+        ui_.refuse(OverdueRefusal(overdue));
+        return false;
+    }
+    ui_.note(QStringLiteral("Reference overdue, run as allowed: %1").arg(overdue.join(QStringLiteral(" and "))));
+    return true;
 }
 
 void FullWizard::stopClick()

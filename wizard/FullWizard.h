@@ -83,6 +83,7 @@ private:
     void setSteps(int define, int voltage, int current);
     void setBack(bool enabled);
     bool ratingKnown();
+    bool referencesInDate();
     bool verifyAsFound(bool current, const std::function<void()>& verify);
     void calibrateAndVerify(bool current, const std::function<void()>& calibrate, const std::function<void()>& verify);
     bool busy() const;

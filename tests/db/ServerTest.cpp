@@ -40,7 +40,7 @@ protected:
         if (!cluster)
             GTEST_SKIP() << "PostgreSQL 15 is not installed; scripts/install-deps installs it";
         ASSERT_TRUE(clusterError.isEmpty()) << qPrintable(clusterError);
-        sql(QStringLiteral("DROP TABLE IF EXISTS report, report_set, run, psucal_schema"));
+        sql(QStringLiteral("DROP TABLE IF EXISTS measurement, report, report_set, run, psucal_schema"));
         QString error;
         address = ServerAddress::Parse(cluster->url(), &error);
         ASSERT_FALSE(address.isEmpty()) << qPrintable(error);
@@ -80,7 +80,7 @@ TEST_F(ServerTest, RecordsStoredAndReadBackVerbatimWithTheirBenchAndTime)
     // Both runs are kept; the read-back shows the latest unless asked for all.
     EXPECT_EQ(sql(QStringLiteral("SELECT \"SN\", count(*), count(DISTINCT run_id) FROM report GROUP BY 1")),
               serial + QStringLiteral("|30|2"));
-    EXPECT_EQ(sql(QStringLiteral("SELECT version FROM psucal_schema")), QStringLiteral("3"));
+    EXPECT_EQ(sql(QStringLiteral("SELECT version FROM psucal_schema")), QStringLiteral("4"));
     EXPECT_EQ(sql(LineIndexes), QStringLiteral("report_run\nreport_step\nrun_bench\nrun_sn_part"));
 
     // The quality manager's read-back: the local file's fields, then the bench and the time stored.
@@ -121,9 +121,9 @@ TEST_F(ServerTest, ABenchThatMayNotAddExtensionsStillSetsUpTheTables)
               ServerStore::Outcome::Stored)
         << qPrintable(error);
     EXPECT_EQ(sql(QStringLiteral("SELECT version, (SELECT count(*) FROM run) FROM psucal_schema")),
-              QStringLiteral("3|1"));
+              QStringLiteral("4|1"));
     EXPECT_EQ(sql(LineIndexes), QStringLiteral("report_run\nreport_step\nrun_bench"));
-    sql(QStringLiteral("DROP TABLE report, run, psucal_schema; DROP OWNED BY bench; DROP ROLE bench"));
+    sql(QStringLiteral("DROP TABLE measurement, report, run, psucal_schema; DROP OWNED BY bench; DROP ROLE bench"));
 }
 
 TEST_F(ServerTest, EightBenchesStoringAtOnceMakeEachSetOneCompleteRun)
@@ -222,6 +222,39 @@ TEST_F(ServerTest, RecordsMadeWhileTheServerIsAwayReachItOnceInMakingOrder)
     EXPECT_EQ(store.Store(Report(2, QStringLiteral("UNIT-D")).data).where, Where::Server);
     EXPECT_EQ(sql(QStringLiteral("SELECT count(*), count(DISTINCT \"SN\") FROM %1").arg(latest())), QStringLiteral("16|3"));
     EXPECT_EQ(sql(QStringLiteral("SELECT count(*) FROM run WHERE sn = 'UNIT-A'")), QStringLiteral("3"));
+}
+
+// A certificate's rows travel with the run's records, through the outbox too, and stay with
+// their run when later runs come.
+TEST_F(ServerTest, MeasurementsGoWithTheirRunWhereverTheRecordsGo)
+{
+    BenchRecords store(QSqlDatabase(), dir.path(), address);
+    Report r(3, QStringLiteral("UNIT-M"));
+    const CertificateData first = Certificate(QStringLiteral("B-1")), second = Certificate(QStringLiteral("B-2"));
+    r.data.certificate = &first;
+    ASSERT_EQ(store.Store(r.data).where, Where::Server);
+    QString error;
+    ASSERT_TRUE(cluster->stop(&error)) << qPrintable(error);
+    r.data.certificate = &second;
+    ASSERT_EQ(store.Store(r.data).where, Where::Outbox);
+    ASSERT_TRUE(cluster->start(&error)) << qPrintable(error);
+    QString message;
+    EXPECT_EQ(store.FlushOutbox(&message).sent, 1) << qPrintable(message);
+    r.data.certificate = nullptr;
+    ASSERT_EQ(store.Store(r.data).where, Where::Server);
+
+    EXPECT_EQ(sql(QStringLiteral("SELECT \"CertNo\", count(*), min(\"Spot\"), max(\"Spot\") FROM measurement m "
+                                 "JOIN run ON run.id = run_id WHERE sn = 'UNIT-M' GROUP BY 1 ORDER BY 1")),
+              QStringLiteral("B-1|8|1|2\nB-2|8|1|2"));
+    QString out, err;
+    QTextStream o(&out), e(&err);
+    ASSERT_EQ(PrintRecords(dir.path(), address, "UNIT-M", "csv", o, e, false, true), 0) << qPrintable(err);
+    const QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 9);
+    EXPECT_EQ(lines[8], "B-2,UNIT-M,I,left,1,output,0.5,0.5,+4.99870000E-04,0.49987,1,0.000015,0.495,0.505,Fail");
+    out.clear();
+    ASSERT_EQ(PrintRecords(dir.path(), address, "UNIT-M", "csv", o, e, true, true), 0) << qPrintable(err);
+    EXPECT_EQ(out.count(QStringLiteral(",B-1,UNIT-M,")), 8);
 }
 
 TEST_F(ServerTest, TheProgramStoresWhereItsOptionsSayAndSendsTheOutboxAtItsNextStart)

@@ -326,26 +326,30 @@ TEST(BatchRun, DefineGivesABlankBoardItsSerialNumberAndBaseDataFrameByFrame)
 }
 
 
-// Under the guarded rule each pass asks the meter who it is, and a simulated unit whose outputs sit
-// well inside their bands still passes. Run mode 1 adjusts nothing, so --as-found adds no pass.
-TEST(BatchRun, GuardedRuleAsksTheMeterOncePerPassAndRunModeOneVerifiesOnce)
+// A reference past its due date ends a batch run with status 2 before the supply hears a frame;
+// --allow-overdue runs it. Each pass asks the meter who it is once it is under remote control, and
+// under the guarded rule a unit well inside its bands still passes. Run mode 1 adjusts nothing, so
+// --as-found adds no pass.
+TEST(BatchRun, OverdueReferenceRefusedUnlessAllowedAndEachPassIdentifiesTheMeter)
 {
     QTemporaryDir dir;
     QFile conf(dir.filePath("Calibration.conf"));
     ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-    conf.write("DecisionRule guard\n");
+    conf.write("DecisionRule guard\nMeterId      34401A-7\nMeterCalDue  2000-01-01\n");
     conf.close();
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start(PSUCAL_PATH, {"--simulate", "40", "--run-mode", "1", "--batch", "--yes", "--as-found", "--spots", "5",
-                          "--dir", dir.path(), "--trace", dir.filePath("trace.txt")});
-    p.closeWriteChannel();
-    ASSERT_TRUE(p.waitForFinished(120000));
-    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
-    EXPECT_FALSE(out.contains("As found:") || out.contains("As left:")) << out.toStdString();
-    EXPECT_TRUE(out.endsWith("PASS\n")) << out.toStdString();
-    QFile trace(dir.filePath("trace.txt"));
-    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromLatin1(trace.readAll()).count("*IDN?"), 2);
+    Sim sim({"--model", "40"}, dir.filePath("eeprom.txt"));
+    const QStringList args{"--run-mode", "1", "--as-found", "--spots", "5", "--meter-port", sim.meter};
+    const BatchResult refused = RunBatch(sim.port, dir.path(), QString(), args);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(Sent(refused.trace).isEmpty()) << refused.trace.join('\n').toStdString();
+
+    const BatchResult r = RunBatch(sim.port, dir.path(), QString(), args + QStringList{"--allow-overdue"});
+    EXPECT_EQ(r.status, 0) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains("As found:") || r.out.contains("As left:")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("Reference overdue, run as allowed: the meter 34401A-7 (due 2000-01-01)\n"));
+    EXPECT_EQ(r.out.count("Meter HEWLETT-PACKARD,34401A,0,11-5-2\n"), 2) << r.out.toStdString();
+    const QStringList meter = r.trace.filter(" meter > ");
+    EXPECT_EQ(meter.filter("*IDN?").size(), 2);
+    for (qsizetype i = 0; i < meter.size(); ++i)
+        EXPECT_TRUE(!meter[i].contains("*IDN?") || (i > 0 && meter[i - 1].contains(":SYST:REM")));
 }

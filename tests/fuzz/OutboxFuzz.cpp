@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS pending (set_id TEXT PRIMARY KEY, made_at TEXT NOT NULL, "
                               "bench TEXT, serial TEXT, records TEXT NOT NULL)"));
         q.exec(QStringLiteral("DELETE FROM pending"));
-        q.prepare(QStringLiteral("INSERT INTO pending VALUES ('fuzz', ?, 'bench', 'S1', ?)"));
+        q.prepare(QStringLiteral(
+            "INSERT INTO pending (set_id, made_at, bench, serial, records) VALUES ('fuzz', ?, 'bench', 'S1', ?)"));
         q.addBindValue(madeAt);
         q.addBindValue(QString::fromUtf8(records));
         FUZZ_CHECK(q.exec());

@@ -5,6 +5,7 @@
 #include "report/RecordsReadout.h"
 #include "report/ReportRows.h"
 
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
@@ -58,6 +59,16 @@ TEST(RecordsReadout, ReadBackFromCalibrationDtAsAnAlignedTable)
     EXPECT_EQ(json.err, "The records can be printed as table or csv, not 'json'.\n");
 }
 
+TEST(RecordsReadout, CsvTextsASpreadsheetWouldRunAsFormulasAreDefused)
+{
+    QSqlRecord r;
+    for (const QString v : {"=1+2", "@SUM(A1)", "-2.5", "+1.2E+01 +1.3E+01", "-1 -cmd", "\t=1"}) {
+        r.append(QSqlField(v, QMetaType(QMetaType::QString)));
+        r.setValue(r.count() - 1, v);
+    }
+    EXPECT_EQ(FormatRecords({r}, "csv").section('\n', 1, 1), "'=1+2,'@SUM(A1),-2.5,+1.2E+01 +1.3E+01,'-1 -cmd,'\t=1");
+}
+
 TEST(RecordsReadout, FlushingWithoutAServerKeepsTheOutboxAndSaysWhy)
 {
     QTemporaryDir dir;
@@ -75,7 +86,8 @@ TEST(RecordsReadout, FlushingWithoutAServerKeepsTheOutboxAndSaysWhy)
         QSqlDatabase raw = QSqlDatabase::addDatabase("QSQLITE", "damage");
         raw.setDatabaseName(dir.filePath("Outbox.dt"));
         ASSERT_TRUE(raw.open());
-        ASSERT_TRUE(QSqlQuery(raw).exec("INSERT INTO pending VALUES ('bad', '2026-01-01T00:00:00Z', '', '', '[')"));
+        ASSERT_TRUE(QSqlQuery(raw).exec(
+            "INSERT INTO pending (set_id, made_at, records) VALUES ('bad', '2026-01-01T00:00:00Z', '[')"));
     }
     QSqlDatabase::removeDatabase("damage");
     err.clear();

@@ -45,6 +45,40 @@ struct Report {
     }
 };
 
+// A certificate: voltage spot 1 found (its output typed) and left, spot 2 left unmeasured; current
+// spot 1 left, read as the shunt's voltage.
+inline CertificateData Certificate(const QString& number)
+{
+    SpotResult v;
+    v.setting = 12;
+    v.display = 12.01;
+    v.readings = {{"+1.20034000E+01", 12.0034}, {"+1.20036000E+01\r\n", 12.0036}};
+    v.mean = 12.0; // at the grid's resolution
+    v.rangeV = 100;
+    v.displayLimits = {11.9, 12.1, 0.00592};
+    v.outputLimits = {11.86, 12.14, 0.007};
+    v.displayCheck = Verdict::Pass;
+    v.outputCheck = Verdict::ConditionalPass;
+    SpotResult i;
+    i.setting = 0.5;
+    i.display = 0.5;
+    i.readings = {{"+4.99870000E-04", 4.9987e-4}};
+    i.mean = 0.5;
+    i.rangeV = 1;
+    i.outputLimits = {0.495, 0.505, 0.000015};
+    i.outputCheck = Verdict::Fail;
+    SpotResult typed = v; // the output typed in
+    typed.readings.clear();
+    typed.mean = 12.02;
+    SpotResult unmeasured;
+    unmeasured.setting = 24;
+    CertificateData c;
+    c.number = number;
+    c.voltage = {{typed}, {v, unmeasured}};
+    c.current.left = {i};
+    return c;
+}
+
 // Keeps what was drawn, in millimetres; a character is 1 mm wide at 9 pt.
 class RecordingCanvas : public ReportCanvas {
 public:

@@ -22,9 +22,13 @@ public:
         questions << text;
         return retries-- > 0;
     }
+    void refuse(const QString& text) override { refusals << text; }
+    void note(const QString& text) override { notes << text; }
     void programEnded(int) override {}
 
     QStringList messages;
+    QStringList refusals;
+    QStringList notes;
     QStringList questions;
     int retries = 0;
     int changes = 0;

@@ -105,6 +105,9 @@ TEST(CommandLine, DefineRestoreAndReportGoOnlyWhereTheyMakeSense)
               "--print needs --batch (the window has its Print button)");
     EXPECT_EQ(error({"--run-mode", "2", "--batch", "--report"}), "");
     EXPECT_EQ(error({"--equipment", "DMM"}), "--equipment: the report boxes are in run modes 0, 1 and 2 only");
+    EXPECT_EQ(error({"--humidity", "45"}), "--humidity: the report boxes are in run modes 0, 1 and 2 only");
+    EXPECT_EQ(error({"--run-mode", "1", "--humidity", "101"}),
+              "--humidity takes a relative humidity from 0 to 100 percent, not '101'");
 }
 
 TEST(CommandLine, RecordsCommandsStandAloneAndTheServerAddressIsCheckedAtOnce)
@@ -121,6 +124,7 @@ TEST(CommandLine, RecordsCommandsStandAloneAndTheServerAddressIsCheckedAtOnce)
     EXPECT_EQ(error({"--flush-outbox", "--records", "SN1"}), "--records and --flush-outbox are two commands; give one");
     EXPECT_EQ(error({"--records", "SN1", "--format", "xml"}), "--format takes table or csv, not 'xml'");
     EXPECT_EQ(error({"--format", "csv"}), "--format goes with --records");
+    EXPECT_EQ(error({"--flush-outbox", "--measurements"}), "--measurements goes with --records");
     EXPECT_TRUE(error({"--database", "db.line"}).startsWith("--database: 'db.line' is not a server address"));
     EXPECT_EQ(error({"--home", "--dir", "x"}), "--home and --dir both choose the program folder; give one");
 }

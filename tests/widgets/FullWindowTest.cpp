@@ -12,8 +12,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -177,4 +179,26 @@ TEST(FullWindow, AChartDoubleClickShowsItAloneAndTheNextBringsBothBack)
     volt.boundBox(0)->setText("1,5");
     QTest::keyClick(volt.boundBox(0), Qt::Key_Return);
     EXPECT_EQ(volt.boundBox(0)->text(), "1.5V");
+}
+
+// The humidity sits on the temperature's line and takes digits only; a refusal offers Cancel alone.
+TEST(FullWindow, HumidityBesideTheTemperatureAndARefusalWithCancelOnly)
+{
+    FullWindow w;
+    QLineEdit* humidity = w.view().headerFrame()->humidityBox();
+    EXPECT_EQ(humidity->mapTo(&w.window, QPoint()).y(), w.view().headerFrame()->box(2)->mapTo(&w.window, QPoint()).y());
+    QTest::keyClicks(humidity, "4x5");
+    EXPECT_EQ(w.actions.calls, (QStringList{"TxtH 5 4", "TxtH 5 45"}));
+
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) {
+                for (QAbstractButton* b : box->buttons())
+                    buttons << b->text();
+                box->reject();
+            }
+    });
+    w.window.refuse("Reference overdue");
+    EXPECT_EQ(buttons, QStringList{"Cancel"});
 }

@@ -185,20 +185,33 @@ TEST_F(ConfReaderTest, GermanLocaleKeepsThePointAsDecimalSeparator)
 } // namespace
 
 // The measurement settings: a word or number the bench cannot use warns and keeps the default.
-TEST_F(ConfReaderTest, DecisionRuleAndShuntKeys)
+// A reference's due date that cannot be read is taken as not given, with a warning.
+TEST_F(ConfReaderTest, DecisionRuleShuntReferenceAndHumidityKeys)
 {
-    const ConfResult good = read("DecisionRule guard\nShuntOhm     0.01\nShuntTol     0.05\n");
-    EXPECT_TRUE(good.GuardRule);
-    EXPECT_DOUBLE_EQ(good.ShuntOhm, 0.01);
-    EXPECT_DOUBLE_EQ(good.ShuntTol, 0.05);
+    const ConfResult good = read("DecisionRule guard\nShuntOhm     0.01\nShuntTol     0.05\nMeterId      34401A-7\n"
+                                 "MeterCalDue  2027-01-31\nShuntId      SH 1\nHumidity     45.5\n");
+    BenchState s;
+    good.apply(s);
+    EXPECT_TRUE(s.GuardRule);
+    EXPECT_EQ(std::tie(s.ShuntOhm, s.ShuntTol, s.MeterId, s.MeterCalDue, s.ShuntId, s.Humidity),
+              std::make_tuple(0.01, 0.05, QString("34401A-7"), QDate(2027, 1, 31), QString("SH 1"), QString("46")));
     EXPECT_TRUE(good.warning.isEmpty());
 
-    const ConfResult bad = read("DecisionRule guarded\nShuntOhm     0\nShuntTol     -1\n");
-    EXPECT_FALSE(bad.GuardRule);
+    const ConfResult bad = read("DecisionRule guarded\nShuntOhm     0\nShuntTol     -1\nMeterCalDue  2027-02-30\n"
+                                "ShuntCalDue  31.01.2027\nHumidity     101\n");
+    EXPECT_FALSE(bad.GuardRule || bad.MeterCalDue.isValid() || bad.ShuntCalDue.isValid());
     EXPECT_DOUBLE_EQ(bad.ShuntOhm, 0.001);
     EXPECT_DOUBLE_EQ(bad.ShuntTol, 0.1);
-    EXPECT_EQ(bad.warning.split('\n'),
-              (QStringList{"Calibration.conf line 1: DecisionRule 'guarded' is neither simple nor guard; simple is used.",
-                           "Calibration.conf line 2: ShuntOhm '0' is not a positive number; the default 0.001 is used.",
-                           "Calibration.conf line 3: ShuntTol '-1' is not a positive number; the default 0.1 is used."}));
+    EXPECT_TRUE(bad.Humidity.isEmpty());
+    EXPECT_EQ(
+        bad.warning.split('\n'),
+        (QStringList{"Calibration.conf line 1: DecisionRule 'guarded' is neither simple nor guard; simple is used.",
+                     "Calibration.conf line 2: ShuntOhm '0' is not a positive number; the default 0.001 is used.",
+                     "Calibration.conf line 3: ShuntTol '-1' is not a positive number; the default 0.1 is used.",
+                     "Calibration.conf line 4: MeterCalDue '2027-02-30' is not a date written yyyy-MM-dd; it is "
+                     "taken as not given.",
+                     "Calibration.conf line 5: ShuntCalDue '31.01.2027' is not a date written yyyy-MM-dd; it is "
+                     "taken as not given.",
+                     "Calibration.conf line 6: Humidity '101' is not a percentage from 0 to 100; it is taken as "
+                     "not given."}));
 }

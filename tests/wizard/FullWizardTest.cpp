@@ -70,7 +70,7 @@ TEST(FullWizard, RunModeOneVerifiesBothStepsSaysPassAndFulfillStartsClean)
     EXPECT_TRUE(sent.filter("SEEP").isEmpty());                             // run mode 1 only reads
     EXPECT_TRUE(sent.contains("VOLT00072") && !sent.contains("VOLT00071")); // 7.2 V rounded, not cut
     EXPECT_EQ(sent.last(), "VOLT00050"); // 5 V before the operator shorts the terminals
-    EXPECT_EQ(b.meterLines().mid(0, 4), (QStringList{"*IDN?", ":SYST:REM", ":CONF:VOLT:DC 60,0.01", ":READ?"}));
+    EXPECT_EQ(b.meterLines().mid(0, 4), (QStringList{":SYST:REM", "*IDN?", ":CONF:VOLT:DC 60,0.01", ":READ?"}));
     EXPECT_EQ(b.meterLines().count(":READ?"), 1 + 5 * 19); // five a spot once the meter was seen
     EXPECT_EQ(b.meterLines().last(), ":SYST:LOCal");
     EXPECT_EQ(Passed(b.FGridV), 20);
@@ -252,6 +252,11 @@ TEST(FullWizard, RunModeTwoClearsTheHeaderBoxesAndLocksTheModel)
     b.full.CmbModel_Click(0);
     EXPECT_EQ(b.ui.model(), 1);
     EXPECT_EQ(b.ui.status(2), "Calibration Voltage (Output voltage must is off)");
+    // The humidity box keeps whole percent from 0 to 100; no number is no humidity.
+    for (const auto& [typed, kept] : {std::pair{"45.5 %", "46"}, {"450", "100"}, {"rh", ""}}) {
+        b.full.TxtH_Change(FullWindowActions::HumidityBox, typed);
+        EXPECT_TRUE(b.st.Humidity == kept && f.humidity == kept) << typed;
+    }
 }
 
 TEST(FullBatch, GridLinesMarkEveryJudgedCell)
@@ -278,33 +283,64 @@ TEST(FullBatch, GridLinesMarkEveryJudgedCell)
                                "Display: high/low/ok against its window, for information; Output: pass/FAIL decides.\n");
 }
 
-// The guarded rule asks the meter who it is and gives every judged check its limits and U; a
-// plain run leaves the meter's conversation and the figures as they were.
-TEST(FullWizard, GuardedRuleIdentifiesTheMeterAndStatesUncertainties)
+// Each pass asks the meter who it is once it is under remote control, and says what it heard. The
+// guarded rule gives every judged check its limits and U; a plain run, or a meter whose accuracy is
+// not known, leaves the figures as they were.
+TEST(FullWizard, EachPassIdentifiesTheMeterAndTheGuardedRuleStatesUncertainties)
 {
-    for (const bool guard : {false, true}) {
-        SCOPED_TRACE(guard);
+    const QString known = "Meter HEWLETT-PACKARD,34401A,0,11-5-2";
+    for (const auto& [guard, fault, note] : std::initializer_list<std::tuple<bool, const char*, QString>>{
+             {false, nullptr, known},
+             {true, nullptr, known},
+             {true, "*IDN?:nondigits",
+              "Meter HEWLETT-PACKARD,deeabA,a,bb-f-c: the accuracy of model deeabA is not known, no uncertainties"}}) {
+        SCOPED_TRACE(note.toStdString());
         FullHost host;
         VirtualSession b(host, Unit(40));
+        ASSERT_TRUE(!fault || b.bench.meter.addFault(fault));
         b.loadFull(1);
         b.st.GuardRule = guard;
         b.full.Command1_Click(1);
-        // The meter says who it is once a pass, whichever rule judges.
-        EXPECT_EQ(b.meterLines().mid(0, 3), (QStringList{"*IDN?", ":SYST:REM", ":CONF:VOLT:DC 40,0.01"}));
+        EXPECT_EQ(b.meterLines().mid(0, 3), (QStringList{":SYST:REM", "*IDN?", ":CONF:VOLT:DC 40,0.01"}));
+        EXPECT_EQ(host.notes, QStringList{note});
         const SpotResult& s = *b.FGridV.spot(SpotGrid::FirstSpotRow + 9);
         ASSERT_TRUE(s.display && s.mean);
         EXPECT_NEAR(s.outputLimits.upper - s.outputLimits.lower, 2 * spots::VoltageBand(*s.display), 1e-9);
         EXPECT_NEAR(s.displayLimits.lower, s.setting + b.st.RigorDnV - b.st.RigorOffsetV, 1e-9);
-        EXPECT_EQ(s.outputLimits.U.has_value(), guard);
-        if (guard) {
+        EXPECT_EQ(s.outputLimits.U.has_value(), guard && !fault);
+        if (guard && !fault) {
             // 100 V range, 0.01 V resolution: about 6 mV, and the scatter of the readings on top.
             EXPECT_GT(*s.outputLimits.U, 0.0062);
             EXPECT_LT(*s.outputLimits.U, 0.0200);
             EXPECT_GT(*s.displayLimits.U, *s.outputLimits.U);
-            EXPECT_TRUE(b.ui.status(1).startsWith("Meter HEWLETT-PACKARD,34401A")) << b.ui.status(1).toStdString();
         }
         EXPECT_EQ(Passed(b.FGridV), 20);
     }
+}
+
+// A reference past its due date: "Next" is refused with Cancel alone and the unit hears nothing.
+// Allowed, the step runs and the unit's run counts as made with an overdue reference. A reference
+// due today is still in date.
+TEST(FullWizard, AnOverdueReferenceRefusesEveryPageUnlessAllowed)
+{
+    const QDate today = QDate::currentDate();
+    FullHost host;
+    VirtualSession b(host, Unit(40));
+    b.loadFull(2);
+    b.st.MeterCalDue = today;
+    b.st.ShuntId = "SH-1";
+    b.st.ShuntCalDue = today.addDays(-1);
+    const QString shunt = "the shunt SH-1 (due " + today.addDays(-1).toString("yyyy-MM-dd") + ")";
+    const int n = b.model.frames().size();
+    b.full.Command1_Click(1);
+    EXPECT_TRUE(b.framesSince(n).isEmpty() && b.meterLines().isEmpty());
+    EXPECT_TRUE(host.refusals.value(0).startsWith("Reference overdue for calibration: " + shunt + ". Nothing"));
+    EXPECT_TRUE(b.ui.caption() == "Next   >" && b.ui.full().step == (Steps{2, 0, 0}));
+
+    b.st.AllowOverdue = true;
+    b.full.Command1_Click(1);
+    EXPECT_TRUE(b.ui.full().step == (Steps{2, 2, 0}) && b.st.ReferenceOverdue && host.refusals.size() == 1);
+    EXPECT_EQ(host.notes.value(0), "Reference overdue, run as allowed: " + shunt);
 }
 
 // As found: a whole pass over the unit as it arrived, kept aside, then the adjustment and the pass
