@@ -74,6 +74,7 @@ bool ParseConfig(const QCommandLineParser& p, SupplyConfig& config, QString* err
     }
     config.defect = p.isSet(u"defect"_qs);
     config.blank = p.isSet(u"blank"_qs);
+    config.ideal = p.isSet(u"ideal"_qs);
     return true;
 }
 
@@ -108,6 +109,11 @@ int main(int argc, char** argv)
             "and \"meter <path>\" once the ports are ready (and \"meter-tcp <address>\" with --meter-tcp).\n"
             "The meter measures the supply's output, or the\n"
             "voltage over a 1 mOhm shunt while the terminals are shorted.\n\n"
+            "Each unit's display reads a little off its true output: an offset and a gain of up to three\n"
+            "display steps each, and a drift with load of up to two (the voltage reading sags with the current\n"
+            "drawn, the current reading creeps with the square of the current). The meter's readings scatter\n"
+            "by a few counts of the configured resolution. --ideal gives a unit whose display reads true and a\n"
+            "meter whose noise vanishes in the rounding.\n\n"
             "Faults (--fault, repeatable):\n") +
         FaultPlan::Grammar());
     p.addHelpOption();
@@ -117,13 +123,15 @@ int main(int argc, char** argv)
          u"Rating of the unit: %1, or 0 for a unit without a valid rating (default %2)."_qs.arg(
              RatingVolts().join(u", "_qs), QString::number(DefaultSimulatedVolts)),
          u"volts"_qs},
-        {u"seed"_qs, u"Which unit: its output errors and as-found cells, and the meter's noise (default 1)."_qs,
+        {u"seed"_qs,
+         u"Which unit: its output errors, display error and as-found cells, and the meter's noise (default 1)."_qs,
          u"n"_qs},
         {u"serial"_qs, u"Serial number in the EEPROM (up to 16 characters)."_qs, u"text"_qs},
         {u"terminals"_qs, u"open, short, or auto: shorted from \"SOUT\" 0 on, open from \"SOUT\" 1 on (default)."_qs,
          u"state"_qs, u"auto"_qs},
         {u"defect"_qs, u"Part of the range is off by more than the cells can correct."_qs},
         {u"blank"_qs, u"Fresh board: no base data, no serial number, zero cells."_qs},
+        {u"ideal"_qs, u"The display reads the true output and the meter does not scatter."_qs},
         {u"fault"_qs, u"Alter answers, see above (repeatable)."_qs, u"rule"_qs},
         {u"eeprom-out"_qs,
          u"Write the EEPROM after every change and at exit, one line per row as in psucal's backups."_qs, u"file"_qs},
@@ -147,7 +155,7 @@ int main(int argc, char** argv)
         return 2;
     }
     SupplyModel model(config);
-    MeterModel meter(model, config.seed);
+    MeterModel meter(model, config.seed, config.ideal);
     if (!AddFaults(p.values(u"fault"_qs), model, meter))
         return 2;
 
