@@ -2,6 +2,7 @@
 // the trace, which is written as it happens. Setting PSUCAL_TORTURE spreads many more kills
 // over each run; PSUCAL_FAULT_LOG names a file that gets one line per kill for the fault table.
 #include "db/Database.h"
+#include "db/ServerSchema.h"
 #include "report/ReportRows.h"
 #include "tests/db/PgCluster.h"
 #include "tests/e2e/EarlierReport.h"
@@ -13,11 +14,17 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QThread>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <ctime>
+#include <functional>
+#include <optional>
 
 using psucal::test::ReadRows;
 using psucal::test::Sim;
@@ -40,34 +47,120 @@ QList<int> Moments(QList<int> quick, int first, int last, int step)
     return all;
 }
 
-// One line of the fault table: the fault, what was tried, and what came of it.
-void Log(const QString& fault, const QString& outcome)
+double Now()
+{
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// One line of the fault table: the fault, where the kill landed ("in: ..." inside the window it
+// was meant for, "out: ..." elsewhere), and what came of it.
+void Log(const QString& fault, const QString& landed, const QString& outcome)
 {
     const QString path = qEnvironmentVariable("PSUCAL_FAULT_LOG");
     QFile f(path);
     if (!path.isEmpty() && f.open(QIODevice::Append))
-        f.write((fault + u'\t' + outcome + u'\n').toUtf8());
+        f.write((fault + u'\t' + landed + u'\t' + outcome + u'\n').toUtf8());
 }
+
+// A piece of the supply line's traffic, as psucal-sim paced it (--line-log).
+struct Piece {
+    double start = 0, end = 0;
+    bool toUnit = false;
+    QString text; // escaped: "\r" is two characters here, one on the line
+    qsizetype size() const { return text.size() - text.count(QStringLiteral("\\r")); }
+};
+
+QList<Piece> LineLog(const QString& path)
+{
+    QList<Piece> out;
+    QFile f(path);
+    if (f.open(QIODevice::ReadOnly))
+        for (const QString& l : QString::fromLatin1(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
+            const QStringList w = l.split(' ');
+            if (w.size() >= 4)
+                out.append({w[0].toDouble(), w[1].toDouble(), w[2] == "<", w.mid(3).join(' ')});
+        }
+    return out;
+}
+
+// The unit's receiving the `nth` frame starting with `word`, once the simulator has it.
+std::optional<Piece> SentFrame(const QString& lineLog, const QString& word, int nth)
+{
+    int n = 0;
+    for (const Piece& p : LineLog(lineLog))
+        if (p.toUnit && p.text.startsWith(word) && ++n == nth)
+            return p;
+    return std::nullopt;
+}
+
+// Where on the supply line the moment `t` fell, measured by the simulator's clock.
+QString OnTheLine(const QString& lineLog, double t)
+{
+    const QList<Piece> log = LineLog(lineLog);
+    qsizetype i = log.size() - 1;
+    while (i >= 0 && log[i].start > t)
+        --i;
+    if (i < 0)
+        return "before any traffic";
+    const Piece& p = log[i];
+    const QString what = p.text.left(4);
+    if (t < p.end) {
+        const auto held = static_cast<int>((t - p.start) / ((p.end - p.start) / static_cast<double>(p.size())));
+        return QStringLiteral("%1 of %2 characters of a %3 %4").arg(held).arg(p.size()).arg(what, p.toUnit ? "frame held by the unit" : "reply sent");
+    }
+    return p.toUnit ? QStringLiteral("between a whole %1 frame and its reply").arg(what) : QStringLiteral("between exchanges");
+}
+
+// When to strike: once the trace has its `nth` line matching `traceLine`, `then` gives the
+// monotonic moment (told psucal's process id), or a negative value while the run has not come so far. strace holds up the
+// `widen` system calls for `holdMs` each, so that a window too short to hit lasts.
+struct Moment {
+    Moment(QString line, int n = 1, std::function<double(pid_t)> at = [](pid_t) { return 0.0; }, QString calls = {}, int ms = 0)
+        : traceLine(std::move(line)), nth(n), then(std::move(at)), widen(std::move(calls)), holdMs(ms)
+    {
+    }
+    QString traceLine;
+    int nth;
+    std::function<double(pid_t)> then;
+    QString widen;
+    int holdMs;
+};
 
 struct Outcome {
     bool signalled = false; // the moment came and the signal went
     int status = -1;        // exit code, -1 when the signal ended the process
     double exitSeconds = 0; // from the signal to the end of the process
+    double killedAt = 0;    // monotonic
     QStringList trace;
     QString out;
 };
 
-// Runs psucal in `dir` and sends `signal` once its trace holds the `nth` line matching `moment`,
-// `delayMs` later; a run that ends first is left to end.
-Outcome RunUntil(const QString& dir, const QStringList& args, const QString& moment, int nth, int delayMs, int signal)
+// The process to signal: psucal, or strace's child when strace runs it.
+pid_t Target(const QProcess& p, bool traced)
+{
+    const auto pid = static_cast<pid_t>(p.processId());
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    return traced && children.open(QIODevice::ReadOnly) ? static_cast<pid_t>(children.readAll().trimmed().toInt()) : pid;
+}
+
+// Runs psucal in `dir` and sends `signal` at moment `m`; a run that ends first is left to end.
+Outcome RunUntil(const QString& dir, const QStringList& args, const Moment& m, int signal)
 {
     const QString tracePath = dir + "/trace.txt";
     QFile::remove(tracePath);
     QProcess p;
     p.setWorkingDirectory(dir);
-    p.start(PSUCAL_PATH, args + QStringList{"--trace", tracePath});
+    const QStringList own = args + QStringList{"--trace", tracePath};
+    if (m.widen.isEmpty())
+        p.start(PSUCAL_PATH, own);
+    else
+        p.start("strace", QStringList{"-f", "--seccomp-bpf", "-qq", "-o", "/dev/null", "-e", "trace=" + m.widen, "-e",
+                                      QStringLiteral("inject=%1:delay_enter=%2").arg(m.widen).arg(m.holdMs * 1000),
+                                      PSUCAL_PATH} + own);
     p.closeWriteChannel();
-    const QRegularExpression re(moment);
+    const QRegularExpression re(m.traceLine);
     QFile trace(tracePath);
     QByteArray pending;
     int seen = 0;
@@ -81,9 +174,12 @@ Outcome RunUntil(const QString& dir, const QStringList& args, const QString& mom
             pending += trace.readAll();
         for (qsizetype nl; (nl = pending.indexOf('\n')) >= 0; pending.remove(0, nl + 1))
             seen += re.match(QString::fromLatin1(pending.left(nl))).hasMatch();
-        if (seen >= nth) {
-            QThread::msleep(delayMs);
-            ::kill(static_cast<pid_t>(p.processId()), signal);
+        const double at = seen >= m.nth ? m.then(Target(p, !m.widen.isEmpty())) : -1;
+        if (at >= 0) {
+            while (Now() < at)
+                QThread::usleep(100);
+            r.killedAt = Now();
+            ::kill(Target(p, !m.widen.isEmpty()), signal);
             r.signalled = true;
         } else {
             p.waitForFinished(1);
@@ -101,8 +197,8 @@ Outcome RunUntil(const QString& dir, const QStringList& args, const QString& mom
 }
 
 // The newest backup in the program folder's backups, put back by a fresh psucal; then the unit
-// must hold what it held when the killed run began. No complete backup is only fine when the
-// run never wrote a row. Returns what happened, for the table.
+// must hold what it held when the killed run began. No backup is only fine when the run never
+// wrote a row, and a file named as a backup is always a whole one. Returns what happened.
 QString ExpectRestored(const QString& dir, const Sim& sim, const std::map<int, QString>& asFound, const Outcome& killed)
 {
     const QFileInfoList backups = QDir(dir + "/backups").entryInfoList({"*.txt"}, QDir::Files, QDir::Time);
@@ -123,9 +219,9 @@ QString ExpectRestored(const QString& dir, const Sim& sim, const std::map<int, Q
             std::tie(status, out) = restore({"--force"});
             how = "restored with --force";
         }
+        EXPECT_EQ(status, 0) << out.toStdString();
         if (status != 0)
-            how = "newest backup refused, no row written";
-        EXPECT_TRUE(status == 0 || out.contains("incomplete")) << out.toStdString();
+            how = "NOT restored: " + out.simplified().left(80);
     }
     if (!how.startsWith("restored")) {
         EXPECT_TRUE(killed.trace.filter(" supply > SEEP").isEmpty()) << how.toStdString();
@@ -139,10 +235,11 @@ struct KillCase {
     QString fault;          // for the table; %1 is the moment
     QStringList simArgs;
     QStringList args;       // psucal's, without the ports
-    QString moment;         // trace line to count
     QList<int> nths;
-    int delayMs = 0;
-    bool byDelay = false;   // the table names the delay, not the line
+    // The moment of the `nth` kill, given the program folder and the simulator's line log.
+    std::function<Moment(int nth, const QString& dir, const QString& lineLog)> moment;
+    // Where it landed, "in: ..." or "out: ...", once psucal is dead.
+    std::function<QString(const Outcome&, const QString& dir, const QString& lineLog)> landed;
 };
 
 // Each kill on a fresh simulator and program folder: as found, killed, put back.
@@ -150,55 +247,110 @@ void KillAndRestore(const KillCase& c)
 {
     for (const int nth : c.nths) {
         QTemporaryDir dir;
-        Sim sim(c.simArgs, dir.filePath("eeprom.txt"));
+        const QString lineLog = dir.filePath("line.txt");
+        Sim sim(c.simArgs + QStringList{"--line-log", lineLog}, dir.filePath("eeprom.txt"));
         ASSERT_FALSE(sim.port.isEmpty());
         const auto asFound = ReadRows(dir.filePath("eeprom.txt"));
         ASSERT_EQ(asFound.size(), 160u);
         QStringList ports{"--supply-port", sim.port};
         if (!c.args.contains("--restore"))
             ports << "--meter-port" << sim.meter;
-        const Outcome r = RunUntil(dir.path(), c.args + ports, c.moment, nth, c.delayMs, SIGKILL);
-        const QString fault = "SIGKILL " + c.fault.arg(c.byDelay ? c.delayMs : nth);
+        const Outcome r = RunUntil(dir.path(), c.args + ports, c.moment(nth, dir.path(), lineLog), SIGKILL);
+        const QString fault = "SIGKILL " + c.fault.arg(nth);
         if (!r.signalled) {
-            Log(fault, "run ended before the moment");
+            Log(fault, "out: the run ended first", QStringLiteral("exit %1").arg(r.status));
             continue;
         }
-        Log(fault, ExpectRestored(dir.path(), sim, asFound, r));
+        const QString landed = c.landed(r, dir.path(), lineLog);
+        QThread::msleep(50); // what was on its way reaches the unit
+        const bool took = ReadRows(dir.filePath("eeprom.txt")) != asFound;
+        Log(fault, landed, (took ? "unit changed; " : "unit untouched; ") + ExpectRestored(dir.path(), sim, asFound, r));
     }
 }
 
 const QStringList Calibrate{"--batch", "--yes"};
 const QString SeepSent = " supply > SEEP";
 
+// Whether process `pid` has a file open under `folder`, named or not yet.
+bool Writing(pid_t pid, const QString& folder)
+{
+    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
+    for (const QString& fd : QDir(fds).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
+        if (QFile::symLinkTarget(fds + u'/' + fd).startsWith(folder))
+            return true;
+    return false;
+}
+
+// Anywhere in the run after the trace line: said where on the line it fell.
+QString Anywhere(const Outcome& r, const QString&, const QString& lineLog)
+{
+    return "in: " + OnTheLine(lineLog, r.killedAt);
+}
+
 } // namespace
 
 TEST(Kill, MidRowWriteFrameTheUnitGoesBackToAsFound)
 {
-    KillAndRestore({"supply: mid SEEP frame (SEEP %1)", {"--model", "20", "--seed", "2"}, Calibrate, SeepSent,
-                    Moments({1, 4, 9}, 1, 25, 2)});
+    // The frame is written whole, so no kill can cut it at psucal's end; the kill lands while
+    // the unit has taken part of it off the line, a different number of characters each time.
+    KillAndRestore({"supply: mid SEEP frame (SEEP %1)", {"--model", "20", "--seed", "2"}, Calibrate,
+                    Moments({1, 4, 9}, 1, 25, 2),
+                    [](int nth, const QString&, const QString& lineLog) {
+                        return Moment{SeepSent, nth, [=](pid_t) {
+                                          const auto f = SentFrame(lineLog, "SEEP", nth);
+                                          return f ? f->start + (f->end - f->start) * (2 + nth % 15) / 18.0 : -1.0;
+                                      }};
+                    },
+                    [](const Outcome& r, const QString&, const QString& lineLog) {
+                        const QString where = OnTheLine(lineLog, r.killedAt);
+                        return (where.contains("SEEP frame held") && !where.startsWith("0 ") ? "in: " : "out: ") + where;
+                    }});
 }
 
 TEST(Kill, BetweenRowWriteAndItsOkTheUnitGoesBackToAsFound)
 {
+    // The unit's OK comes half a second late; the kill 150 ms after the unit has the frame.
     for (const int nth : Moments({2, 7}, 1, 16, 2))
         KillAndRestore({"supply: between SEEP and OK (SEEP %1)",
                         {"--model", "20", "--seed", "2", "--fault", QStringLiteral("SEEP:late=0.5:nth=%1").arg(nth)},
-                        Calibrate, SeepSent, {nth}, 150});
+                        Calibrate, {nth},
+                        [](int n, const QString&, const QString& lineLog) {
+                            return Moment{SeepSent, n, [=](pid_t) {
+                                              const auto f = SentFrame(lineLog, "SEEP", n);
+                                              return f ? f->end + 0.15 : -1.0;
+                                          }};
+                        },
+                        [](const Outcome& r, const QString&, const QString& lineLog) {
+                            const QString where = OnTheLine(lineLog, r.killedAt);
+                            return (where.contains("whole SEEP frame") ? "in: " : "out: ") + where;
+                        }});
 }
 
 TEST(Kill, DuringTheAsFoundBackupNoRowIsWrittenUnbacked)
 {
-    // The whole-image reply ends; the backup is written right after it.
-    for (const int delay : Moments({0, 3}, 0, 12, 2))
-        KillAndRestore({"file: as-found backup write (image +%1 ms)", {"--model", "40", "--seed", "1"}, Calibrate,
-                        " supply < .{1400}", {1}, delay, true});
+    // The backup is held up just before it takes its name; the kill comes `delay` ms after
+    // psucal has opened the file it is written to.
+    for (const int delay : Moments({0, 200}, 0, 350, 50))
+        KillAndRestore({"file: as-found backup write (+" + QString::number(delay) + " ms)", {"--model", "40", "--seed", "1"},
+                        Calibrate, {1},
+                        [delay](int, const QString& dir, const QString&) {
+                            return Moment{" supply < .{1400}", 1,
+                                          [=](pid_t pid) { return Writing(pid, dir + "/backups/") ? Now() + delay / 1000.0 : -1.0; },
+                                          "rename,renameat,renameat2,link,linkat", 400};
+                        },
+                        [](const Outcome&, const QString& dir, const QString&) -> QString {
+                            return QDir(dir + "/backups").entryList({"*.txt"}, QDir::Files).isEmpty()
+                                       ? "in: while the image was written, before it was named a backup"
+                                       : "out: after the backup was named";
+                        }});
 }
 
 TEST(Kill, DuringDefineAndRestoreTheUnitGoesBackToAsFound)
 {
+    const auto atSeep = [](int nth, const QString&, const QString&) { return Moment{SeepSent, nth}; };
     KillAndRestore({"supply: during Define (SEEP %1)", {"--blank", "--model", "60"},
                     {"--batch", "--yes", "--run-mode", "0", "--define", "--serial", "SN123456", "--model", "60"},
-                    SeepSent, Moments({3, 9}, 1, 11, 2)});
+                    Moments({3, 9}, 1, 11, 2), atSeep, Anywhere});
 
     // A backup of the same unit from an earlier day, being put back when the kill comes.
     QTemporaryDir old;
@@ -206,7 +358,7 @@ TEST(Kill, DuringDefineAndRestoreTheUnitGoesBackToAsFound)
         Sim before({"--model", "40", "--seed", "1", "--serial", "RS4001"}, old.filePath("backup.txt"));
     }
     KillAndRestore({"supply: during --restore (SEEP %1)", {"--model", "40", "--seed", "2", "--serial", "RS4001"},
-                    {"--restore", old.filePath("backup.txt")}, SeepSent, Moments({20, 80}, 5, 105, 20)});
+                    {"--restore", old.filePath("backup.txt")}, Moments({20, 80}, 5, 105, 20), atSeep, Anywhere});
 }
 
 namespace {
@@ -225,9 +377,9 @@ const QStringList Verify{"--batch", "--yes", "--run-mode", "1", "--spots", "5", 
 
 TEST(Kill, MidRecordsStoreCalibrationDtHoldsTheOldOrTheNewSet)
 {
-    // The meter is handed back to its front panel after the second pass; the report and the
-    // records follow some 400 ms later.
-    for (const int delay : Moments({390, 420}, 300, 475, 25)) {
+    // After the second pass the records replace the unit's earlier ones in one transaction; its
+    // syncs are held up, and the kill comes `delay` ms after the rollback journal appears.
+    for (const int delay : Moments({0, 300}, 0, 450, 50)) {
         QTemporaryDir dir;
         {
             psucal::Database db(dir.path());
@@ -236,11 +388,19 @@ TEST(Kill, MidRecordsStoreCalibrationDtHoldsTheOldOrTheNewSet)
         }
         Sim sim({"--model", "60", "--serial", "KT-1"}, dir.filePath("eeprom.txt"));
         ASSERT_FALSE(sim.meter.isEmpty());
+        const QString journal = dir.filePath("Calibration.dt-journal");
         const Outcome r = RunUntil(dir.path(), Verify + QStringList{"--supply-port", sim.port, "--meter-port", sim.meter},
-                               " meter > :SYST:LOC", 2, delay, SIGKILL);
+                                   {" meter > :SYST:LOC", 2,
+                                    [&](pid_t) { return QFile::exists(journal) ? Now() + delay / 1000.0 : -1.0; },
+                                    "fsync,fdatasync", 250},
+                                   SIGKILL);
+        // A journal left behind is a transaction the kill cut short.
+        const QString landed = !r.signalled             ? "out: the run ended first"
+                               : QFile::exists(journal) ? "in: inside the transaction"
+                                                        : "out: after the commit";
         const int n = StoredRecords(dir.path(), "KT-1");
         EXPECT_TRUE(n == 7 || n == 5) << n << " records: a mix of two runs";
-        Log(QStringLiteral("SIGKILL store: Calibration.dt write (+%1 ms)").arg(delay),
+        Log(QStringLiteral("SIGKILL store: Calibration.dt write (+%1 ms)").arg(delay), landed,
             n == 7 ? "old set kept" : n == 5 ? "new set stored" : QStringLiteral("MIXED: %1 records").arg(n));
     }
 }
@@ -249,10 +409,10 @@ TEST(Kill, TermAndHangupSendEndsCloseTraceAndStoresAndExitPromptly)
 {
     for (const int sig : {SIGTERM, SIGHUP}) {
         QTemporaryDir dir;
-        Sim sim({"--model", "60", "--serial", "KT-2"}, dir.filePath("eeprom.txt"));
+        Sim sim({"--model", "60", "--serial", "KT-2", "--line-log", dir.filePath("line.txt")}, dir.filePath("eeprom.txt"));
         ASSERT_FALSE(sim.meter.isEmpty());
         const Outcome r = RunUntil(dir.path(), Verify + QStringList{"--supply-port", sim.port, "--meter-port", sim.meter},
-                               " meter < [+-]\\d", 3, 0, sig);
+                                   {" meter < [+-]\\d", 3}, sig);
         const QString name = sig == SIGTERM ? "SIGTERM" : "SIGHUP";
         ASSERT_TRUE(r.signalled);
         EXPECT_EQ(r.status, 130) << r.out.toStdString();
@@ -263,7 +423,7 @@ TEST(Kill, TermAndHangupSendEndsCloseTraceAndStoresAndExitPromptly)
         // Closed, not cut off: nothing of a transaction is left behind.
         EXPECT_FALSE(QFile::exists(dir.filePath("Calibration.dt-journal")));
         EXPECT_FALSE(QFile::exists(dir.filePath("Calibration.dt-wal")));
-        Log(name + " mid verification", QStringLiteral("%1, exit %2 after %3 s")
+        Log(name + " mid verification", "in: " + OnTheLine(dir.filePath("line.txt"), r.killedAt), QStringLiteral("%1, exit %2 after %3 s")
                                              .arg(sent.last().endsWith("ENDS00\\r") ? "ENDS sent" : "NO ENDS")
                                              .arg(r.status)
                                              .arg(r.exitSeconds));
@@ -277,7 +437,7 @@ TEST(Kill, SupplyVanishingIsReportedNeverHangsAndNothingIsWrittenAfter)
         Sim sim({"--model", "20", "--seed", "2", "--fault", QStringLiteral("*:vanish:nth=%1").arg(nth)},
                 dir.filePath("eeprom.txt"));
         ASSERT_FALSE(sim.port.isEmpty());
-        const Outcome r = RunUntil(dir.path(), Calibrate + QStringList{"--supply-port", sim.port}, "^$", 1, 0, SIGKILL);
+        const Outcome r = RunUntil(dir.path(), Calibrate + QStringList{"--supply-port", sim.port}, {"^$"}, SIGKILL);
         EXPECT_FALSE(r.signalled);
         EXPECT_NE(r.status, 0) << r.out.toStdString();
         EXPECT_TRUE(r.out.contains(" lost (cable")) << r.out.toStdString();
@@ -286,7 +446,7 @@ TEST(Kill, SupplyVanishingIsReportedNeverHangsAndNothingIsWrittenAfter)
         const qsizetype lost = std::min<qsizetype>(2 * nth - 1, frames.size());
         const QStringList after = frames.mid(lost).filter(" supply > ");
         EXPECT_TRUE(after.isEmpty()) << after.join('\n').toStdString();
-        Log(QStringLiteral("supply port vanishes at frame %1").arg(nth),
+        Log(QStringLiteral("supply port vanishes at frame %1").arg(nth), "in: the simulator's own frame count",
             r.out.contains(" lost (cable") && after.isEmpty() ? "reported, ended, no write after"
                                                                             : "NOT as required");
     }
@@ -299,13 +459,39 @@ TEST(Kill, MidServerStoreEveryRunOnTheServerIsWhole)
     psucal::test::PgCluster cluster;
     QString error;
     ASSERT_TRUE(cluster.create(false, &error)) << error.toStdString();
-    for (const int delay : Moments({390, 420}, 300, 475, 25)) {
+    // The test's own look at the server: whether psucal holds the unit's store lock.
+    const QString url = cluster.url();
+    QSqlDatabase look = QSqlDatabase::addDatabase("QPSQL", "look");
+    look.setHostName(QUrl::fromPercentEncoding(url.section('@', 1).section(':', 0, 0).toLatin1()));
+    look.setPort(url.section(':', -1).section('/', 0, 0).toInt());
+    look.setUserName("psucal");
+    look.setDatabaseName("postgres");
+    ASSERT_TRUE(look.open()) << look.lastError().text().toStdString();
+    // Before the first run there is no table yet: no run.
+    const auto runs = [&] { return cluster.psql("SELECT count(*) FROM run WHERE sn = 'KT-3'", &error).toInt(); };
+    // Every statement reaches the server late, so that the store transaction lasts; the kill
+    // comes `delay` ms after psucal has the lock it stores under.
+    for (const int delay : Moments({0, 200}, 0, 450, 50)) {
         QTemporaryDir dir;
         Sim sim({"--model", "60", "--serial", "KT-3"}, dir.filePath("eeprom.txt"));
         ASSERT_FALSE(sim.meter.isEmpty());
-        RunUntil(dir.path(),
-                 Verify + QStringList{"--supply-port", sim.port, "--meter-port", sim.meter, "--database", cluster.url()},
-                 " meter > :SYST:LOC", 2, delay, SIGKILL);
+        const int before = runs();
+        const auto locked = [&] {
+            QSqlQuery q(look);
+            return q.exec(QStringLiteral("SELECT 1 FROM pg_locks WHERE locktype = 'advisory' AND classid = %1 AND "
+                                         "objid <> 0 AND granted")
+                              .arg(psucal::ServerSchema::LockClass)) &&
+                   q.next();
+        };
+        const Outcome r = RunUntil(dir.path(),
+                                   Verify + QStringList{"--supply-port", sim.port, "--meter-port", sim.meter, "--database", url},
+                                   {" meter > :SYST:LOC", 2, [&](pid_t) { return locked() ? Now() + delay / 1000.0 : -1.0; },
+                                    "sendto", 100},
+                                   SIGKILL);
+        QThread::msleep(200); // the server sees the connection go and rolls back
+        const QString landed = !r.signalled       ? "out: the run ended first"
+                               : runs() == before ? "in: inside the transaction, rolled back"
+                                                  : "out: after the commit";
         // Records per run of the unit, and records tied to no run: a run is all five or absent.
         const QString counts = cluster.psql("SELECT string_agg(n::text, ',') FROM (SELECT count(p.\"SN\") n FROM run r "
                                             "LEFT JOIN report p ON p.run_id = r.id WHERE r.sn = 'KT-3' GROUP BY r.id) c",
@@ -315,7 +501,7 @@ TEST(Kill, MidServerStoreEveryRunOnTheServerIsWhole)
             cluster.psql("SELECT count(*) FROM report WHERE run_id IS NULL AND \"SN\" = 'KT-3'", &error).trimmed();
         const bool whole = QRegularExpression("^(5(,5)*)?$").match(counts).hasMatch() && (loose == "0" || loose.isEmpty());
         EXPECT_TRUE(whole) << "runs hold " << counts.toStdString() << " records, " << loose.toStdString() << " loose";
-        Log(QStringLiteral("SIGKILL store: server write (+%1 ms)").arg(delay),
+        Log(QStringLiteral("SIGKILL store: server write (+%1 ms)").arg(delay), landed,
             !whole ? "MIXED: runs of " + counts : counts.isEmpty() ? "no run stored yet" : "runs whole: " + counts);
     }
 }
