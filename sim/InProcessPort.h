@@ -30,6 +30,7 @@ public:
     bool open() override;
     void close() override;
     bool isOpen() const override { return open_; }
+    bool gone() const override { return gone_; }
     void discard() override { rx_.clear(); }
     bool write(const QByteArray& bytes) override;
     qint64 bytesAvailable() const override { return rx_.size(); }
@@ -55,6 +56,7 @@ private:
     QByteArray rx_;
     bool open_ = false;
     bool vanished_ = false;
+    bool gone_ = false; // vanished while open, not opened or closed since
     quint64 line_ = 0; // bumped when the port vanishes: bytes then in flight are lost
     double txFree_ = 0;
     double rxFree_ = 0;
