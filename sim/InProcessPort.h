@@ -57,7 +57,7 @@ private:
     bool open_ = false;
     bool vanished_ = false;
     bool gone_ = false; // vanished while open, not opened or closed since
-    quint64 line_ = 0; // bumped when the port vanishes: bytes then in flight are lost
+    quint64 line_ = 0;  // bumped when the port vanishes: bytes then in flight are lost
     double txFree_ = 0;
     double rxFree_ = 0;
     // Scheduled actions may outlive the port; they hold a weak reference and find it gone.

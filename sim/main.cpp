@@ -5,8 +5,8 @@
 #include "sim/TcpHost.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSaveFile>
 #include <QSocketNotifier>
 

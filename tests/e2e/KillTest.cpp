@@ -14,17 +14,13 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QThread>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <ctime>
 #include <functional>
-#include <optional>
 
 using psucal::test::ReadRows;
 using psucal::test::Sim;
@@ -85,16 +81,6 @@ QList<Piece> LineLog(const QString& path)
     return out;
 }
 
-// The unit's receiving the `nth` frame starting with `word`, once the simulator has it.
-std::optional<Piece> SentFrame(const QString& lineLog, const QString& word, int nth)
-{
-    int n = 0;
-    for (const Piece& p : LineLog(lineLog))
-        if (p.toUnit && p.text.startsWith(word) && ++n == nth)
-            return p;
-    return std::nullopt;
-}
-
 // Where on the supply line the moment `t` fell, measured by the simulator's clock.
 QString OnTheLine(const QString& lineLog, double t)
 {
@@ -108,24 +94,24 @@ QString OnTheLine(const QString& lineLog, double t)
     const QString what = p.text.left(4);
     if (t < p.end) {
         const auto held = static_cast<int>((t - p.start) / ((p.end - p.start) / static_cast<double>(p.size())));
-        return QStringLiteral("%1 of %2 characters of a %3 %4").arg(held).arg(p.size()).arg(what, p.toUnit ? "frame held by the unit" : "reply sent");
+        return QStringLiteral("%1 of %2 characters of a %3 %4")
+            .arg(held)
+            .arg(p.size())
+            .arg(what, p.toUnit ? "frame held by the unit" : "reply sent");
     }
-    return p.toUnit ? QStringLiteral("between a whole %1 frame and its reply").arg(what) : QStringLiteral("between exchanges");
+    return p.toUnit ? QStringLiteral("between a whole %1 frame and its reply").arg(what)
+                    : QStringLiteral("between exchanges");
 }
 
 // When to strike: once the trace has its `nth` line matching `traceLine`, `then` gives the
-// monotonic moment (told psucal's process id), or a negative value while the run has not come so far. strace holds up the
-// `widen` system calls for `holdMs` each, so that a window too short to hit lasts.
+// monotonic moment (told psucal's process id), or a negative value while the run has not come
+// so far. strace holds up the `widen` system calls for `holdMs` each, so that a short window lasts.
 struct Moment {
-    Moment(QString line, int n = 1, std::function<double(pid_t)> at = [](pid_t) { return 0.0; }, QString calls = {}, int ms = 0)
-        : traceLine(std::move(line)), nth(n), then(std::move(at)), widen(std::move(calls)), holdMs(ms)
-    {
-    }
     QString traceLine;
-    int nth;
-    std::function<double(pid_t)> then;
-    QString widen;
-    int holdMs;
+    int nth = 1;
+    std::function<double(pid_t)> then = [](pid_t) { return 0.0; };
+    QString widen = {};
+    int holdMs = 0;
 };
 
 struct Outcome {
@@ -142,7 +128,8 @@ pid_t Target(const QProcess& p, bool traced)
 {
     const auto pid = static_cast<pid_t>(p.processId());
     QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
-    return traced && children.open(QIODevice::ReadOnly) ? static_cast<pid_t>(children.readAll().trimmed().toInt()) : pid;
+    return traced && children.open(QIODevice::ReadOnly) ? static_cast<pid_t>(children.readAll().trimmed().toInt())
+                                                        : pid;
 }
 
 // Runs psucal in `dir` and sends `signal` at moment `m`; a run that ends first is left to end.
@@ -156,9 +143,10 @@ Outcome RunUntil(const QString& dir, const QStringList& args, const Moment& m, i
     if (m.widen.isEmpty())
         p.start(PSUCAL_PATH, own);
     else
-        p.start("strace", QStringList{"-f", "--seccomp-bpf", "-qq", "-o", "/dev/null", "-e", "trace=" + m.widen, "-e",
-                                      QStringLiteral("inject=%1:delay_enter=%2").arg(m.widen).arg(m.holdMs * 1000),
-                                      PSUCAL_PATH} + own);
+        p.start("strace",
+                QStringList{"-f", "--seccomp-bpf", "-qq", "-o", "/dev/null", "-e", "trace=" + m.widen, "-e",
+                            QStringLiteral("inject=%1:delay_enter=%2").arg(m.widen).arg(m.holdMs * 1000), PSUCAL_PATH} +
+                    own);
     p.closeWriteChannel();
     const QRegularExpression re(m.traceLine);
     QFile trace(tracePath);
@@ -207,9 +195,11 @@ QString ExpectRestored(const QString& dir, const Sim& sim, const std::map<int, Q
         const auto restore = [&](const QStringList& more) {
             QProcess p;
             p.setWorkingDirectory(dir);
-            p.start(PSUCAL_PATH, QStringList{"--restore", backups.first().filePath(), "--supply-port", sim.port} + more);
+            p.start(PSUCAL_PATH,
+                    QStringList{"--restore", backups.first().filePath(), "--supply-port", sim.port} + more);
             p.waitForFinished(120000);
-            return std::make_pair(p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError()));
+            return std::make_pair(p.exitCode(),
+                                  QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError()));
         };
         auto [status, out] = restore({});
         how = "restored";
@@ -232,14 +222,16 @@ QString ExpectRestored(const QString& dir, const Sim& sim, const std::map<int, Q
 }
 
 struct KillCase {
-    QString fault;          // for the table; %1 is the moment
+    QString fault; // for the table; %1 is the moment
     QStringList simArgs;
-    QStringList args;       // psucal's, without the ports
+    QStringList args; // psucal's, without the ports
     QList<int> nths;
-    // The moment of the `nth` kill, given the program folder and the simulator's line log.
-    std::function<Moment(int nth, const QString& dir, const QString& lineLog)> moment;
-    // Where it landed, "in: ..." or "out: ...", once psucal is dead.
-    std::function<QString(const Outcome&, const QString& dir, const QString& lineLog)> landed;
+    // The moment of the `nth` kill, given the program folder (the line log is its line.txt).
+    std::function<Moment(int nth, const QString& dir)> moment;
+    // What the supply line shows where the kill is meant to land; "" for anywhere.
+    QString meant;
+    // Where it landed instead, "in: ..." or "out: ...", when the line does not tell.
+    std::function<QString(const QString& dir)> landed = {};
 };
 
 // Each kill on a fresh simulator and program folder: as found, killed, put back.
@@ -255,16 +247,18 @@ void KillAndRestore(const KillCase& c)
         QStringList ports{"--supply-port", sim.port};
         if (!c.args.contains("--restore"))
             ports << "--meter-port" << sim.meter;
-        const Outcome r = RunUntil(dir.path(), c.args + ports, c.moment(nth, dir.path(), lineLog), SIGKILL);
-        const QString fault = "SIGKILL " + c.fault.arg(nth);
+        const Outcome r = RunUntil(dir.path(), c.args + ports, c.moment(nth, dir.path()), SIGKILL);
+        const QString fault = "SIGKILL " + (c.fault.contains("%1") ? c.fault.arg(nth) : c.fault);
         if (!r.signalled) {
             Log(fault, "out: the run ended first", QStringLiteral("exit %1").arg(r.status));
             continue;
         }
-        const QString landed = c.landed(r, dir.path(), lineLog);
+        const QString where = OnTheLine(lineLog, r.killedAt);
+        const QString landed = c.landed ? c.landed(dir.path()) : (where.contains(c.meant) ? "in: " : "out: ") + where;
         QThread::msleep(50); // what was on its way reaches the unit
         const bool took = ReadRows(dir.filePath("eeprom.txt")) != asFound;
-        Log(fault, landed, (took ? "unit changed; " : "unit untouched; ") + ExpectRestored(dir.path(), sim, asFound, r));
+        Log(fault, landed,
+            (took ? "unit changed; " : "unit untouched; ") + ExpectRestored(dir.path(), sim, asFound, r));
     }
 }
 
@@ -281,10 +275,16 @@ bool Writing(pid_t pid, const QString& folder)
     return false;
 }
 
-// Anywhere in the run after the trace line: said where on the line it fell.
-QString Anywhere(const Outcome& r, const QString&, const QString& lineLog)
+// At the `nth` SEEP sent, then when `at` says, given that frame's times on the unit's line.
+Moment AtFrame(int nth, const QString& dir, const std::function<double(const Piece&)>& at)
 {
-    return "in: " + OnTheLine(lineLog, r.killedAt);
+    return {SeepSent, nth, [=](pid_t) {
+                int n = 0;
+                for (const Piece& p : LineLog(dir + "/line.txt"))
+                    if (p.toUnit && p.text.startsWith("SEEP") && ++n == nth)
+                        return at(p);
+                return -1.0;
+            }};
 }
 
 } // namespace
@@ -292,73 +292,78 @@ QString Anywhere(const Outcome& r, const QString&, const QString& lineLog)
 TEST(Kill, MidRowWriteFrameTheUnitGoesBackToAsFound)
 {
     // The frame is written whole, so no kill can cut it at psucal's end; the kill lands while
-    // the unit has taken part of it off the line, a different number of characters each time.
-    KillAndRestore({"supply: mid SEEP frame (SEEP %1)", {"--model", "20", "--seed", "2"}, Calibrate,
+    // the unit has taken 3 to 16 of its characters off the line, a different number each time.
+    const auto moment = [](int nth, const QString& dir) {
+        return AtFrame(nth, dir, [nth](const Piece& f) { return f.start + (f.end - f.start) * (2 + nth % 15) / 18.0; });
+    };
+    KillAndRestore({"supply: mid SEEP frame (SEEP %1)",
+                    {"--model", "20", "--seed", "2"},
+                    Calibrate,
                     Moments({1, 4, 9}, 1, 25, 2),
-                    [](int nth, const QString&, const QString& lineLog) {
-                        return Moment{SeepSent, nth, [=](pid_t) {
-                                          const auto f = SentFrame(lineLog, "SEEP", nth);
-                                          return f ? f->start + (f->end - f->start) * (2 + nth % 15) / 18.0 : -1.0;
-                                      }};
-                    },
-                    [](const Outcome& r, const QString&, const QString& lineLog) {
-                        const QString where = OnTheLine(lineLog, r.killedAt);
-                        return (where.contains("SEEP frame held") && !where.startsWith("0 ") ? "in: " : "out: ") + where;
-                    }});
+                    moment,
+                    "characters of a SEEP frame held"});
 }
 
 TEST(Kill, BetweenRowWriteAndItsOkTheUnitGoesBackToAsFound)
 {
     // The unit's OK comes half a second late; the kill 150 ms after the unit has the frame.
+    const auto moment = [](int n, const QString& dir) {
+        return AtFrame(n, dir, [](const Piece& f) { return f.end + 0.15; });
+    };
     for (const int nth : Moments({2, 7}, 1, 16, 2))
         KillAndRestore({"supply: between SEEP and OK (SEEP %1)",
                         {"--model", "20", "--seed", "2", "--fault", QStringLiteral("SEEP:late=0.5:nth=%1").arg(nth)},
-                        Calibrate, {nth},
-                        [](int n, const QString&, const QString& lineLog) {
-                            return Moment{SeepSent, n, [=](pid_t) {
-                                              const auto f = SentFrame(lineLog, "SEEP", n);
-                                              return f ? f->end + 0.15 : -1.0;
-                                          }};
-                        },
-                        [](const Outcome& r, const QString&, const QString& lineLog) {
-                            const QString where = OnTheLine(lineLog, r.killedAt);
-                            return (where.contains("whole SEEP frame") ? "in: " : "out: ") + where;
-                        }});
+                        Calibrate,
+                        {nth},
+                        moment,
+                        "between a whole SEEP frame"});
 }
 
 TEST(Kill, DuringTheAsFoundBackupNoRowIsWrittenUnbacked)
 {
     // The backup is held up just before it takes its name; the kill comes `delay` ms after
     // psucal has opened the file it is written to.
-    for (const int delay : Moments({0, 200}, 0, 350, 50))
-        KillAndRestore({"file: as-found backup write (+" + QString::number(delay) + " ms)", {"--model", "40", "--seed", "1"},
-                        Calibrate, {1},
-                        [delay](int, const QString& dir, const QString&) {
-                            return Moment{" supply < .{1400}", 1,
-                                          [=](pid_t pid) { return Writing(pid, dir + "/backups/") ? Now() + delay / 1000.0 : -1.0; },
-                                          "rename,renameat,renameat2,link,linkat", 400};
-                        },
-                        [](const Outcome&, const QString& dir, const QString&) -> QString {
-                            return QDir(dir + "/backups").entryList({"*.txt"}, QDir::Files).isEmpty()
-                                       ? "in: while the image was written, before it was named a backup"
-                                       : "out: after the backup was named";
-                        }});
+    const auto landed = [](const QString& dir) -> QString {
+        return QDir(dir + "/backups").entryList({"*.txt"}, QDir::Files).isEmpty()
+                   ? "in: while the image was written, before it was named a backup"
+                   : "out: after the backup was named";
+    };
+    for (const int delay : Moments({0, 200}, 0, 350, 50)) {
+        const auto moment = [delay](int, const QString& dir) {
+            const auto at = [=](pid_t pid) { return Writing(pid, dir + "/backups/") ? Now() + delay / 1000.0 : -1.0; };
+            return Moment{" supply < .{1400}", 1, at, "rename,renameat,renameat2,link,linkat", 400};
+        };
+        KillAndRestore({QStringLiteral("file: as-found backup write (+%1 ms)").arg(delay),
+                        {"--model", "40", "--seed", "1"},
+                        Calibrate,
+                        {1},
+                        moment,
+                        "",
+                        landed});
+    }
 }
 
 TEST(Kill, DuringDefineAndRestoreTheUnitGoesBackToAsFound)
 {
-    const auto atSeep = [](int nth, const QString&, const QString&) { return Moment{SeepSent, nth}; };
-    KillAndRestore({"supply: during Define (SEEP %1)", {"--blank", "--model", "60"},
+    const auto atSeep = [](int nth, const QString&) { return Moment{SeepSent, nth}; };
+    KillAndRestore({"supply: during Define (SEEP %1)",
+                    {"--blank", "--model", "60"},
                     {"--batch", "--yes", "--run-mode", "0", "--define", "--serial", "SN123456", "--model", "60"},
-                    Moments({3, 9}, 1, 11, 2), atSeep, Anywhere});
+                    Moments({3, 9}, 1, 11, 2),
+                    atSeep,
+                    ""});
 
     // A backup of the same unit from an earlier day, being put back when the kill comes.
     QTemporaryDir old;
     {
         Sim before({"--model", "40", "--seed", "1", "--serial", "RS4001"}, old.filePath("backup.txt"));
     }
-    KillAndRestore({"supply: during --restore (SEEP %1)", {"--model", "40", "--seed", "2", "--serial", "RS4001"},
-                    {"--restore", old.filePath("backup.txt")}, Moments({20, 80}, 5, 105, 20), atSeep, Anywhere});
+    KillAndRestore({"supply: during --restore (SEEP %1)",
+                    {"--model", "40", "--seed", "2", "--serial", "RS4001"},
+                    {"--restore", old.filePath("backup.txt")},
+                    Moments({20, 80}, 5, 105, 20),
+                    atSeep,
+                    ""});
 }
 
 namespace {
@@ -389,11 +394,11 @@ TEST(Kill, MidRecordsStoreCalibrationDtHoldsTheOldOrTheNewSet)
         Sim sim({"--model", "60", "--serial", "KT-1"}, dir.filePath("eeprom.txt"));
         ASSERT_FALSE(sim.meter.isEmpty());
         const QString journal = dir.filePath("Calibration.dt-journal");
-        const Outcome r = RunUntil(dir.path(), Verify + QStringList{"--supply-port", sim.port, "--meter-port", sim.meter},
-                                   {" meter > :SYST:LOC", 2,
-                                    [&](pid_t) { return QFile::exists(journal) ? Now() + delay / 1000.0 : -1.0; },
-                                    "fsync,fdatasync", 250},
-                                   SIGKILL);
+        const Outcome r = RunUntil(
+            dir.path(), Verify + QStringList{"--supply-port", sim.port, "--meter-port", sim.meter},
+            {" meter > :SYST:LOC", 2, [&](pid_t) { return QFile::exists(journal) ? Now() + delay / 1000.0 : -1.0; },
+             "fsync,fdatasync", 250},
+            SIGKILL);
         // A journal left behind is a transaction the kill cut short.
         const QString landed = !r.signalled             ? "out: the run ended first"
                                : QFile::exists(journal) ? "in: inside the transaction"
@@ -401,7 +406,9 @@ TEST(Kill, MidRecordsStoreCalibrationDtHoldsTheOldOrTheNewSet)
         const int n = StoredRecords(dir.path(), "KT-1");
         EXPECT_TRUE(n == 7 || n == 5) << n << " records: a mix of two runs";
         Log(QStringLiteral("SIGKILL store: Calibration.dt write (+%1 ms)").arg(delay), landed,
-            n == 7 ? "old set kept" : n == 5 ? "new set stored" : QStringLiteral("MIXED: %1 records").arg(n));
+            n == 7   ? "old set kept"
+            : n == 5 ? "new set stored"
+                     : QStringLiteral("MIXED: %1 records").arg(n));
     }
 }
 
@@ -409,10 +416,12 @@ TEST(Kill, TermAndHangupSendEndsCloseTraceAndStoresAndExitPromptly)
 {
     for (const int sig : {SIGTERM, SIGHUP}) {
         QTemporaryDir dir;
-        Sim sim({"--model", "60", "--serial", "KT-2", "--line-log", dir.filePath("line.txt")}, dir.filePath("eeprom.txt"));
+        Sim sim({"--model", "60", "--serial", "KT-2", "--line-log", dir.filePath("line.txt")},
+                dir.filePath("eeprom.txt"));
         ASSERT_FALSE(sim.meter.isEmpty());
-        const Outcome r = RunUntil(dir.path(), Verify + QStringList{"--supply-port", sim.port, "--meter-port", sim.meter},
-                                   {" meter < [+-]\\d", 3}, sig);
+        const Outcome r =
+            RunUntil(dir.path(), Verify + QStringList{"--supply-port", sim.port, "--meter-port", sim.meter},
+                     {" meter < [+-]\\d", 3}, sig);
         const QString name = sig == SIGTERM ? "SIGTERM" : "SIGHUP";
         ASSERT_TRUE(r.signalled);
         EXPECT_EQ(r.status, 130) << r.out.toStdString();
@@ -423,10 +432,11 @@ TEST(Kill, TermAndHangupSendEndsCloseTraceAndStoresAndExitPromptly)
         // Closed, not cut off: nothing of a transaction is left behind.
         EXPECT_FALSE(QFile::exists(dir.filePath("Calibration.dt-journal")));
         EXPECT_FALSE(QFile::exists(dir.filePath("Calibration.dt-wal")));
-        Log(name + " mid verification", "in: " + OnTheLine(dir.filePath("line.txt"), r.killedAt), QStringLiteral("%1, exit %2 after %3 s")
-                                             .arg(sent.last().endsWith("ENDS00\\r") ? "ENDS sent" : "NO ENDS")
-                                             .arg(r.status)
-                                             .arg(r.exitSeconds));
+        Log(name + " mid verification", "in: " + OnTheLine(dir.filePath("line.txt"), r.killedAt),
+            QStringLiteral("%1, exit %2 after %3 s")
+                .arg(sent.last().endsWith("ENDS00\\r") ? "ENDS sent" : "NO ENDS")
+                .arg(r.status)
+                .arg(r.exitSeconds));
     }
 }
 
@@ -440,14 +450,15 @@ TEST(Kill, SupplyVanishingIsReportedNeverHangsAndNothingIsWrittenAfter)
         const Outcome r = RunUntil(dir.path(), Calibrate + QStringList{"--supply-port", sim.port}, {"^$"}, SIGKILL);
         EXPECT_FALSE(r.signalled);
         EXPECT_NE(r.status, 0) << r.out.toStdString();
-        EXPECT_TRUE(r.out.contains(" lost (cable")) << nth << ": " << r.out.toStdString() << r.trace.mid(std::max<qsizetype>(0, 2 * nth - 12), 40).join('\n').toStdString();
+        EXPECT_TRUE(r.out.contains(" lost (cable"))
+            << nth << ": " << r.out.toStdString()
+            << r.trace.mid(std::max<qsizetype>(0, 2 * nth - 12), 40).join('\n').toStdString();
         // Nothing at all goes out after the frame the port vanished under, ENDS included: that
         // frame is the simulator's `nth`, psucal's `nth` too.
         const QStringList after = r.trace.filter(" supply > ").mid(nth);
         EXPECT_TRUE(after.isEmpty()) << nth << ":\n" << r.trace.join('\n').toStdString();
         Log(QStringLiteral("supply port vanishes at frame %1").arg(nth), "in: the simulator's own frame count",
-            r.out.contains(" lost (cable") && after.isEmpty() ? "reported, ended, no write after"
-                                                                            : "NOT as required");
+            r.out.contains(" lost (cable") && after.isEmpty() ? "reported, ended, no write after" : "NOT as required");
     }
 }
 
@@ -458,14 +469,6 @@ TEST(Kill, MidServerStoreEveryRunOnTheServerIsWhole)
     psucal::test::PgCluster cluster;
     QString error;
     ASSERT_TRUE(cluster.create(false, &error)) << error.toStdString();
-    // The test's own look at the server: whether psucal holds the unit's store lock.
-    const QString url = cluster.url();
-    QSqlDatabase look = QSqlDatabase::addDatabase("QPSQL", "look");
-    look.setHostName(QUrl::fromPercentEncoding(url.section('@', 1).section(':', 0, 0).toLatin1()));
-    look.setPort(url.section(':', -1).section('/', 0, 0).toInt());
-    look.setUserName("psucal");
-    look.setDatabaseName("postgres");
-    ASSERT_TRUE(look.open()) << look.lastError().text().toStdString();
     // Before the first run there is no table yet: no run.
     const auto runs = [&] { return cluster.psql("SELECT count(*) FROM run WHERE sn = 'KT-3'", &error).toInt(); };
     // Every statement reaches the server late, so that the store transaction lasts; the kill
@@ -475,32 +478,35 @@ TEST(Kill, MidServerStoreEveryRunOnTheServerIsWhole)
         Sim sim({"--model", "60", "--serial", "KT-3"}, dir.filePath("eeprom.txt"));
         ASSERT_FALSE(sim.meter.isEmpty());
         const int before = runs();
-        const auto locked = [&] {
-            QSqlQuery q(look);
-            return q.exec(QStringLiteral("SELECT 1 FROM pg_locks WHERE locktype = 'advisory' AND classid = %1 AND "
-                                         "objid <> 0 AND granted")
-                              .arg(psucal::ServerSchema::LockClass)) &&
-                   q.next();
-        };
-        const Outcome r = RunUntil(dir.path(),
-                                   Verify + QStringList{"--supply-port", sim.port, "--meter-port", sim.meter, "--database", url},
-                                   {" meter > :SYST:LOC", 2, [&](pid_t) { return locked() ? Now() + delay / 1000.0 : -1.0; },
-                                    "sendto", 100},
-                                   SIGKILL);
+        // Whether psucal holds the unit's store lock, seen by the server.
+        const QString locked = QStringLiteral("SELECT count(*) FROM pg_locks WHERE locktype = 'advisory' AND "
+                                              "classid = %1 AND objid <> 0 AND granted")
+                                   .arg(psucal::ServerSchema::LockClass);
+        const Outcome r = RunUntil(
+            dir.path(),
+            Verify + QStringList{"--supply-port", sim.port, "--meter-port", sim.meter, "--database", cluster.url()},
+            {" meter > :SYST:LOC", 2,
+             [&](pid_t) { return cluster.psql(locked, &error).toInt() > 0 ? Now() + delay / 1000.0 : -1.0; }, "sendto",
+             100},
+            SIGKILL);
         QThread::msleep(200); // the server sees the connection go and rolls back
         const QString landed = !r.signalled       ? "out: the run ended first"
                                : runs() == before ? "in: inside the transaction, rolled back"
                                                   : "out: after the commit";
         // Records per run of the unit, and records tied to no run: a run is all five or absent.
-        const QString counts = cluster.psql("SELECT string_agg(n::text, ',') FROM (SELECT count(p.\"SN\") n FROM run r "
-                                            "LEFT JOIN report p ON p.run_id = r.id WHERE r.sn = 'KT-3' GROUP BY r.id) c",
-                                            &error)
+        const QString counts = cluster
+                                   .psql("SELECT string_agg(n::text, ',') FROM (SELECT count(p.\"SN\") n FROM run r "
+                                         "LEFT JOIN report p ON p.run_id = r.id WHERE r.sn = 'KT-3' GROUP BY r.id) c",
+                                         &error)
                                    .trimmed();
         const QString loose =
             cluster.psql("SELECT count(*) FROM report WHERE run_id IS NULL AND \"SN\" = 'KT-3'", &error).trimmed();
-        const bool whole = QRegularExpression("^(5(,5)*)?$").match(counts).hasMatch() && (loose == "0" || loose.isEmpty());
+        const bool whole =
+            QRegularExpression("^(5(,5)*)?$").match(counts).hasMatch() && (loose == "0" || loose.isEmpty());
         EXPECT_TRUE(whole) << "runs hold " << counts.toStdString() << " records, " << loose.toStdString() << " loose";
         Log(QStringLiteral("SIGKILL store: server write (+%1 ms)").arg(delay), landed,
-            !whole ? "MIXED: runs of " + counts : counts.isEmpty() ? "no run stored yet" : "runs whole: " + counts);
+            !whole             ? "MIXED: runs of " + counts
+            : counts.isEmpty() ? "no run stored yet"
+                               : "runs whole: " + counts);
     }
 }
