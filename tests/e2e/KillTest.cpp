@@ -1,5 +1,7 @@
 // psucal killed at chosen moments of a run against the pty simulator. The moments are found in
-// the trace, which is written as it happens. Setting PSUCAL_TORTURE spreads many more kills
+// the trace, which is written as it happens, then in the simulator's line log, the program
+// folder or the server; where a window is too short to hit, strace makes it last. Each kill says
+// where it landed, measured after the fact. Setting PSUCAL_TORTURE spreads many more kills
 // over each run; PSUCAL_FAULT_LOG names a file that gets one line per kill for the fault table.
 #include "db/Database.h"
 #include "db/ServerSchema.h"
