@@ -247,6 +247,7 @@ TEST(BatchRun, DefineGivesABlankBoardItsSerialNumberAndBaseDataFrameByFrame)
     }
 }
 
+
 // Under the guarded rule each pass asks the meter who it is, and a simulated unit whose outputs sit
 // well inside their bands still passes. Run mode 1 adjusts nothing, so --as-found adds no pass.
 TEST(BatchRun, GuardedRuleAsksTheMeterOncePerPassAndRunModeOneVerifiesOnce)
