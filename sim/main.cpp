@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSaveFile>
 #include <QSocketNotifier>
 
@@ -78,6 +79,25 @@ bool ParseConfig(const QCommandLineParser& p, SupplyConfig& config, QString* err
     return true;
 }
 
+// "START END < BYTES": the supply's traffic with its times on the wire, so that a test can act
+// while the unit holds part of a frame. Control characters escaped as in psucal's trace.
+void LogLine(std::FILE* log, double start, double end, bool received, const QByteArray& bytes)
+{
+    QByteArray text;
+    for (const char c : bytes) {
+        if (c == '\r')
+            text += "\\r";
+        else if (c == '\n')
+            text += "\\n";
+        else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '\\')
+            text += QByteArray("\\x") + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
+        else
+            text += c;
+    }
+    std::fprintf(log, "%.6f %.6f %c %s\n", start, end, received ? '<' : '>', text.constData());
+    std::fflush(log);
+}
+
 // Each rule goes to the instrument its word names.
 bool AddFaults(const QStringList& rules, SupplyModel& supply, MeterModel& meter)
 {
@@ -141,6 +161,11 @@ int main(int argc, char** argv)
          u"Serve the meter on 127.0.0.1:PORT as well, as a raw SCPI socket (0: a free port). Prints "
          "\"meter-tcp tcp://127.0.0.1:PORT\"."_qs,
          u"port"_qs},
+        {u"line-log"_qs,
+         u"Append the supply line's traffic to this file as it is paced: \"START END < BYTES\" for what the "
+         "unit is sent, > for its replies; the first character starts crossing at START and the last has "
+         "crossed at END, in seconds of the system's monotonic clock."_qs,
+         u"file"_qs},
         {u"pace"_qs,
          u"reply: each reply written whole once its last character is due (default); byte: each character "
          "written on its own as it falls due, as a UART without a FIFO delivers them."_qs,
@@ -180,6 +205,17 @@ int main(int argc, char** argv)
         return answers;
     });
     host.setLinkPath(p.value(u"link"_qs));
+    std::FILE* lineLog = nullptr;
+    if (p.isSet(u"line-log"_qs)) {
+        lineLog = std::fopen(QFile::encodeName(p.value(u"line-log"_qs)).constData(), "a");
+        if (!lineLog) {
+            std::fprintf(stderr, "psucal-sim: cannot write %s\n", qPrintable(p.value(u"line-log"_qs)));
+            return 2;
+        }
+        host.setLineObserver([lineLog](double start, double end, bool received, const QByteArray& bytes) {
+            LogLine(lineLog, start, end, received, bytes);
+        });
+    }
     host.setPace(pace == u"byte" ? PtyHost::Pace::Byte : PtyHost::Pace::Reply);
     QObject::connect(&host, &PtyHost::portChanged, [](const QString& path) { Say(u"supply "_qs + path); });
 
@@ -220,5 +256,7 @@ int main(int argc, char** argv)
 
     const int status = app.exec();
     WriteEeprom(eepromOut, model);
+    if (lineLog)
+        std::fclose(lineLog);
     return status;
 }
