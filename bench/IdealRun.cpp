@@ -22,6 +22,7 @@ void IdealRun::run(const QString& programDir)
     sim::SupplyConfig config;
     config.ratingV = model;
     config.seed = seed;
+    config.ideal = idealUnit;
     config.serial = serial.isEmpty() ? DefaultSerial(model, seed) : serial;
     // Run mode 3 opens COM2 for the meter at start-up and never talks to it.
     sim::InProcessBench bench(clock, config);

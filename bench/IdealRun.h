@@ -17,6 +17,9 @@ struct IdealRun {
     int runMode = 3; // 3, or 1 for the verification of run mode 1
     quint32 seed = 1;
     QString serial;
+    // A unit whose display reads true and a meter that does not scatter, so that two builds'
+    // frames compare; false for a unit with its own display error, as psucal-sim gives.
+    bool idealUnit = true;
 
     double startupSeconds = 0; // up to the first wizard page, serial number read
     double totalSeconds = 0;

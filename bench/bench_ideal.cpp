@@ -19,15 +19,18 @@ int main(int argc, char** argv)
     ideal.model = Option(args, QStringLiteral("--model"), QStringLiteral("40")).toInt();
     ideal.runMode = Option(args, QStringLiteral("--run-mode"), QStringLiteral("3")).toInt() == 1 ? 1 : 3;
     ideal.seed = Option(args, QStringLiteral("--seed"), QStringLiteral("1")).toUInt();
+    // --real-unit: the unit's display error and the meter's scatter, as psucal-sim has them.
+    ideal.idealUnit = !args.contains(QStringLiteral("--real-unit"));
     QTemporaryDir dir;
     const double t0 = Now();
     ideal.run(dir.path());
     const double took = Now() - t0;
 
-    std::printf("Ideal %s, %dV unit, seed %u, in virtual time against the in-process\n"
+    std::printf("Ideal %s, %dV %s unit, seed %u, in virtual time against the in-process\n"
                 "simulator: every time-out and delay the procedures wait out, plus 9600-baud wire time\n"
                 "(10 bits a character, both directions) and a 1 ms turnaround per reply; no computing time.\n",
-                ideal.runMode == 1 ? "run-mode-1 verification" : "run-mode-3 recalibration", ideal.model, ideal.seed);
+                ideal.runMode == 1 ? "run-mode-1 verification" : "run-mode-3 recalibration", ideal.model,
+                ideal.idealUnit ? "ideal" : "real", ideal.seed);
     std::printf("ideal_startup: %.3f s\n", ideal.startupSeconds);
     std::printf("ideal_total: %.3f s\n", ideal.totalSeconds);
     std::printf("ideal_frames: %lld\n", static_cast<long long>(ideal.frames.size()));

@@ -7,7 +7,6 @@
 #include "link/SupplyLink.h"
 
 #include <QDir>
-#include <QFile>
 
 namespace psucal {
 
@@ -83,17 +82,8 @@ QString Backup::Write(const QString& programDir, const QString& serial, const QS
     for (int row = 0; row < image::Rows; ++row)
         text += image::RowLine(row, image::Row(image, row)).toLatin1() + '\n';
 
-    QFile file;
-    if (!files::CreateNew(file, QDir(programDir).filePath(QStringLiteral("backups")), files::Stem(serial, when),
-                          QStringLiteral(".txt"), error))
-        return QString();
-    if (file.write(text) != text.size() || !file.flush()) {
-        *error = QStringLiteral("cannot write %1 (%2)").arg(file.fileName(), file.errorString());
-        file.close();
-        file.remove();
-        return QString();
-    }
-    return file.fileName();
+    return files::WriteNew(QDir(programDir).filePath(QStringLiteral("backups")), files::Stem(serial, when),
+                           QStringLiteral(".txt"), text, error);
 }
 
 } // namespace psucal

@@ -17,4 +17,10 @@ QString Stem(const QString& serial, const QDateTime& when);
 // could be made.
 bool CreateNew(QFile& file, const QString& folder, const QString& stem, const QString& extension, QString* error);
 
+// Puts `bytes` under the name CreateNew would pick, whole or not at all: they go to a hidden
+// temporary file in `folder`, reach the disk, and only then take the name. A file under that name
+// is never half written, whatever stops the program. The path, or empty with the reason in `error`.
+QString WriteNew(const QString& folder, const QString& stem, const QString& extension, const QByteArray& bytes,
+                 QString* error);
+
 } // namespace psucal::files

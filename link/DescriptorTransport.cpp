@@ -23,6 +23,7 @@ DescriptorTransport::~DescriptorTransport()
 void DescriptorTransport::adopt(int fd, bool watch)
 {
     fd_ = fd;
+    gone_ = false;
     received_.clear();
     if (!watch)
         return;
@@ -105,6 +106,7 @@ void DescriptorTransport::onReadable()
 void DescriptorTransport::lost(const QString& why)
 {
     error_ = why;
+    gone_ = true;
     drop(true);
 }
 

@@ -17,8 +17,13 @@ public:
     void setPortName(const QString& name) override { name_ = name; }
     QString portName() const override { return name_; }
     QString errorText() const override { return error_; }
-    void close() override { drop(false); }
+    void close() override
+    {
+        gone_ = false;
+        drop(false);
+    }
     bool isOpen() const override { return fd_ >= 0; }
+    bool gone() const override { return gone_; }
     void discard() override { received_.clear(); }
     bool write(const QByteArray& bytes) override;
     qint64 bytesAvailable() const override { return received_.size(); }
@@ -36,6 +41,7 @@ protected:
     QString name_;
     QString error_;
     int fd_ = -1;
+    bool gone_ = false;
     QByteArray received_;
 
 private:

@@ -61,9 +61,12 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
 
     if (port_.isOpen())
         lost_ = false; // opened again on purpose (a port chosen anew)
-    // A port that went away mid-run is not reopened behind the operator's back: what the unit
-    // holds after it came back is unknown.
-    else if (lost_ || !port_.open())
+    // A port that went away mid-run, under an exchange or between two, is not reopened behind
+    // the operator's back: what the unit holds after it came back is unknown.
+    else if (port_.gone()) {
+        portLost();
+        return QString();
+    } else if (lost_ || !port_.open())
         return QString();
     if (resync_ && outer)
         drain();

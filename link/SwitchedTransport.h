@@ -23,6 +23,7 @@ public:
     QString missingDevice() const override { return port_->missingDevice(); }
     QString errorText() const override { return port_->errorText(); }
     void close() override { port_->close(); }
+    bool gone() const override { return port_->gone(); }
     bool isOpen() const override { return port_->isOpen(); }
     void discard() override { port_->discard(); }
     bool write(const QByteArray& bytes) override { return port_->write(bytes); }

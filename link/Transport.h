@@ -26,6 +26,8 @@ public:
     virtual QString errorText() const { return QString(); }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // The port closed by itself since it was opened: the device or the far end went away.
+    virtual bool gone() const { return false; }
 
     // Throws away whatever sits in the receive and transmit buffers.
     virtual void discard() = 0;

@@ -11,7 +11,7 @@ namespace psucal::sim {
 // shunt once they are shorted), and a port to each. The meter's noise follows the unit's seed.
 struct InProcessBench {
     explicit InProcessBench(VirtualClock& clock, const SupplyConfig& config = {})
-        : supply(config), meter(supply, config.seed), supplyPort(clock, supply), meterPort(clock, meter)
+        : supply(config), meter(supply, config.seed, config.ideal), supplyPort(clock, supply), meterPort(clock, meter)
     {
     }
 

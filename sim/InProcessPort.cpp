@@ -16,6 +16,7 @@ bool InProcessPort::open()
 {
     if (vanished_ || (!present_.isEmpty() && !present_.contains(name_)))
         return false;
+    gone_ = false;
     if (!open_) {
         open_ = true;
         rx_.clear();
@@ -25,7 +26,7 @@ bool InProcessPort::open()
 
 void InProcessPort::close()
 {
-    open_ = false;
+    open_ = gone_ = false;
     rx_.clear();
 }
 
@@ -83,6 +84,7 @@ void InProcessPort::deliver(char c, quint64 line)
 void InProcessPort::vanish(double restoreAfter)
 {
     vanished_ = true;
+    gone_ = open_;
     open_ = false;
     rx_.clear();
     ++line_;

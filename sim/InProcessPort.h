@@ -30,6 +30,7 @@ public:
     bool open() override;
     void close() override;
     bool isOpen() const override { return open_; }
+    bool gone() const override { return gone_; }
     void discard() override { rx_.clear(); }
     bool write(const QByteArray& bytes) override;
     qint64 bytesAvailable() const override { return rx_.size(); }
@@ -55,7 +56,8 @@ private:
     QByteArray rx_;
     bool open_ = false;
     bool vanished_ = false;
-    quint64 line_ = 0; // bumped when the port vanishes: bytes then in flight are lost
+    bool gone_ = false; // vanished while open, not opened or closed since
+    quint64 line_ = 0;  // bumped when the port vanishes: bytes then in flight are lost
     double txFree_ = 0;
     double rxFree_ = 0;
     // Scheduled actions may outlive the port; they hold a weak reference and find it gone.

@@ -14,7 +14,9 @@ constexpr double Ranges[] = {0.1, 1, 10, 100, 1000};
 constexpr double OverRange = 1.2; // each range reads up to 120 % of its name
 constexpr double Mains = 50;
 constexpr double Overhead = 0.010;
-constexpr double NoiseShare = 0.1;
+constexpr double IdealNoise = 0.1;
+// Triangular up to this either way: about one count rms, as at the fast integrations.
+constexpr double Noise = 2.5;
 
 struct Integration {
     double factor; // resolution / range
@@ -61,7 +63,8 @@ double AutoRange(double value)
 
 } // namespace
 
-MeterModel::MeterModel(const SupplyModel& supply, quint32 seed) : supply_(supply), noise_(seed)
+MeterModel::MeterModel(const SupplyModel& supply, quint32 seed, bool ideal)
+    : supply_(supply), noise_(seed), noiseCounts_(ideal ? IdealNoise : Noise)
 {
     reset();
 }
@@ -152,9 +155,8 @@ QByteArray MeterModel::reading(const QList<FaultRule>& fired, double& delay)
     if (std::fabs(value) > range * OverRange) {
         value = Overload;
     } else {
-        // Triangular, within a tenth of the last digit either way.
         const double spread = (double(noise_()) + double(noise_())) / 4294967296.0 - 1.0;
-        value = std::round((value + spread * NoiseShare * step) / step) * step;
+        value = std::round((value + spread * noiseCounts_ * step) / step) * step;
     }
     for (const FaultRule& r : fired) {
         if (r.kind == FaultRule::Kind::Zero)

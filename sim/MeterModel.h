@@ -19,7 +19,9 @@ class SupplyModel;
 //
 // It measures what the supply puts on its terminals, or, while they are shorted, the voltage
 // over the 1 mOhm shunt in the short. A reading is rounded to the configured resolution after
-// the meter's own seeded noise (at most a tenth of that resolution) is added.
+// the meter's own seeded noise is added: a few counts of that resolution either way, so
+// repeated readings of one input scatter; an ideal meter's noise stays within a tenth of a
+// count and vanishes in the rounding.
 //
 // A reading takes 10 ms plus twice the integration time at 50 Hz mains (auto-zero on); the
 // integration follows the resolution asked for, relative to the range:
@@ -34,7 +36,7 @@ public:
     static constexpr double Overload = 9.9e37;
     static constexpr char Identity[] = "HEWLETT-PACKARD,34401A,0,11-5-2";
 
-    explicit MeterModel(const SupplyModel& supply, quint32 seed = 1);
+    explicit MeterModel(const SupplyModel& supply, quint32 seed = 1, bool ideal = false);
 
     // Buffers the bytes and answers every line they complete, one Answer per line (an empty
     // one where the meter sends nothing).
@@ -63,6 +65,7 @@ private:
 
     const SupplyModel& supply_;
     std::mt19937 noise_;
+    double noiseCounts_; // the widest the noise reaches, in counts of the resolution
     FaultPlan faults_;
     QByteArray pending_;
     QStringList lines_;

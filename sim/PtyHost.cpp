@@ -64,8 +64,11 @@ void PtyHost::onReadable()
     const ssize_t n = ::read(master_, buffer, sizeof buffer);
     if (n <= 0)
         return;
-    const double due = std::max(now(), rxFree_) + n * charTime_;
+    const double start = std::max(now(), rxFree_);
+    const double due = start + static_cast<double>(n) * charTime_;
     rxFree_ = due;
+    if (observer_)
+        observer_(start, due, true, QByteArray(buffer, static_cast<int>(n)));
     in_.push_back({due, QByteArray(buffer, static_cast<int>(n))});
     reschedule();
 }
@@ -90,6 +93,8 @@ void PtyHost::pump()
                 out_.push_back({start + static_cast<double>(n) * charTime_, a.bytes});
             }
             txFree_ = start + static_cast<double>(n) * charTime_;
+            if (observer_ && n > 0)
+                observer_(start, txFree_, false, a.bytes);
         }
     }
     // Pieces are queued in order of their due times; each due one goes in a write of its own.

@@ -21,6 +21,10 @@ class PtyHost : public QObject {
     Q_OBJECT
 public:
     using Responder = std::function<QList<Answer>(const QByteArray&)>;
+    // Told of every piece of traffic once its times on the wire are known: the first
+    // character starts crossing at `start`, the last has crossed at `end` (DeadlineTimer's
+    // monotonic seconds). `received` is true for what the instrument is sent.
+    using LineObserver = std::function<void(double start, double end, bool received, const QByteArray& bytes)>;
     // Reply: each reply written whole when its last character falls due. Byte: each character
     // written on its own when it falls due, as a UART without a FIFO delivers them.
     enum class Pace { Reply, Byte };
@@ -35,6 +39,7 @@ public:
     void setLinkPath(const QString& path) { linkPath_ = path; }
     bool isUp() const { return master_ >= 0; }
     void setPace(Pace pace) { pace_ = pace; }
+    void setLineObserver(LineObserver observer) { observer_ = std::move(observer); }
 
 signals:
     // A new slave path, after a vanished port came back.
@@ -58,6 +63,7 @@ private:
     };
 
     Responder responder_;
+    LineObserver observer_;
     double charTime_;
     Pace pace_ = Pace::Reply;
     int master_ = -1;

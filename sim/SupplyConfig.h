@@ -18,6 +18,9 @@ struct SupplyConfig {
     bool defect = false;
     // Fresh board: no base data, no serial, all calibration cells zero.
     bool blank = false;
+    // The display reads exactly what leaves the terminals and the meter's noise stays below its
+    // last digit: for runs that must repeat exact figures.
+    bool ideal = false;
 };
 
 } // namespace psucal::sim

@@ -25,7 +25,9 @@ SupplyModel::SupplyModel(const SupplyConfig& config)
     if (rating_) {
         voltagePoints_ = PointScale::Of(rating_->voltage, rating_->sim.voltageGain);
         currentPoints_ = PointScale::Of(rating_->current, rating_->sim.currentGain);
-        errors_ = UnitErrors(voltagePoints_, currentPoints_, config.seed, config.defect);
+        if (!config.ideal)
+            displayError_ = DisplayError::Of(config.seed, rating_->gmaxVolts10 / 10.0, rating_->gmaxAmps100 / 100.0);
+        errors_ = UnitErrors(voltagePoints_, currentPoints_, config.seed, config.defect, displayError_);
     }
     shorted_ = config_.terminals == Terminals::Short;
     fill();
@@ -173,7 +175,9 @@ SupplyModel::Output SupplyModel::trueOutput() const
 SupplyModel::Output SupplyModel::display() const
 {
     const Output out = trueOutput();
-    return {num::RoundTo(out.volts, 2), num::RoundTo(out.amps, 3)};
+    const double volts = out.volts + displayError_.volts(out.volts, out.amps);
+    const double amps = out.amps + displayError_.amps(out.amps);
+    return {num::RoundTo(std::max(volts, 0.0), 2), num::RoundTo(std::max(amps, 0.0), 3)};
 }
 
 } // namespace psucal::sim

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/Answer.h"
+#include "sim/DisplayError.h"
 #include "sim/Eeprom.h"
 #include "sim/FaultPlan.h"
 #include "sim/PointScale.h"
@@ -54,8 +55,9 @@ public:
     };
     // What a meter on the terminals would see.
     Output trueOutput() const;
-    // What the unit's own display shows (0.01 V and 0.001 A resolution).
+    // What the unit's own display shows (0.01 V and 0.001 A resolution), its own error included.
     Output display() const;
+    const DisplayError& displayError() const { return displayError_; }
 
 private:
     QByteArray answer(const QByteArray& command, const QByteArray& data);
@@ -70,6 +72,7 @@ private:
     const Rating* rating_;
     PointScale voltagePoints_;
     PointScale currentPoints_;
+    DisplayError displayError_;
     UnitErrors errors_;
     Eeprom eeprom_;
     FaultPlan faults_;

@@ -1,34 +1,16 @@
 #include "sim/UnitErrors.h"
 
+#include "sim/DisplayError.h"
 #include "sim/PointScale.h"
+#include "sim/Random.h"
 
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 namespace psucal::sim {
 
 namespace {
-
-// splitmix64: the same unit on every platform, unlike the standard distributions.
-class Random {
-public:
-    explicit Random(quint64 seed) : state_(seed * 0x9E3779B97F4A7C15ull + 0x6A09E667F3BCC909ull) {}
-    double uniform(double lo, double hi)
-    {
-        return lo + (hi - lo) * static_cast<double>(next() >> 11) / 9007199254740992.0;
-    }
-    int integer(int lo, int hi) { return lo + static_cast<int>(next() % static_cast<quint64>(hi - lo + 1)); }
-
-private:
-    quint64 next()
-    {
-        quint64 z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    quint64 state_;
-};
 
 struct Shape {
     double offset; // largest offset
@@ -42,7 +24,10 @@ struct Shape {
 constexpr Shape VoltageShape{0.12, 0.004, 0.03, 0.01, 0.01, 3.0};
 constexpr Shape CurrentShape{0.015, 0.003, 0.004, 0.001, 0.001, 0.3};
 
-QVector<double> Errors(const PointScale& scale, const Shape& shape, Random& rnd, bool defect, bool voltage)
+// `shown(set)` is what the display adds near a point. A calibration trims the cells against the
+// display, so the sum, not the output error alone, has to sit well on the display's grid.
+QVector<double> Errors(const PointScale& scale, const Shape& shape, Random& rnd, bool defect, bool voltage,
+                       const std::function<double(double)>& shown)
 {
     const double offset = rnd.uniform(-shape.offset, shape.offset);
     const double gain = rnd.uniform(-shape.gain, shape.gain);
@@ -57,7 +42,8 @@ QVector<double> Errors(const PointScale& scale, const Shape& shape, Random& rnd,
         const double set = scale.setPoint(i);
         double e = offset + gain * set + bend * std::sin(2 * std::numbers::pi * set / full + phase) +
                    rnd.uniform(-shape.jitter, shape.jitter);
-        long counts = std::lround(e / shape.resolution);
+        const double display = shown(set);
+        long counts = std::lround((e + display) / shape.resolution);
         // Where a cell unit moves the voltage by several counts, the damped correction lands
         // 0..(step-1) counts above its target; a point left one count under the window would
         // never move again, and no unit we model behaves that way.
@@ -69,7 +55,7 @@ QVector<double> Errors(const PointScale& scale, const Shape& shape, Random& rnd,
                 counts -= r - (step / 2 + 1);
         }
         // Keep clear of the display's rounding boundary, so a reading never flickers.
-        e = counts * shape.resolution + rnd.uniform(-0.3, 0.3) * shape.resolution;
+        e = counts * shape.resolution + rnd.uniform(-0.3, 0.3) * shape.resolution - display;
         if (defect && i >= scale.count() / 2)
             e += shape.defect;
         out.append(e);
@@ -87,11 +73,12 @@ QVector<int> Found(const PointScale& scale, Random& rnd)
 
 } // namespace
 
-UnitErrors::UnitErrors(const PointScale& voltage, const PointScale& current, quint32 seed, bool defect)
+UnitErrors::UnitErrors(const PointScale& voltage, const PointScale& current, quint32 seed, bool defect,
+                       const DisplayError& display)
 {
     Random rnd(seed);
-    voltage_ = Errors(voltage, VoltageShape, rnd, defect, true);
-    current_ = Errors(current, CurrentShape, rnd, defect, false);
+    voltage_ = Errors(voltage, VoltageShape, rnd, defect, true, [&](double v) { return display.volts(v, 0); });
+    current_ = Errors(current, CurrentShape, rnd, defect, false, [&](double a) { return display.amps(a); });
     foundVoltage_ = Found(voltage, rnd);
     foundCurrent_ = Found(current, rnd);
 }

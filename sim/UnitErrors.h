@@ -5,6 +5,7 @@
 
 namespace psucal::sim {
 
+struct DisplayError;
 struct PointScale;
 
 // How far one unit's output is off at each calibration point before its cells correct it,
@@ -13,7 +14,8 @@ class UnitErrors {
 public:
     // A unit without a valid rating has no points and no errors.
     UnitErrors() = default;
-    UnitErrors(const PointScale& voltage, const PointScale& current, quint32 seed, bool defect);
+    UnitErrors(const PointScale& voltage, const PointScale& current, quint32 seed, bool defect,
+               const DisplayError& display);
 
     // Output error (V or A) at point `index`; 0 outside the points.
     double voltage(int index) const { return at(voltage_, index); }

@@ -6,6 +6,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSaveFile>
 #include <QSocketNotifier>
 
@@ -74,7 +75,27 @@ bool ParseConfig(const QCommandLineParser& p, SupplyConfig& config, QString* err
     }
     config.defect = p.isSet(u"defect"_qs);
     config.blank = p.isSet(u"blank"_qs);
+    config.ideal = p.isSet(u"ideal"_qs);
     return true;
+}
+
+// "START END < BYTES": the supply's traffic with its times on the wire, so that a test can act
+// while the unit holds part of a frame. Control characters escaped as in psucal's trace.
+void LogLine(std::FILE* log, double start, double end, bool received, const QByteArray& bytes)
+{
+    QByteArray text;
+    for (const char c : bytes) {
+        if (c == '\r')
+            text += "\\r";
+        else if (c == '\n')
+            text += "\\n";
+        else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == '\\')
+            text += QByteArray("\\x") + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
+        else
+            text += c;
+    }
+    std::fprintf(log, "%.6f %.6f %c %s\n", start, end, received ? '<' : '>', text.constData());
+    std::fflush(log);
 }
 
 // Each rule goes to the instrument its word names.
@@ -108,6 +129,11 @@ int main(int argc, char** argv)
             "and \"meter <path>\" once the ports are ready (and \"meter-tcp <address>\" with --meter-tcp).\n"
             "The meter measures the supply's output, or the\n"
             "voltage over a 1 mOhm shunt while the terminals are shorted.\n\n"
+            "Each unit's display reads a little off its true output: an offset and a gain of up to three\n"
+            "display steps each, and a drift with load of up to two (the voltage reading sags with the current\n"
+            "drawn, the current reading creeps with the square of the current). The meter's readings scatter\n"
+            "by a few counts of the configured resolution. --ideal gives a unit whose display reads true and a\n"
+            "meter whose noise vanishes in the rounding.\n\n"
             "Faults (--fault, repeatable):\n") +
         FaultPlan::Grammar());
     p.addHelpOption();
@@ -117,13 +143,15 @@ int main(int argc, char** argv)
          u"Rating of the unit: %1, or 0 for a unit without a valid rating (default %2)."_qs.arg(
              RatingVolts().join(u", "_qs), QString::number(DefaultSimulatedVolts)),
          u"volts"_qs},
-        {u"seed"_qs, u"Which unit: its output errors and as-found cells, and the meter's noise (default 1)."_qs,
+        {u"seed"_qs,
+         u"Which unit: its output errors, display error and as-found cells, and the meter's noise (default 1)."_qs,
          u"n"_qs},
         {u"serial"_qs, u"Serial number in the EEPROM (up to 16 characters)."_qs, u"text"_qs},
         {u"terminals"_qs, u"open, short, or auto: shorted from \"SOUT\" 0 on, open from \"SOUT\" 1 on (default)."_qs,
          u"state"_qs, u"auto"_qs},
         {u"defect"_qs, u"Part of the range is off by more than the cells can correct."_qs},
         {u"blank"_qs, u"Fresh board: no base data, no serial number, zero cells."_qs},
+        {u"ideal"_qs, u"The display reads the true output and the meter does not scatter."_qs},
         {u"fault"_qs, u"Alter answers, see above (repeatable)."_qs, u"rule"_qs},
         {u"eeprom-out"_qs,
          u"Write the EEPROM after every change and at exit, one line per row as in psucal's backups."_qs, u"file"_qs},
@@ -133,6 +161,11 @@ int main(int argc, char** argv)
          u"Serve the meter on 127.0.0.1:PORT as well, as a raw SCPI socket (0: a free port). Prints "
          "\"meter-tcp tcp://127.0.0.1:PORT\"."_qs,
          u"port"_qs},
+        {u"line-log"_qs,
+         u"Append the supply line's traffic to this file as it is paced: \"START END < BYTES\" for what the "
+         "unit is sent, > for its replies; the first character starts crossing at START and the last has "
+         "crossed at END, in seconds of the system's monotonic clock."_qs,
+         u"file"_qs},
         {u"pace"_qs,
          u"reply: each reply written whole once its last character is due (default); byte: each character "
          "written on its own as it falls due, as a UART without a FIFO delivers them."_qs,
@@ -147,7 +180,7 @@ int main(int argc, char** argv)
         return 2;
     }
     SupplyModel model(config);
-    MeterModel meter(model, config.seed);
+    MeterModel meter(model, config.seed, config.ideal);
     if (!AddFaults(p.values(u"fault"_qs), model, meter))
         return 2;
 
@@ -172,6 +205,17 @@ int main(int argc, char** argv)
         return answers;
     });
     host.setLinkPath(p.value(u"link"_qs));
+    std::FILE* lineLog = nullptr;
+    if (p.isSet(u"line-log"_qs)) {
+        lineLog = std::fopen(QFile::encodeName(p.value(u"line-log"_qs)).constData(), "a");
+        if (!lineLog) {
+            std::fprintf(stderr, "psucal-sim: cannot write %s\n", qPrintable(p.value(u"line-log"_qs)));
+            return 2;
+        }
+        host.setLineObserver([lineLog](double start, double end, bool received, const QByteArray& bytes) {
+            LogLine(lineLog, start, end, received, bytes);
+        });
+    }
     host.setPace(pace == u"byte" ? PtyHost::Pace::Byte : PtyHost::Pace::Reply);
     QObject::connect(&host, &PtyHost::portChanged, [](const QString& path) { Say(u"supply "_qs + path); });
 
@@ -212,5 +256,7 @@ int main(int argc, char** argv)
 
     const int status = app.exec();
     WriteEeprom(eepromOut, model);
+    if (lineLog)
+        std::fclose(lineLog);
     return status;
 }

@@ -71,6 +71,7 @@ TEST_F(BackupTest, FileNamesAreSafeAndNeverReused)
     EXPECT_TRUE(second.endsWith(QLatin1String("/backups/___x_y__20240102-030405-2.txt"))) << second.toStdString();
     EXPECT_TRUE(third.endsWith(QLatin1String("/backups/unknown_20240102-030405.txt"))) << third.toStdString();
     EXPECT_EQ(backups().size(), 3);
+    EXPECT_EQ(QDir(backupDir()).entryList(QDir::Files | QDir::Hidden).size(), 3) << "a temporary file is left";
 }
 
 TEST_F(BackupTest, WithoutABackupNothingIsWrittenUnlessRetryGetsOne)

@@ -65,35 +65,6 @@ QStringList Sent(const QStringList& trace)
     return sent;
 }
 
-// The backup holds the unit as found; every row write changes one cell of what the row held;
-// the simulator ends with the rows as written last, and every other row as found.
-void ExpectOnlyAdjustedCellsWritten(const QString& dir, const QStringList& sent)
-{
-    const QStringList backups = QDir(dir + "/backups").entryList({"*.txt"}, QDir::Files);
-    ASSERT_EQ(backups.size(), 1);
-    const auto asFound = ReadRows(dir + "/backups/" + backups[0]);
-    ASSERT_EQ(asFound.size(), 160u);
-
-    std::map<int, QString> written;
-    for (const QString& f : sent) {
-        if (!f.startsWith("SEEP00"))
-            continue;
-        const int row = f.mid(6, 3).toInt();
-        const QString before = written.count(row) ? written[row] : asFound.at(row);
-        written[row] = f.mid(9, 8);
-        int changed = 0;
-        for (int cell = 0; cell < 4; ++cell)
-            changed += written[row].mid(2 * cell, 2) != before.mid(2 * cell, 2);
-        EXPECT_LE(changed, 1) << f.toStdString() << " over " << before.toStdString();
-    }
-    const auto final = ReadRows(dir + "/eeprom.txt");
-    ASSERT_EQ(final.size(), 160u);
-    for (const auto& [row, cells] : final) {
-        const auto w = written.find(row);
-        EXPECT_EQ(cells, w != written.end() ? w->second : asFound.at(row)) << "row " << row;
-    }
-}
-
 } // namespace
 
 TEST(BatchRun, SilentSupplyEndsWithStatusTwoAndTheConnectionPage)
@@ -160,55 +131,6 @@ TEST(BatchRun, APortThisUserMayNotOpenIsNamedWithTheFixNotTheCable)
     close(master);
 }
 
-TEST(BatchRun, LateDisplayReplyFailsTheStepWithoutWritingOtherCells)
-{
-    // The third display read is the first one after a row write; its reply comes 0.2 s late.
-    QTemporaryDir dir;
-    Sim sim({"--model", "20", "--seed", "2", "--fault", "GETD:late=0.2:nth=3"}, dir.filePath("eeprom.txt"));
-    ASSERT_FALSE(sim.port.isEmpty());
-    const BatchResult r = RunBatch(sim.port, dir.path(), "Short output terminals");
-    EXPECT_TRUE(r.out.contains("Voltage Recalibration Failed")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("Cal.V failed !")) << r.out.toStdString();
-    // Stopped by a signal in the current step: "ENDS" is the last frame, its reply the trace's end.
-    EXPECT_EQ(r.status, 130);
-    const QStringList sent = Sent(r.trace);
-    ASSERT_FALSE(sent.isEmpty());
-    EXPECT_EQ(sent.last(), "ENDS00\\r");
-    EXPECT_TRUE(r.trace.last().contains(" supply < ")) << r.trace.last().toStdString();
-    EXPECT_EQ(sent.filter("SEEP").size(), 1);
-    ExpectOnlyAdjustedCellsWritten(dir.path(), sent);
-}
-
-TEST(BatchRun, RowRepliesWithANibbleChangedOnTheLineAreNeverWrittenBack)
-{
-    // One row reply in four has one character turned into another; one row never reads right.
-    QTemporaryDir dir;
-    Sim sim({"--model", "20", "--seed", "2", "--fault", "GEEP:flipnibble:p=0.25", "--fault", "GEEP061:flipnibble=5"},
-            dir.filePath("eeprom.txt"));
-    ASSERT_FALSE(sim.port.isEmpty());
-    const BatchResult r = RunBatch(sim.port, dir.path(), "Short output terminals");
-    const QStringList sent = Sent(r.trace);
-    ASSERT_FALSE(sent.filter("SEEP").isEmpty()) << r.out.toStdString();
-    EXPECT_FALSE(r.trace.filter(" supply # row ").isEmpty());
-    EXPECT_TRUE(r.out.contains("EEPROM row 061 reads")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains("Cal.V failed !")) << r.out.toStdString();
-    ExpectOnlyAdjustedCellsWritten(dir.path(), sent);
-}
-
-TEST(BatchRun, BackupThatCannotBeWrittenStopsEveryWriteAndSaysWhy)
-{
-    QTemporaryDir dir;
-    QFile blocker(dir.filePath("backups")); // a file where the folder should be
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    Sim sim({"--model", "20", "--seed", "2"}, dir.filePath("eeprom.txt"));
-    ASSERT_FALSE(sim.port.isEmpty());
-    const BatchResult r = RunBatch(sim.port, dir.path());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.out.contains("Backup failed: cannot create the folder")) << r.out.toStdString();
-    EXPECT_TRUE(Sent(r.trace).filter("SEEP").isEmpty());
-}
-
 // A meter port that nobody answers: a pseudo-terminal whose other end stays silent.
 TEST(BatchRun, RunModeOneWithASilentMeterPrintsBothGridsAndFail)
 {
@@ -246,7 +168,8 @@ TEST(BatchRun, AMeterConnectionRefusedOrDroppedFailsThePassWithTheReason)
     EXPECT_TRUE(dropped.out.contains("The connection to the meter at " + where + " dropped."))
         << dropped.out.toStdString();
     // The simulator no longer listens: the current pass is refused at once, not spot by spot.
-    EXPECT_TRUE(dropped.out.contains("The meter at " + where + " refused the connection.")) << dropped.out.toStdString();
+    EXPECT_TRUE(dropped.out.contains("The meter at " + where + " refused the connection."))
+        << dropped.out.toStdString();
     // The meter went at the third reading: the remaining spots of the pass were not set.
     EXPECT_LT(Sent(dropped.trace).filter(QRegularExpression("^VOLT00(?!050)")).size(), 5) << dropped.out.toStdString();
     EXPECT_TRUE(dropped.out.endsWith("FAIL\n")) << dropped.out.toStdString();
@@ -302,7 +225,6 @@ TEST(BatchRun, RunModeOneAgainstTheSimulatedBenchSaysPassAndFilesTheReport)
           QStringLiteral("Test By : QA-017"), QStringLiteral("PASS"), first.captured(1)})
         EXPECT_TRUE(pdf.contains(expected)) << expected.toStdString() << " not in\n" << pdf.toStdString();
 }
-
 
 // Define on a blank board, checked once Define is through (a blank board's calibration takes minutes).
 TEST(BatchRun, DefineGivesABlankBoardItsSerialNumberAndBaseDataFrameByFrame)

@@ -139,6 +139,18 @@ TEST(SupplyLink, APortThatCameBackIsNotWrittenUntilOpenedAnew)
     EXPECT_EQ(b.send("SESS", "", 3, 0.2), "OK\r");
 }
 
+TEST(SupplyLink, APortThatWentBetweenExchangesIsSaidLostAndNotReopened)
+{
+    LinkBench b;
+    EXPECT_EQ(b.send("SESS", "", 3, 0.2), "OK\r");
+    b.port.vanish(0.5);
+    b.clock.advanceTo(b.clock.now() + 1.0); // back under the same name
+    EXPECT_EQ(b.send("SEEP", "05880808381", 3, 0.2), "");
+    EXPECT_TRUE(b.model.frames().filter("SEEP").isEmpty());
+    ASSERT_FALSE(b.host.messages.isEmpty());
+    EXPECT_TRUE(b.host.messages.last().contains("lost (cable")) << b.host.messages.last().toStdString();
+}
+
 TEST(SupplyLink, StopFlagDuringAWaitEndsTheProgram)
 {
     LinkBench b;

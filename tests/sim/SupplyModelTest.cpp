@@ -1,7 +1,10 @@
 #include "SimTestUtil.h"
 
+#include <QSet>
+
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <map>
 
 using namespace psucal::sim;
@@ -39,14 +42,6 @@ TEST_P(EveryRating, AnswersEachFrameAsTheLinkExpects)
     ASSERT_EQ(getd.size(), 12);
     EXPECT_EQ(getd.mid(10), "OK");
     EXPECT_NEAR(getd.left(4).toInt() / 100.0, 5.0, 0.5);
-}
-
-TEST(SupplyModel, UnitWithoutAValidRatingSaysSo)
-{
-    SupplyModel none(Unit(30));
-    const QByteArray unrated = Ask(none, "GMAX");
-    ASSERT_EQ(unrated.size(), 9);
-    EXPECT_NE(unrated.mid(7), "OK");
 }
 
 TEST(SupplyModel, FramesMayArriveInPiecesOrTogether)
@@ -96,9 +91,31 @@ TEST(SupplyModel, SeepStoresAWellFormedRowAndNothingElse)
     EXPECT_EQ(m.row(8), before);
 }
 
-TEST(SupplyModel, ASeedNamesAUnit)
+// A seed names a unit: its cells, and its display's own error of a few steps that drifts with
+// load (the voltage reading sags with the current, the current reading creeps with its square).
+TEST(SupplyModel, ASeedNamesAUnitAndItsDisplayError)
 {
     SupplyModel a(Unit(40, 3)), b(Unit(40, 3)), c(Unit(40, 4));
     EXPECT_EQ(a.image(), b.image());
     EXPECT_NE(a.image(), c.image());
+    for (SupplyModel* m : {&a, &b})
+        Ask(*m, "VOLT", "390");
+    EXPECT_EQ(a.display().volts, b.display().volts);
+    QSet<long> offsets;
+    int drifting = 0;
+    for (quint32 seed = 1; seed <= 20; ++seed) {
+        SupplyModel m(Unit(40, seed));
+        m.setTerminals(Terminals::Open);
+        Ask(m, "VOLT", "390");
+        const double off = m.display().volts - m.trueOutput().volts;
+        EXPECT_LE(std::fabs(off), 0.065) << seed; // three steps of offset, three of gain, rounding
+        offsets.insert(std::lround(off * 100));
+        const DisplayError& e = m.displayError();
+        const double sag = e.volts(20, 5) - e.volts(20, 0);
+        const double creep = e.amps(5) - 2 * e.amps(2.5) + e.amps(1e-9); // the linear part cancels
+        EXPECT_TRUE(sag <= 0 && sag >= -0.02 && std::fabs(creep) <= 0.001 + 1e-9) << seed;
+        drifting += sag < -0.005 && std::fabs(creep) > 0.0002;
+    }
+    EXPECT_GE(offsets.size(), 6);
+    EXPECT_GE(drifting, 3);
 }
