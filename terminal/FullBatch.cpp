@@ -158,7 +158,7 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
                      : QStringLiteral("\nCurrent step: calibration and verification (output terminals shorted)\n"));
     wizard.Command1_Click(1);
     Print(asLeft(true) + SpotGridText(session.FGridC));
-    return Conclude(session, session.st.AllPass);
+    return Conclude(session, ui.full().step[2] == 2 && session.st.AllPass);
 }
 
 } // namespace psucal
