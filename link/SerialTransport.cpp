@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <utility>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -22,12 +24,16 @@ namespace {
 constexpr int MaxVmin = 64;
 // A longer reply is watched as it comes: the tty holds only about 4 KiB unread.
 constexpr qint64 MaxTimedReply = 2048;
-// The look aims where about seven replies in eight are whole: one whole at its look brings the
-// next look a step earlier, one that was not moves it seven steps later. A slow spell moves it
-// only a little; a device that is slower for good is caught up with in a few dozen replies.
+// The look aims where about fifteen replies in sixteen are whole: one whole at its look brings
+// the next look a step earlier, one that was not moves it fifteen steps later. A slow spell moves
+// it only a little; a device that is slower for good is caught up with in a few dozen replies.
 constexpr double EarlierStep = 10e-6;
-constexpr double LaterStep = 7 * EarlierStep;
+constexpr double LaterStep = 15 * EarlierStep;
 constexpr double LongestTurnaround = 0.5;
+// A reply this few characters short at its look is waited for on the spot, for at most their
+// line time and this much more: cheaper than watching the line, and too short for anyone to see.
+constexpr qint64 NearlyWhole = 2;
+constexpr double NearlyWholeSlack = 0.001;
 
 double Now()
 {
@@ -157,10 +163,9 @@ double SerialTransport::lookAfter()
 {
     if (!isOpen() || !canGate() || expected_ <= 0 || expected_ > MaxTimedReply || received_.size() >= expected_)
         return 0;
-    timed_ = true;
+    timed_ = looksItself_ = true;
     setWatching(false);
-    const double bits = 1 + 8 + settings_.stopBits;
-    lineTime_ = static_cast<double>(frameSize_ + expected_) * bits / settings_.baud;
+    lineTime_ = static_cast<double>(frameSize_ + expected_) * charTime();
     return lineTime_ + std::max(turnaround_, 0.0);
 }
 
@@ -169,10 +174,12 @@ qint64 SerialTransport::bytesAvailable() const
     settle();
     // Looking reads the line, which a const call cannot; settle() is no more const than this.
     auto* self = const_cast<SerialTransport*>(this);
-    if (timed_)
+    if (timed_) {
         self->look();
-    else
+    } else {
+        setVmin(wantedVmin());
         self->setWatching(true);
+    }
     return received_.size();
 }
 
@@ -200,8 +207,27 @@ void SerialTransport::look()
         return;
     }
     lateReply_ = true;
+    if (expected_ - received_.size() <= NearlyWhole && awaitRest())
+        return;
     setVmin(wantedVmin());
     setWatching(true);
+}
+
+bool SerialTransport::awaitRest()
+{
+    setVmin(1);
+    const double until = Now() + static_cast<double>(expected_ - received_.size()) * charTime() + NearlyWholeSlack;
+    for (double left = until - Now(); left > 0 && isOpen(); left = until - Now()) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(std::ceil(left * 1000))) <= 0 || !readInput())
+            break;
+        if (received_.size() >= expected_) {
+            lateReply_ = false;
+            learn(false);
+            return true;
+        }
+    }
+    return !isOpen();
 }
 
 void SerialTransport::learn(bool wholeAtLook)
@@ -242,7 +268,9 @@ void SerialTransport::setVmin(int count) const
 // The flush a discard() asked for and the count the next wait wants, in one call when both are due.
 void SerialTransport::settle() const
 {
-    const int want = wantedVmin();
+    // A waiter that looks on its own schedule needs VMIN only for the last character or two of a
+    // late reply: one at a time.
+    const int want = looksItself_ ? 1 : wantedVmin();
     if (!flushDue_) {
         if (expected_ <= 0)
             setVmin(want);

@@ -34,6 +34,9 @@ public:
 private:
     bool configure();
     void look();
+    bool awaitRest();
+    // Start bit, eight data bits and the stop bits.
+    double charTime() const { return (9.0 + settings_.stopBits) / settings_.baud; }
     void learn(bool wholeAtLook);
     void onReadable() override;
     void setVmin(int count) const;
@@ -52,6 +55,7 @@ private:
     // A reply read on the waiter's schedule: when its frame went, and how long frame and reply
     // take on the line.
     bool timed_ = false;
+    bool looksItself_ = false; // the waiter has taken timed replies before
     bool lateReply_ = false;
     double writtenAt_ = 0;
     double lineTime_ = 0;
