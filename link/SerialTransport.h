@@ -28,9 +28,6 @@ public:
 
     static QString devicePath(const QString& name);
 
-    // How long after its frame a device's reply starts, as this port has come to expect it.
-    double turnaround() const { return turnaround_; }
-
 private:
     bool configure();
     void look();
@@ -60,7 +57,7 @@ private:
     double writtenAt_ = 0;
     double lineTime_ = 0;
     qsizetype frameSize_ = 0;
-    double turnaround_ = -1; // not known yet
+    double turnaround_ = -1; // how long after its frame a reply starts; not known yet
 };
 
 } // namespace psucal
