@@ -3,8 +3,10 @@
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <cstdint>
 #include <cerrno>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <unistd.h>
 #include <utility>
 
@@ -20,15 +22,38 @@ DescriptorTransport::~DescriptorTransport()
     drop(false);
 }
 
-void DescriptorTransport::adopt(int fd, bool watch)
+void DescriptorTransport::adopt(int fd, Watch watch)
 {
     fd_ = fd;
     gone_ = false;
     received_.clear();
-    if (!watch)
+    if (watch == Watch::None)
         return;
-    notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
+    watching_ = true;
+    if (watch == Watch::Gated) {
+        gate_ = ::epoll_create1(EPOLL_CLOEXEC);
+        epoll_event ev{};
+        ev.events = EPOLLIN;
+        ev.data.fd = fd_;
+        if (gate_ >= 0 && ::epoll_ctl(gate_, EPOLL_CTL_ADD, fd_, &ev) != 0) {
+            ::close(gate_);
+            gate_ = -1;
+        }
+    }
+    notifier_ = new QSocketNotifier(gate_ >= 0 ? gate_ : fd_, QSocketNotifier::Read);
     QObject::connect(notifier_, &QSocketNotifier::activated, [this] { onReadable(); });
+}
+
+void DescriptorTransport::setWatching(bool on)
+{
+    if (gate_ < 0 || on == watching_)
+        return;
+    // An entry without events is asleep: the kernel does not even queue its arrivals as ready.
+    epoll_event ev{};
+    ev.events = on ? static_cast<std::uint32_t>(EPOLLIN) : 0U;
+    ev.data.fd = fd_;
+    if (::epoll_ctl(gate_, EPOLL_CTL_MOD, fd_, &ev) == 0)
+        watching_ = on;
 }
 
 void DescriptorTransport::drop(bool inNotifier)
@@ -41,6 +66,10 @@ void DescriptorTransport::drop(bool inNotifier)
         delete notifier_;
     }
     notifier_ = nullptr;
+    if (gate_ >= 0)
+        ::close(gate_);
+    gate_ = -1;
+    watching_ = false;
     if (fd_ >= 0)
         ::close(fd_);
     fd_ = -1;

@@ -30,8 +30,14 @@ public:
     QByteArray readAll() override;
 
 protected:
-    // Takes the open `fd`; with `watch`, input is read as it arrives (the descriptor must not block).
-    void adopt(int fd, bool watch = true);
+    // How arrivals reach the program: not at all, always, or only while setWatching(true) (the
+    // descriptor then sits behind an epoll set, so switching costs one call and no event-loop round).
+    enum class Watch { None, Always, Gated };
+    // Takes the open `fd`; input is read as it arrives while watched (the descriptor must not block).
+    void adopt(int fd, Watch watch = Watch::Always);
+    // A gated descriptor out of the watch wakes nobody, not even the kernel's waiters per byte.
+    void setWatching(bool on);
+    bool canGate() const { return gate_ >= 0; }
     // One read of what the descriptor holds; false, with the port closed, after a hang-up.
     bool readInput();
     virtual void lost(const QString& why);
@@ -47,6 +53,8 @@ protected:
 private:
     void drop(bool inNotifier);
     QSocketNotifier* notifier_ = nullptr;
+    int gate_ = -1; // the epoll set of a gated descriptor
+    bool watching_ = false;
 };
 
 } // namespace psucal

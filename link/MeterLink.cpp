@@ -57,6 +57,8 @@ std::optional<double> MeterLink::ReadMeter(const QString& command, int count, do
     if (!port_.isOpen() && !port_.open())
         return std::nullopt;
     port_.discard();
+    // No reading is shorter than `count`: a serial port need not wake anyone before then.
+    port_.expect(count);
     const QByteArray line = command.toLatin1() + '\n';
     if (trace_)
         trace_->sent("meter", line);

@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <utility>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -19,6 +22,23 @@ namespace {
 // Above 64 a tty hands out its input 64 bytes a read, so a larger count would cost more reads
 // than the wake-ups it saves.
 constexpr int MaxVmin = 64;
+// A longer reply is watched as it comes: the tty holds only about 4 KiB unread.
+constexpr qint64 MaxTimedReply = 2048;
+// The look aims where about fifteen replies in sixteen are whole: one whole at its look brings
+// the next look a step earlier, one that was not moves it fifteen steps later. A slow spell moves
+// it only a little; a device that is slower for good is caught up with in a few dozen replies.
+constexpr double EarlierStep = 10e-6;
+constexpr double LaterStep = 15 * EarlierStep;
+constexpr double LongestTurnaround = 0.5;
+// A reply this few characters short at its look is waited for on the spot, for at most their
+// line time and this much more: cheaper than watching the line, and too short for anyone to see.
+constexpr qint64 NearlyWhole = 2;
+constexpr double NearlyWholeSlack = 0.001;
+
+double Now()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 speed_t Speed(int baud)
 {
@@ -74,7 +94,8 @@ bool SerialTransport::open()
     }
     expected_ = 0;
     flushDue_ = false;
-    adopt(fd_);
+    timed_ = lateReply_ = false;
+    adopt(fd_, Watch::Gated);
     return true;
 }
 
@@ -117,6 +138,7 @@ void SerialTransport::close()
     DescriptorTransport::close();
     received_.clear();
     expected_ = 0;
+    timed_ = lateReply_ = false;
 }
 
 void SerialTransport::discard()
@@ -124,28 +146,99 @@ void SerialTransport::discard()
     // The kernel's buffers are flushed with the next frame, in the call that sets its count.
     received_.clear();
     flushDue_ = isOpen();
+    timed_ = lateReply_ = false;
 }
 
 bool SerialTransport::write(const QByteArray& bytes)
 {
     settle();
+    timed_ = lateReply_ = false;
+    frameSize_ = bytes.size();
+    // Taken before the call: a program held up right after it would look too late, not too early.
+    writtenAt_ = Now();
     return DescriptorTransport::write(bytes);
+}
+
+double SerialTransport::lookAfter()
+{
+    if (!isOpen() || !canGate() || expected_ <= 0 || expected_ > MaxTimedReply || received_.size() >= expected_)
+        return 0;
+    timed_ = looksItself_ = true;
+    setWatching(false);
+    lineTime_ = static_cast<double>(frameSize_ + expected_) * charTime();
+    return lineTime_ + std::max(turnaround_, 0.0);
 }
 
 qint64 SerialTransport::bytesAvailable() const
 {
     settle();
+    // Looking reads the line, which a const call cannot; settle() is no more const than this.
+    auto* self = const_cast<SerialTransport*>(this);
+    if (timed_) {
+        self->look();
+    } else {
+        setVmin(wantedVmin());
+        self->setWatching(true);
+    }
     return received_.size();
 }
 
 QByteArray SerialTransport::readAll()
 {
     settle();
+    if (timed_)
+        look();
     // Bytes fewer than the wait's count stay with the kernel until read: a short reply at its deadline.
     if (isOpen() && received_.size() < expected_)
         readInput();
     expected_ = 0;
+    lateReply_ = false;
     return std::exchange(received_, QByteArray());
+}
+
+// The one read a timed reply costs when it is whole; otherwise the line is watched for the rest.
+void SerialTransport::look()
+{
+    timed_ = false;
+    if (!readInput())
+        return;
+    if (received_.size() >= expected_) {
+        learn(true);
+        return;
+    }
+    lateReply_ = true;
+    if (expected_ - received_.size() <= NearlyWhole && awaitRest())
+        return;
+    setVmin(wantedVmin());
+    setWatching(true);
+}
+
+bool SerialTransport::awaitRest()
+{
+    setVmin(1);
+    const double until = Now() + static_cast<double>(expected_ - received_.size()) * charTime() + NearlyWholeSlack;
+    for (double left = until - Now(); left > 0 && isOpen(); left = until - Now()) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(std::ceil(left * 1000))) <= 0 || !readInput())
+            break;
+        if (received_.size() >= expected_) {
+            lateReply_ = false;
+            learn(false);
+            return true;
+        }
+    }
+    return !isOpen();
+}
+
+void SerialTransport::learn(bool wholeAtLook)
+{
+    if (wholeAtLook) {
+        turnaround_ = std::max(0.0, turnaround_ - EarlierStep);
+        return;
+    }
+    // The rest came in by now, so the device took at most this long to start.
+    const double seen = std::clamp(Now() - writtenAt_ - lineTime_, 0.0, LongestTurnaround);
+    turnaround_ = turnaround_ < 0 ? seen : std::min(turnaround_ + LaterStep, seen);
 }
 
 void SerialTransport::expect(qint64 count)
@@ -156,14 +249,11 @@ void SerialTransport::expect(qint64 count)
 }
 
 // In raw mode with VTIME 0 the descriptor polls readable only once VMIN bytes wait, so one reply
-// wakes the program once instead of once per byte. Without a count, every byte is wanted.
+// wakes the program once instead of once per byte. Without a count, or once it is in (a meter's
+// reading still has to reach its line end), every byte is wanted.
 int SerialTransport::wantedVmin() const
 {
-    if (expected_ <= 0)
-        return 1;
     const qint64 left = expected_ - received_.size();
-    if (left <= 0)
-        return vmin_;
     return static_cast<int>(std::clamp<qint64>(left, 1, MaxVmin));
 }
 
@@ -178,7 +268,9 @@ void SerialTransport::setVmin(int count) const
 // The flush a discard() asked for and the count the next wait wants, in one call when both are due.
 void SerialTransport::settle() const
 {
-    const int want = wantedVmin();
+    // A waiter that looks on its own schedule needs VMIN only for the last character or two of a
+    // late reply: one at a time.
+    const int want = looksItself_ ? 1 : wantedVmin();
     if (!flushDue_) {
         if (expected_ <= 0)
             setVmin(want);
@@ -198,6 +290,10 @@ void SerialTransport::settle() const
 void SerialTransport::onReadable()
 {
     readInput();
+    if (lateReply_ && received_.size() >= expected_) {
+        lateReply_ = false;
+        learn(false);
+    }
     if (expected_ > 0)
         setVmin(wantedVmin());
     notifyActivity();

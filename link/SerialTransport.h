@@ -24,14 +24,17 @@ public:
     qint64 bytesAvailable() const override;
     QByteArray readAll() override;
     void expect(qint64 count) override;
-
-    // Whether the port holds back wake-ups until an expected count (false: one per arrival).
-    bool defersWakeUps() const { return isOpen() && !vminRefused_; }
+    double lookAfter() override;
 
     static QString devicePath(const QString& name);
 
 private:
     bool configure();
+    void look();
+    bool awaitRest();
+    // Start bit, eight data bits and the stop bits.
+    double charTime() const { return (9.0 + settings_.stopBits) / settings_.baud; }
+    void learn(bool wholeAtLook);
     void onReadable() override;
     void setVmin(int count) const;
     void settle() const;
@@ -46,6 +49,15 @@ private:
     mutable int vmin_ = 1;
     mutable bool flushDue_ = false;
     bool vminRefused_ = false;
+    // A reply read on the waiter's schedule: when its frame went, and how long frame and reply
+    // take on the line.
+    bool timed_ = false;
+    bool looksItself_ = false; // the waiter has taken timed replies before
+    bool lateReply_ = false;
+    double writtenAt_ = 0;
+    double lineTime_ = 0;
+    qsizetype frameSize_ = 0;
+    double turnaround_ = -1; // how long after its frame a reply starts; not known yet
 };
 
 } // namespace psucal

@@ -83,8 +83,12 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
         return QString();
     }
 
-    clock_.waitUntil(start + timeout,
-                     [&] { return st_.StopFlag || !port_.isOpen() || port_.bytesAvailable() >= count; });
+    const double deadline = start + timeout;
+    // A port that can tell when the reply should be whole is left alone until then: its bytes
+    // wake nobody on their way in, and one read takes them.
+    if (const double whole = port_.lookAfter(); whole > 0)
+        clock_.waitUntil(std::min(start + whole, deadline), [&] { return st_.StopFlag; });
+    clock_.waitUntil(deadline, [&] { return st_.StopFlag || !port_.isOpen() || port_.bytesAvailable() >= count; });
     if (st_.StopFlag)
         endOnStop();
 

@@ -30,6 +30,7 @@ public:
     qint64 bytesAvailable() const override { return port_->bytesAvailable(); }
     QByteArray readAll() override { return port_->readAll(); }
     void expect(qint64 count) override { port_->expect(count); }
+    double lookAfter() override { return port_->lookAfter(); }
 
     Transport& current() { return *port_; }
 

@@ -40,6 +40,11 @@ public:
     // reply is still there for readAll(), which ends the wish. Transports that cannot hold
     // back their wake-ups ignore it.
     virtual void expect(qint64 /*count*/) {}
+    // Called after expect() and the frame's write(): the seconds from that write until the reply
+    // should be whole, and the caller's promise not to look (bytesAvailable()) sooner. Until then
+    // the port may leave the line unwatched, and wake nobody for the bytes coming in. 0: the
+    // port wakes the waiter as expect() says.
+    virtual double lookAfter() { return 0; }
 
     // Called whenever bytes arrive or the port fails, so that a waiter can look again.
     void setActivityCallback(std::function<void()> callback) { activity_ = std::move(callback); }

@@ -40,7 +40,7 @@ bool UsbtmcTransport::open()
     __u32 timeout = ReplyTimeoutMs;
     driver_ = ::ioctl(fd, USBTMC_IOCTL_SET_TIMEOUT, &timeout) == 0;
     // Nothing arrives unasked, so nothing is watched for: a vanished device shows at its next command.
-    adopt(fd, false);
+    adopt(fd, Watch::None);
     return true;
 }
 

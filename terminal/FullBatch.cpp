@@ -160,8 +160,7 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
                      : QStringLiteral("\nCurrent step: calibration and verification (output terminals shorted)\n"));
     wizard.Command1_Click(1);
     Print(asLeft(true) + SpotGridText(session.FGridC));
-    // The as-found pass leaves its verdicts behind: a current step that failed after it is no PASS.
-    return Conclude(session, session.st.AllPass && ui.full().step[2] == 2);
+    return Conclude(session, ui.full().step[2] == 2 && session.st.AllPass);
 }
 
 } // namespace psucal

@@ -280,6 +280,10 @@ bool FullWizard::verifyAsFound(bool current, const std::function<void()>& verify
     ui_.full().step[step] = 1;
     st_.AbortFlag = false;
     st_.FailText.clear();
+    // Until the pass after the adjustment says otherwise, the unit has not passed: an adjustment
+    // that fails must not leave the as-found verdict standing.
+    (current ? st_.CurrPass : st_.VoltPass) = false;
+    st_.AllPass = false;
     return true;
 }
 

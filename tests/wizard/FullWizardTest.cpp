@@ -376,6 +376,15 @@ TEST(FullWizard, AsFoundVerifiesBeforeTheAdjustmentAndKeepsThoseResults)
         EXPECT_TRUE(b.st.VoltPass);
         EXPECT_EQ(b.ui.full().step[1], 2);
     }
+    // An adjustment that fails after a passing as-found pass leaves the unit not passed.
+    VirtualSession b(Unit(40));
+    b.loadFull(2);
+    b.st.AsFound = true;
+    ASSERT_TRUE(b.model.faults().add("GEEP:flipnibble"));
+    b.full.Command1_Click(1);
+    EXPECT_EQ(b.full.asFound(false).size(), 20);
+    EXPECT_EQ(b.st.FailText, "Cal.V failed !");
+    EXPECT_FALSE(b.st.VoltPass || b.st.AllPass);
 }
 
 // This unit's display reads a few steps off: at 1 A the meter finds it inside the guard band, and
