@@ -21,6 +21,7 @@ struct CertificateResults {
 struct CertificateData {
     QString number; // unique: bench, day and a sequence the store never hands out twice
     QString bench;
+    QString procedure;     // what the run did to the unit, in words
     QString meterIdentity; // the meter's *IDN? answer during the passes
     QString meterId;
     QDate meterCalDue;

@@ -19,9 +19,9 @@ double WeightMm(int weight)
 
 } // namespace
 
-PainterCanvas::PainterCanvas(QPagedPaintDevice& device)
+PainterCanvas::PainterCanvas(QPagedPaintDevice& device, Letters letters)
     : device_(device), pageMm_(device.pageLayout().fullRect(QPageLayout::Millimeter).size()),
-      dotsPerMm_(device.logicalDpiX() / MmPerInch)
+      dotsPerMm_(device.logicalDpiX() / MmPerInch), letters_(letters)
 {
     painter_.begin(&device_);
     painter_.setRenderHint(QPainter::Antialiasing);
@@ -49,6 +49,9 @@ QFont PainterCanvas::font(const TextStyle& style) const
     // Unhinted metrics keep widths the same on every resolution.
     f.setHintingPreference(QFont::PreferNoHinting);
     f.setKerning(false);
+    // Unshaped text has no ligatures: "fi" stays two letters when the PDF is searched or read back.
+    if (letters_ == Letters::Separate)
+        f.setStyleStrategy(QFont::PreferNoShaping);
     return f;
 }
 

@@ -12,7 +12,9 @@ namespace psucal {
 // same (and has the triangle of the chart titles).
 class PainterCanvas : public ReportCanvas {
 public:
-    explicit PainterCanvas(QPagedPaintDevice& device);
+    // Separate letters: every word reads back from the PDF as it was written.
+    enum class Letters { Ligatures, Separate };
+    explicit PainterCanvas(QPagedPaintDevice& device, Letters letters = Letters::Ligatures);
     PainterCanvas(const PainterCanvas&) = delete;
     PainterCanvas& operator=(const PainterCanvas&) = delete;
 
@@ -40,6 +42,7 @@ private:
     QPainter painter_;
     QSizeF pageMm_;
     double dotsPerMm_;
+    Letters letters_;
 };
 
 } // namespace psucal

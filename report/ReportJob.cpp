@@ -1,6 +1,7 @@
 #include "report/ReportJob.h"
 
 #include "report/ReportData.h"
+#include "report/CertificateOutput.h"
 #include "report/ReportOutput.h"
 #include "report/BenchRecords.h"
 
@@ -22,6 +23,13 @@ ReportJob::Outcome ReportJob::PrintReport(BenchRecords& store, const ReportData&
     out.pdfPath = ReportOutput::WritePdf(programDir, data, when, &why);
     if (out.pdfPath.isEmpty())
         out.error = QStringLiteral("The report could not be filed as PDF: %1.").arg(why);
+
+    out.certificateAsked = data.certificate != nullptr;
+    if (out.certificateAsked && !out.pdfPath.isEmpty()) {
+        out.certificatePath = CertificateOutput::WritePdf(out.pdfPath, data, &why);
+        if (out.certificatePath.isEmpty())
+            out.error = QStringLiteral("The certificate could not be filed as PDF: %1.").arg(why);
+    }
 
     if (toPrinter && !ReportOutput::Print(data, &why, printerName)) {
         out.printerError = QStringLiteral("The report was not printed: %1.").arg(why);

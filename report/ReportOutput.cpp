@@ -40,18 +40,24 @@ bool ReportOutput::Paint(QPagedPaintDevice& device, const ReportData& data, QStr
 
 QString ReportOutput::WritePdf(const QString& programDir, const ReportData& data, const QDateTime& when, QString* error)
 {
-    const QString folder = QDir(programDir).filePath(QStringLiteral("reports"));
+    return FilePdf(QDir(programDir).filePath(QStringLiteral("reports")), files::Stem(data.SerialNo, when), Title(data),
+                   [&data](QPagedPaintDevice& device, QString* why) { return Paint(device, data, why); }, error);
+}
+
+QString ReportOutput::FilePdf(const QString& folder, const QString& stem, const QString& title, const Painting& paint,
+                              QString* error)
+{
     QFile file;
-    if (!files::CreateNew(file, folder, files::Stem(data.SerialNo, when), QStringLiteral(".pdf"), error))
+    if (!files::CreateNew(file, folder, stem, QStringLiteral(".pdf"), error))
         return QString();
 
     bool painted;
     {
         QPdfWriter pdf(&file);
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF()));
-        pdf.setTitle(Title(data));
+        pdf.setTitle(title);
         pdf.setCreator(QStringLiteral("psucal"));
-        painted = Paint(pdf, data, error);
+        painted = paint(pdf, error);
     }
     bool written = painted;
     if (written && (file.error() != QFileDevice::NoError || !file.flush())) {

@@ -4,6 +4,8 @@
 #include <QPagedPaintDevice>
 #include <QString>
 
+#include <functional>
+
 namespace psucal {
 
 struct ReportData;
@@ -16,6 +18,12 @@ public:
     // path, or an empty string with the reason in `error`; a PDF that could not be written whole
     // is removed.
     static QString WritePdf(const QString& programDir, const ReportData& data, const QDateTime& when, QString* error);
+
+    // Files what `paint` draws as an A4 PDF, <folder>/<stem>.pdf or -2, -3 ... when taken. Returns
+    // the path, or an empty string with the reason in `error`; a PDF not written whole is removed.
+    using Painting = std::function<bool(QPagedPaintDevice&, QString*)>;
+    static QString FilePdf(const QString& folder, const QString& stem, const QString& title, const Painting& paint,
+                           QString* error);
 
     // Sends the report to `printerName`, or to the default printer when empty, without a dialog.
     // False with the reason in `error` when there is no such printer or the job failed.

@@ -57,8 +57,10 @@ bool Report(Session& session)
     // Records kept in the outbox are safe: the run still counts, but the operator must know where they are.
     if (!out.storeNote.isEmpty())
         std::fprintf(stderr, "psucal: %s\n", out.storeNote.toLocal8Bit().constData());
-    if (out.succeeded())
+    if (!out.pdfPath.isEmpty())
         Print(QStringLiteral("Report: %1\n").arg(out.pdfPath));
+    if (!out.certificatePath.isEmpty())
+        Print(QStringLiteral("Certificate: %1\n").arg(out.certificatePath));
     return out.succeeded() && out.printerError.isEmpty();
 }
 

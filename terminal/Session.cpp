@@ -62,6 +62,7 @@ bool Session::prepare(QString* error)
     st.AllowOverdue = options_.allowOverdue;
     if (!options_.humidity.isNull())
         st.Humidity = options_.humidity;
+    st.Certificate = options_.certificate;
     confWarning_ = conf.warning;
     eepVisible_ = conf.EEPVisible;
     setServer(ChosenServer(options_, conf));

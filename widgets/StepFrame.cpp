@@ -57,7 +57,10 @@ void StepFrame::build()
     for (const int count : SpotGrid::SpotCounts)
         spots_->addItem(SpotEntry(count));
     spotsLabel->setBuddy(spots_);
-    print_ = add(new QPushButton(QStringLiteral("Print"), this), QStringLiteral("CmdPrint"), 4350, 650, 1200, 405);
+    print_ = add(new QPushButton(QStringLiteral("Print"), this), QStringLiteral("CmdPrint"), 4350, 620, 1200, 360);
+    certificate_ = add(new QCheckBox(QStringLiteral("Certificate"), this), QStringLiteral("CekCertificate"), 4350, 1000,
+                       1300, 255);
+    certificate_->setToolTip(QStringLiteral("Print also files a calibration certificate beside the report"));
     verdict_ = add(new QLabel(this), QStringLiteral("LabelVerdict"), 3250, 650, 1050, 405);
     verdict_->setAlignment(Qt::AlignCenter);
     QFont bold = verdict_->font();
@@ -102,6 +105,10 @@ void StepFrame::connectActions()
     connect(eep_, &QCheckBox::clicked, this, [this, act](bool on) {
         ui_.full().eepChecked = on;
         act([on](FullWindowActions& a) { a.CekEEP_Click(on); });
+    });
+    connect(certificate_, &QCheckBox::clicked, this, [this](bool on) {
+        st_.Certificate = on;
+        emit acted();
     });
     connect(print_, &QPushButton::clicked, this, [act] { act([](FullWindowActions& a) { a.CmdPrint_Click(); }); });
     connect(spots_, &QComboBox::activated, this, [this, act](int index) {
@@ -170,6 +177,8 @@ void StepFrame::follow()
     spots_->setCurrentIndex(spots_->findText(SpotEntry(st.SpotCount)));
     spots_->setEnabled(idle);
     print_->setEnabled(idle && full.printEnabled);
+    certificate_->setChecked(st.Certificate);
+    certificate_->setEnabled(idle);
     showVerdict();
     progress_->setMaximum(ui.progressMax());
     progress_->setValue(ui.progressValue());

@@ -17,7 +17,7 @@ class FullWindowActions;
 struct BenchState;
 
 // Frame2 of the full window: the step boxes "Define", "Cal. V", "Cal. C", the options "Only
-// read", "Small Cal." and "EEP", the spot count, "Print", the progress bar and the buttons
+// read", "Small Cal." and "EEP", the spot count, "Print" with "Certificate" under it, the progress bar and the buttons
 // "Back  <" and the wizard button, and the verdict of the passes run so far. While a page runs
 // only the wizard button ("Stop") acts.
 class StepFrame : public QGroupBox {
@@ -37,6 +37,7 @@ public:
     QCheckBox* eepBox() const { return eep_; }
     QComboBox* spotsBox() const { return spots_; }
     QPushButton* printButton() const { return print_; }
+    QCheckBox* certificateBox() const { return certificate_; }
     QLabel* verdictLabel() const { return verdict_; }
     QProgressBar* progressBar() const { return progress_; }
 
@@ -59,6 +60,7 @@ private:
     QCheckBox* eep_ = nullptr;
     QComboBox* spots_ = nullptr;
     QPushButton* print_ = nullptr;
+    QCheckBox* certificate_ = nullptr;
     QLabel* verdict_ = nullptr;
     QLabel* progressLabel_ = nullptr;
     QProgressBar* progress_ = nullptr;

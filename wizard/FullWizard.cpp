@@ -409,7 +409,9 @@ void FullWizard::CmdPrint_Click()
     }
     const ReportJob::Outcome& out = lastReport_;
     if (out.succeeded())
-        ui_.setStatus(2, QStringLiteral("Report filed: %1").arg(out.pdfPath));
+        ui_.setStatus(2, out.certificatePath.isEmpty()
+                             ? QStringLiteral("Report filed: %1").arg(out.pdfPath)
+                             : QStringLiteral("Report filed: %1; certificate: %2").arg(out.pdfPath, out.certificatePath));
     else
         ui_.messageBox(out.error);
     if (!out.storeNote.isEmpty())

@@ -82,6 +82,11 @@ QSqlDatabase Workbench::connection() const
     return db_ ? db_->connection() : QSqlDatabase();
 }
 
+QString Workbench::drawCertificateNumber(QString* error)
+{
+    return results_->NextCertificateNumber(QDate::currentDate(), error);
+}
+
 // The wizard's controls and the port selector wait while the editor talks to the supply.
 void Workbench::editorBusy(bool busy)
 {
@@ -109,15 +114,80 @@ ReportData Workbench::reportData() const
     return d;
 }
 
+namespace {
+
+QList<SpotResult> Spots(const SpotGrid& grid)
+{
+    QList<SpotResult> spots;
+    for (int row = SpotGrid::FirstSpotRow; row < grid.rowCount(); ++row)
+        spots << *grid.spot(row);
+    return spots;
+}
+
+QString Procedure(const BenchState& st, bool adjusted, bool asFound)
+{
+    const QString passes = QStringLiteral("%1 spots per quantity").arg(st.SpotCount);
+    QString text = !adjusted ? QStringLiteral("Run mode %1: verification of voltage and current, %2, no adjustment")
+                   : st.RunMode == 0
+                       ? QStringLiteral("Run mode %1: base data defined, voltage and current calibrated, "
+                                        "then verified at %2")
+                       : QStringLiteral("Run mode %1: voltage and current calibrated, then verified at %2");
+    text = text.arg(st.RunMode).arg(passes);
+    if (asFound)
+        text += QStringLiteral("; verified as found before adjustment");
+    return text;
+}
+
+} // namespace
+
+CertificateData Workbench::certificateData() const
+{
+    CertificateData c;
+    c.bench = BenchRecords::BenchName();
+    c.adjusted = !st.OnlyRead && st.RunMode != 1;
+    c.meterIdentity = st.MeterIdentity;
+    c.meterId = st.MeterId;
+    c.meterCalDue = st.MeterCalDue;
+    c.shuntId = st.ShuntId;
+    c.shuntCalDue = st.ShuntCalDue;
+    c.shuntOhm = st.ShuntOhm;
+    c.shuntTol = st.ShuntTol;
+    c.referenceOverdue = st.ReferenceOverdue;
+    c.humidity = st.Humidity;
+    c.guardRule = st.GuardRule;
+    c.voltage.left = Spots(FGridV);
+    c.current.left = Spots(FGridC);
+    // Without an adjustment the one pass is the as-left data, whatever an as-found pass kept.
+    if (c.adjusted) {
+        c.voltage.found = fullWizard.asFound(false);
+        c.current.found = fullWizard.asFound(true);
+    }
+    c.procedure = Procedure(st, c.adjusted, !c.voltage.found.isEmpty() || !c.current.found.isEmpty());
+    return c;
+}
+
 ReportJob::Outcome Workbench::printReport(bool toPrinter)
 {
+    ReportJob::Outcome out;
     if (!results_) {
-        ReportJob::Outcome out;
         out.error =
             databaseError_.isEmpty() ? QStringLiteral("%1 is not open.").arg(Database::FileName) : databaseError_;
         return out;
     }
-    return ReportJob::PrintReport(*results_, reportData(), dir_, QDateTime::currentDateTime(), toPrinter, printerName_);
+    ReportData data = reportData();
+    CertificateData certificate;
+    if (st.Certificate) {
+        certificate = certificateData();
+        QString why;
+        certificate.number = drawCertificateNumber(&why);
+        if (certificate.number.isEmpty()) {
+            out.certificateAsked = true;
+            out.error = QStringLiteral("No certificate number could be drawn: %1.").arg(why);
+            return out;
+        }
+        data.certificate = &certificate;
+    }
+    return ReportJob::PrintReport(*results_, data, dir_, QDateTime::currentDateTime(), toPrinter, printerName_);
 }
 
 } // namespace psucal

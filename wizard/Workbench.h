@@ -11,6 +11,7 @@
 #include "db/ServerAddress.h"
 #include "link/MeterLink.h"
 #include "link/SupplyLink.h"
+#include "report/CertificateData.h"
 #include "report/ReportJob.h"
 #include "spots/SpotGrid.h"
 
@@ -60,6 +61,9 @@ public:
 
     // The report as the window shows it now: header boxes, the unit and both grids.
     ReportData reportData() const;
+    // The certificate of the unit as it stands now: references, conditions, the decision rule and
+    // both passes' results; without its number.
+    CertificateData certificateData() const;
     // Stores the records (in Calibration.dt, or on the server with the outbox as fallback), files
     // the PDF and, when asked, prints: what "Print" and --report do.
     ReportJob::Outcome printReport(bool toPrinter);
@@ -87,6 +91,8 @@ public:
 
 private:
     void editorBusy(bool busy);
+    // The next certificate number from the records store; empty with the reason in `error`.
+    QString drawCertificateNumber(QString* error);
 
     QString dir_;
     ServerAddress server_;

@@ -103,14 +103,17 @@ TEST(FullWindow, ControlsFollowTheWizardAndOnlyStopActsWhileAPageRuns)
     EXPECT_EQ(w.ui.full().step[2], 1);
     EXPECT_EQ(w.ui.full().header[3], "QA-017QA");
     EXPECT_EQ(w.supply.st.SpotCount, 40);
+    w.steps().certificateBox()->click();
+    EXPECT_TRUE(w.supply.st.Certificate);
 
     w.ui.full().pageRunning = true;
     w.ui.setCaption("Stop");
     w.window.uiChanged();
     EXPECT_TRUE(w.steps().wizardButton()->isEnabled());
-    for (QWidget* locked : std::initializer_list<QWidget*>{
-             w.steps().backButton(), w.steps().stepBox(1), w.steps().onlyReadBox(), w.steps().spotsBox(),
-             w.steps().printButton(), w.view().headerFrame()->box(0), w.view().portBox(true)})
+    for (QWidget* locked :
+         std::initializer_list<QWidget*>{w.steps().backButton(), w.steps().stepBox(1), w.steps().onlyReadBox(),
+                                         w.steps().spotsBox(), w.steps().printButton(), w.steps().certificateBox(),
+                                         w.view().headerFrame()->box(0), w.view().portBox(true)})
         EXPECT_FALSE(locked->isEnabled()) << locked->objectName().toStdString();
     // No typing and no set point while the page drives the supply.
     w.grid().setCurrentIndex(w.grid().model()->index(2, SpotGrid::OutputColumn));

@@ -1,7 +1,7 @@
 #include "eeprom/EepromEditor.h"
 #include "report/ReportRows.h"
-#include "tests/support/VirtualSession.h"
 #include "tests/support/QtPrinters.h"
+#include "tests/support/VirtualSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,11 +18,11 @@ sim::SupplyConfig Unit()
     return {.ratingV = 20, .seed = 7, .serial = QStringLiteral("WB2001")};
 }
 
-// Run mode 1 with five spots, both passes run.
-void VerifyBoth(VirtualSession& b)
+// Run mode 1 (or another) with five spots, both passes run.
+void VerifyBoth(VirtualSession& b, int runMode = 1)
 {
     b.st.SpotCount = 5;
-    b.loadFull(1);
+    b.loadFull(runMode);
     b.full.Command1_Click(1);
     b.full.Command1_Click(1);
 }
@@ -130,4 +130,29 @@ TEST(Workbench, PrintWithAServerAwayKeepsTheRecordsInTheOutboxAndSaysWhere)
     EXPECT_TRUE(b.recorder.messages[0].contains(b.dir.filePath("Outbox.dt"))) << qPrintable(b.recorder.messages[0]);
     QSqlDatabase db = b.connection();
     EXPECT_TRUE(ReportRows::Records(db, "WB2001", &error).isEmpty());
+}
+
+// With a certificate the passes work out U under the simple rule too, and Print files the
+// certificate beside the report under the same name. Run mode 1 adjusts nothing: its one pass is
+// the as-left data whatever --as-found asked for.
+TEST(Workbench, CertificateCarriesBothPassesAndIsFiledBesideTheReport)
+{
+    for (const int mode : {2, 1}) {
+        SCOPED_TRACE(mode);
+        VirtualSession b(Unit());
+        b.st.AsFound = b.st.Certificate = true;
+        b.setPrinting(false);
+        VerifyBoth(b, mode);
+        const CertificateData c = b.certificateData();
+        EXPECT_EQ(c.adjusted, mode == 2);
+        EXPECT_EQ(c.voltage.found.size() + c.current.found.size(), mode == 2 ? 10 : 0);
+        EXPECT_TRUE(c.current.left.value(4).outputLimits.U && c.voltage.left.value(0).displayLimits.U);
+
+        b.full.TxtH_Change(0, "PSU-20");
+        b.full.CmdPrint_Click();
+        const ReportJob::Outcome& out = b.full.lastReport();
+        ASSERT_TRUE(out.succeeded()) << out.error.toStdString();
+        EXPECT_TRUE(out.certificatePath == out.pdfPath.chopped(4) + "_cert.pdf" && QFile::exists(out.certificatePath));
+        EXPECT_TRUE(b.ui.status(2).endsWith("; certificate: " + out.certificatePath));
+    }
 }
