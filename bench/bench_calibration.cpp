@@ -68,12 +68,14 @@ bool Measure(const QString& binDir, const IdealRun& ideal, const QString& pace, 
     QDir().mkpath(programDir);
 
     const bool verify = ideal.runMode == 1;
+    // The same unit as the ideal run: the exact one unless that run took the seed's own errors.
+    QStringList simArgs{QStringLiteral("--model"), QString::number(ideal.model), QStringLiteral("--seed"),
+                        QString::number(ideal.seed), QStringLiteral("--serial"), ideal.serial, QStringLiteral("--pace"),
+                        pace};
+    if (ideal.idealUnit)
+        simArgs << QStringLiteral("--ideal");
     Simulator sim;
-    if (!sim.start(binDir,
-                   {QStringLiteral("--model"), QString::number(ideal.model), QStringLiteral("--seed"),
-                    QString::number(ideal.seed), QStringLiteral("--serial"), ideal.serial, QStringLiteral("--pace"),
-                    pace},
-                   error, verify))
+    if (!sim.start(binDir, simArgs, error, verify))
         return false;
 
     QStringList args{QStringLiteral("--batch"), QStringLiteral("--yes"), QStringLiteral("--supply-port"), sim.port(),
