@@ -1,5 +1,7 @@
 #include "db/MeasurementTable.h"
 
+#include "db/FieldList.h"
+
 #include <QStringList>
 
 namespace psucal {
@@ -24,15 +26,12 @@ const std::array<MeasurementTable::Field, 15> MeasurementTable::Fields = {{
 
 QString MeasurementTable::NameList()
 {
-    QStringList names;
-    for (const Field& f : Fields)
-        names << QStringLiteral("\"%1\"").arg(QLatin1String(f.name));
-    return names.join(u',');
+    return QuotedNames(Fields);
 }
 
 QString MeasurementTable::MarkList()
 {
-    return QStringList(Fields.size(), QStringLiteral("?")).join(u',');
+    return BindMarks(Fields);
 }
 
 QString MeasurementTable::ColumnList()

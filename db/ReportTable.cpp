@@ -1,5 +1,7 @@
 #include "db/ReportTable.h"
 
+#include "db/FieldList.h"
+
 #include <QStringList>
 #include <QSysInfo>
 #include <QUuid>
@@ -26,15 +28,12 @@ const std::array<ReportTable::Field, 15> ReportTable::Fields = {{
 
 QString ReportTable::NameList()
 {
-    QStringList names;
-    for (const Field& f : Fields)
-        names << QStringLiteral("\"%1\"").arg(QLatin1String(f.name));
-    return names.join(u',');
+    return QuotedNames(Fields);
 }
 
 QString ReportTable::MarkList()
 {
-    return QStringList(Fields.size(), QStringLiteral("?")).join(u',');
+    return BindMarks(Fields);
 }
 
 QString ReportTable::ColumnList()
