@@ -1,3 +1,4 @@
+#include "core/EpollDispatcher.h"
 #include "terminal/BatchHost.h"
 #include "terminal/BatchRunner.h"
 #include "terminal/CommandLine.h"
@@ -62,6 +63,9 @@ int RunInTerminal(const Options& options, int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // No window here: a loop that only watches descriptors and deadlines keeps a long run's
+    // thousands of waits cheap. The application takes it over.
+    QCoreApplication::setEventDispatcher(new EpollDispatcher);
     QGuiApplication app(argc, argv);
     BatchHost host(stdout, stderr);
     Session session(options, host);

@@ -5,6 +5,8 @@
 
 namespace psucal {
 
+class EpollDispatcher;
+
 // Waits run the event loop one round at a time (the window stays live, no polling): a round
 // ends once something was handled, which is when done() may have changed, or at the deadline,
 // set on a timer descriptor.
@@ -22,6 +24,9 @@ public:
 private:
     double origin_;
     DeadlineTimer timer_;
+    // The loop a wait runs on is that of the thread's application, looked up at the first wait.
+    EpollDispatcher* lean_ = nullptr;
+    bool leanKnown_ = false;
 };
 
 } // namespace psucal
