@@ -20,28 +20,30 @@ using namespace psucal::bench;
 
 namespace {
 
-// Frames psucal sent, from its trace ("12.3 supply > VOLT00050\r"), without the carriage return;
-// the instants of the first frame and of the last line, in seconds.
-QStringList SentFrames(const QString& tracePath, double* first, double* last)
+// Frames the unit took off the line, from the simulator's line log ("START END < BYTES"), without
+// their carriage returns; when the first one started and the last reply ended, in seconds.
+QStringList SentFrames(const QString& lineLog, double* first, double* last)
 {
     QStringList frames;
-    QFile f(tracePath);
+    QFile f(lineLog);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
         return frames;
     *first = *last = -1;
+    QByteArray pending;
     while (!f.atEnd()) {
-        const QByteArray line = f.readLine().trimmed();
-        const double seconds = line.left(line.indexOf(' ')).toDouble() / 1000;
-        *last = seconds;
-        const qsizetype at = line.indexOf(" supply > ");
-        if (at < 0)
+        const QList<QByteArray> parts = f.readLine().trimmed().split(' ');
+        if (parts.size() < 4)
+            continue;
+        const double start = parts[0].toDouble();
+        *last = parts[1].toDouble();
+        if (parts[2] != "<")
             continue;
         if (*first < 0)
-            *first = seconds;
-        QByteArray frame = line.mid(at + 10);
-        if (frame.endsWith("\\r"))
-            frame.chop(2);
-        frames << QString::fromLatin1(frame);
+            *first = start;
+        // A frame may come off the line in pieces.
+        pending += parts.mid(3).join(' ');
+        for (qsizetype cr; (cr = pending.indexOf("\\r")) >= 0; pending.remove(0, cr + 2))
+            frames << QString::fromLatin1(pending.left(cr));
     }
     return frames;
 }
@@ -57,13 +59,14 @@ struct Run {
     double lastFrame = 0;
 };
 
-// With `straceOut`, psucal runs under `strace -c -f` writing its counts there, and without --trace,
-// whose lines would be counted as the link's.
+// With `straceOut`, psucal runs under `strace -c -f` writing its counts there. With `withTrace`
+// psucal writes --trace as well, which costs it a file write per line.
 bool Measure(const QString& binDir, const IdealRun& ideal, const QString& pace, Run* run, QString* error,
-             const QString& straceOut = QString())
+             bool withTrace, const QString& straceOut = QString())
 {
     QTemporaryDir dir;
     const QString trace = dir.filePath(QStringLiteral("trace.txt"));
+    const QString lineLog = dir.filePath(QStringLiteral("line.log"));
     const QString programDir = dir.filePath(QStringLiteral("run"));
     QDir().mkpath(programDir);
 
@@ -71,7 +74,7 @@ bool Measure(const QString& binDir, const IdealRun& ideal, const QString& pace, 
     // The same unit as the ideal run: the exact one unless that run took the seed's own errors.
     QStringList simArgs{QStringLiteral("--model"), QString::number(ideal.model), QStringLiteral("--seed"),
                         QString::number(ideal.seed), QStringLiteral("--serial"), ideal.serial, QStringLiteral("--pace"),
-                        pace};
+                        pace, QStringLiteral("--line-log"), lineLog};
     if (ideal.idealUnit)
         simArgs << QStringLiteral("--ideal");
     Simulator sim;
@@ -80,7 +83,7 @@ bool Measure(const QString& binDir, const IdealRun& ideal, const QString& pace, 
 
     QStringList args{QStringLiteral("--batch"), QStringLiteral("--yes"), QStringLiteral("--supply-port"), sim.port(),
                      QStringLiteral("--dir"), programDir};
-    if (straceOut.isEmpty())
+    if (withTrace)
         args << QStringLiteral("--trace") << trace;
     if (verify)
         args << QStringLiteral("--run-mode") << QStringLiteral("1") << QStringLiteral("--meter-port") << sim.meterPort();
@@ -97,7 +100,7 @@ bool Measure(const QString& binDir, const IdealRun& ideal, const QString& pace, 
     run->status = psucal.reap(&run->usage);
     run->wall = Now() - t0;
     run->simUsage = sim.stop();
-    run->frames = SentFrames(trace, &run->firstFrame, &run->lastFrame);
+    run->frames = SentFrames(lineLog, &run->firstFrame, &run->lastFrame);
     return true;
 }
 
@@ -122,7 +125,7 @@ void Report(const char* pace, const Run& r, const IdealRun& ideal)
                 static_cast<long long>(r.frames.size()),
                 r.frames.isEmpty() ? 0.0 : (r.wall - ideal.totalSeconds) * 1000 / r.frames.size());
     const double span = r.lastFrame - r.firstFrame;
-    std::printf("%s_%s_link_span: %.3f s (first frame to last reply, from the trace; ratio %.4f)\n", tag, pace, span,
+    std::printf("%s_%s_link_span: %.3f s (first frame to last reply, from the line log; ratio %.4f)\n", tag, pace, span,
                 span / ideal.totalSeconds);
     std::printf("%s_%s_outside_link: %.3f s (launch, Qt start-up and exit around the exchanges)\n", tag, pace,
                 r.wall - span);
@@ -192,19 +195,23 @@ int main(int argc, char** argv)
     QTemporaryDir idealDir;
     ideal.run(idealDir.path());
 
+    // The trace is a diagnostic a technician turns on; by default the run is measured as it runs
+    // without it, and the frames are taken from what the simulated unit received.
+    const bool withTrace = args.contains(QStringLiteral("--trace"));
     const bool verify = ideal.runMode == 1;
     std::printf("%s of a %dV unit (psucal-sim seed %u) in real time:\n"
-                "psucal --batch --yes --trace%s, launch to exit, measured with wait4. Ideal = the same run in\n"
+                "psucal --batch --yes%s%s, launch to exit, measured with wait4. Ideal = the same run in\n"
                 "virtual time against the in-process simulator (same model and seed): the time-outs and\n"
-                "delays the procedures wait out plus wire time and 1 ms turnaround per reply.\n",
+                "delays the procedures wait out plus wire time and 1 ms turnaround per reply. The frames\n"
+                "compared are those the simulated unit took off the line (psucal-sim --line-log).\n",
                 verify ? "Run-mode-1 verification" : "Run-mode-3 recalibration", ideal.model, ideal.seed,
-                verify ? " --run-mode 1" : "");
+                verify ? " --run-mode 1" : "", withTrace ? " --trace FILE" : "");
     std::printf("%s_ideal: %.3f s\n", verify ? "verify" : "cal", ideal.totalSeconds);
     bool ok = true;
     for (const QString& pace : paces) {
         Run run;
         QString error;
-        if (!Measure(binDir, ideal, pace, &run, &error)) {
+        if (!Measure(binDir, ideal, pace, &run, &error, withTrace)) {
             std::fprintf(stderr, "bench_calibration: %s\n", qPrintable(error));
             return 1;
         }
@@ -221,7 +228,7 @@ int main(int argc, char** argv)
             const QString out = straceDir.filePath(QStringLiteral("strace.txt"));
             Run run;
             QString error;
-            if (!Measure(binDir, ideal, QStringLiteral("byte"), &run, &error, out)) {
+            if (!Measure(binDir, ideal, QStringLiteral("byte"), &run, &error, false, out)) {
                 std::fprintf(stderr, "bench_calibration: %s\n", qPrintable(error));
                 return 1;
             }
