@@ -8,8 +8,9 @@ namespace psucal {
 class EpollDispatcher;
 
 // Waits run the event loop one round at a time (the window stays live, no polling): a round
-// ends once something was handled, which is when done() may have changed, or at the deadline,
-// set on a timer descriptor.
+// ends once something was handled, which is when done() may have changed, or at the deadline.
+// The terminal's epoll loop takes the deadline into its blocking call; under Qt's loop it is set
+// on a timer descriptor.
 class RealClock : public Clock {
 public:
     RealClock();
