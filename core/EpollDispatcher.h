@@ -71,6 +71,10 @@ private:
     int alwaysReady_ = 0;
     std::vector<Timer> timers_;
     double wakeBy_ = -1;
+    // How much later than asked the kernel lets a wait end: a share of its length, and at least
+    // the thread's timer slack.
+    double lateShare_ = 1e-3;
+    double lateLeast_ = 1e-6;
 };
 
 } // namespace psucal
