@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <functional>
 #include <cstring>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace psucal::bench;
 
@@ -57,7 +59,44 @@ struct Run {
     QStringList frames;
     double firstFrame = 0;
     double lastFrame = 0;
+    // psucal's CPU half a second in (start-up), and at its last look before the end.
+    double cpuAtStart = -1;
+    double cpuAtLastLook = -1;
 };
+
+// Seconds of CPU the process has run so far, from the scheduler; -1 once it is gone.
+double RunTime(pid_t pid)
+{
+    QFile f(QStringLiteral("/proc/%1/schedstat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    bool ok = false;
+    const double ns = QString::fromLatin1(f.readLine()).section(u' ', 0, 0).toDouble(&ok);
+    return ok ? ns / 1e9 : -1;
+}
+
+// Looks at psucal's CPU half a second in, then every quarter second until it ends, leaving it
+// unreaped: what start-up, the exchanges and the end each cost. Rare looks, so that they do
+// not take the processor from the run they measure.
+void WatchCpu(pid_t pid, double t0, Run* run)
+{
+    const auto ended = [pid] {
+        siginfo_t info{};
+        return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+    };
+    for (double at = t0 + 0.5; !ended(); at += 0.25) {
+        if (const double left = at - Now(); left > 0)
+            ::usleep(static_cast<useconds_t>(left * 1e6));
+        if (ended())
+            break;
+        const double cpu = RunTime(pid);
+        if (cpu < 0)
+            break;
+        if (run->cpuAtStart < 0)
+            run->cpuAtStart = cpu;
+        run->cpuAtLastLook = cpu;
+    }
+}
 
 // With `straceOut`, psucal runs under `strace -c -f` writing its counts there. With `withTrace`
 // psucal writes --trace as well, which costs it a file write per line.
@@ -97,6 +136,8 @@ bool Measure(const QString& binDir, const IdealRun& ideal, const QString& pace, 
     if (!psucal.start(program, args,
                       Child::Io{dir.filePath(QStringLiteral("stdout.txt")), true}, error))
         return false;
+    if (straceOut.isEmpty())
+        WatchCpu(psucal.pid(), t0, run);
     run->status = psucal.reap(&run->usage);
     run->wall = Now() - t0;
     run->simUsage = sim.stop();
@@ -133,6 +174,10 @@ void Report(const char* pace, const Run& r, const IdealRun& ideal)
                 seconds(r.usage.ru_stime));
     std::printf("%s_%s_cpu_ratio: %.4f (CPU / wall, target %s)\n", tag, pace, cpu / r.wall,
                 verify ? "< 0.01" : "<= 0.0015");
+    if (r.cpuAtStart >= 0 && r.cpuAtLastLook >= r.cpuAtStart)
+        std::printf("%s_%s_cpu_split: start-up %.3f s (by 0.5 s: launch, Qt, fonts, the first exchanges), "
+                    "exchanges %.3f s, end %.3f s (the last quarter second and exit)\n",
+                    tag, pace, r.cpuAtStart, r.cpuAtLastLook - r.cpuAtStart, cpu - r.cpuAtLastLook);
     std::printf("%s_%s_wakeups: %ld voluntary context switches of psucal\n", tag, pace, r.usage.ru_nvcsw);
     std::printf("%s_%s_peak_rss: %.1f MiB (target < 64)\n", tag, pace, r.usage.ru_maxrss / 1024.0);
     std::printf("%s_%s_simulator_cpu: %.3f s (psucal-sim, for reference; not the product)\n", tag, pace,
