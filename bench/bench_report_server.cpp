@@ -123,9 +123,27 @@ bool ServerFigures(int units, int stores)
     std::printf("report_server_connect: %.1f ms median (a bench's first store: connect and schema check)\n",
                 Percentile(firsts, 0.5));
     Figure("report_server_store", times, "8 benches at once, 20 records each; target p99 <= 30 ms");
-    const bool whole =
-        Exec(q, QStringLiteral("SELECT count(*) FROM report")) && q.next() && q.value(0).toInt() == units * Spots;
-    std::printf("report_server_records: %s\n", whole ? "one complete set per unit" : "WRONG COUNT");
+    // Every store is a run of its own, kept beside the earlier ones: the filled units' runs and
+    // the benches' together, each with its whole set.
+    const qint64 runs = units + static_cast<qint64>(Benches) * stores;
+    const bool read =
+        Exec(q, QStringLiteral("SELECT count(*), count(run_id), count(DISTINCT run_id) FROM report")) && q.next();
+    const qint64 rows = read ? q.value(0).toLongLong() : -1;
+    const qint64 tied = read ? q.value(1).toLongLong() : -1;
+    const qint64 seen = read ? q.value(2).toLongLong() : -1;
+    q.finish();
+    const bool even = Exec(q, QStringLiteral("SELECT count(*) FROM (SELECT run_id FROM report GROUP BY run_id "
+                                             "HAVING count(*) <> %1) odd")
+                                  .arg(Spots)) &&
+                      q.next() && q.value(0).toLongLong() == 0;
+    const bool whole = rows == runs * Spots && tied == rows && seen == runs && even;
+    if (whole)
+        std::printf("report_server_records: %lld runs of %d records each, every store kept\n",
+                    static_cast<long long>(runs), Spots);
+    else
+        std::printf("report_server_records: WRONG COUNT (%lld records, %lld of them in %lld runs%s; expected %lld in %lld)\n",
+                    static_cast<long long>(rows), static_cast<long long>(tied), static_cast<long long>(seen),
+                    even ? "" : ", some of another size", static_cast<long long>(runs * Spots), static_cast<long long>(runs));
     q.finish();
     db.close();
     return whole;
