@@ -124,9 +124,10 @@ void EpollDispatcher::block(double until, epoll_event* events, int* count)
     double left = until == Never ? Never : std::max(0.0, until - DeadlineTimer::now());
     // An idle processor ends a sleep at the far end of the kernel's allowance, a tenth of a
     // percent of the sleep (100 us in 0.1 s): asking for that much less ends it on time.
-    if (left != Never && left > 0)
-        left = left * lateShare_ > lateLeast_ ? left / (1 + lateShare_) : std::max(0.0, left - lateLeast_);
-    // Another interrupt can end it up to that much early instead; the waiter then waits out the rest.
+    // Another interrupt can end it up to that much early instead; the waiter then waits out the
+    // rest. The last microsecond or so is slept, not polled for.
+    if (left != Never && left > lateLeast_)
+        left = left * lateShare_ > lateLeast_ ? left / (1 + lateShare_) : left - lateLeast_;
     int n = -1;
     if (nanosecondWait) {
         timespec ts{};
