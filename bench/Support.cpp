@@ -137,6 +137,14 @@ int Child::reap(rusage* usage)
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
+bool Child::ended() const
+{
+    if (pid_ <= 0)
+        return true;
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_;
+}
+
 bool Simulator::start(const QString& binDir, const QStringList& args, QString* error, bool wantMeter)
 {
     if (!child_.start(binDir + QStringLiteral("/psucal-sim"), args, Child::Io{}, error))

@@ -49,6 +49,8 @@ public:
     void signal(int sig);
     // Waits for the end; the exit status (128 + signal when killed) and the child's resources.
     int reap(rusage* usage = nullptr);
+    // Whether it has ended, without reaping it: its /proc entry stays readable until reap().
+    bool ended() const;
     pid_t pid() const { return pid_; }
 
 private:

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <functional>
 #include <cstring>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace psucal::bench;
@@ -78,18 +77,14 @@ double RunTime(pid_t pid)
 // Looks at psucal's CPU half a second in, then every quarter second until it ends, leaving it
 // unreaped: what start-up, the exchanges and the end each cost. Rare looks, so that they do
 // not take the processor from the run they measure.
-void WatchCpu(pid_t pid, double t0, Run* run)
+void WatchCpu(const Child& child, double t0, Run* run)
 {
-    const auto ended = [pid] {
-        siginfo_t info{};
-        return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
-    };
-    for (double at = t0 + 0.5; !ended(); at += 0.25) {
+    for (double at = t0 + 0.5; !child.ended(); at += 0.25) {
         if (const double left = at - Now(); left > 0)
             ::usleep(static_cast<useconds_t>(left * 1e6));
-        if (ended())
+        if (child.ended())
             break;
-        const double cpu = RunTime(pid);
+        const double cpu = RunTime(child.pid());
         if (cpu < 0)
             break;
         if (run->cpuAtStart < 0)
@@ -137,7 +132,7 @@ bool Measure(const QString& binDir, const IdealRun& ideal, const QString& pace, 
                       Child::Io{dir.filePath(QStringLiteral("stdout.txt")), true}, error))
         return false;
     if (straceOut.isEmpty())
-        WatchCpu(psucal.pid(), t0, run);
+        WatchCpu(psucal, t0, run);
     run->status = psucal.reap(&run->usage);
     run->wall = Now() - t0;
     run->simUsage = sim.stop();
