@@ -90,6 +90,11 @@ struct BenchState {
 
     // Set points a sweep left outside the acceptance window after its five attempts.
     QStringList Unconverged;
+
+    // Exchanges of this unit's run that were asked again after a lost or malformed reply.
+    int Repeats = 0;
+    // Extra tries an exchange gets after its first (Calibration.conf "Retries").
+    int Retries = 2;
 };
 
 } // namespace psucal

@@ -39,6 +39,9 @@ public:
     // Worth seeing in passing, no answer wanted (the meter's identity): a line in the terminal,
     // the status bar in the window.
     virtual void note(const QString& /*text*/) {}
+    // An exchange was asked again after its reply was lost or malformed; `what` says which and
+    // why ("supply # GETD reply late: asked again (1 of 2)"), `total` is the run's count so far.
+    virtual void repeated(const QString& /*what*/, int /*total*/) {}
     // The program is ending with `status`: leave the event loops so that main can return.
     // Told once; it must not wait.
     virtual void programEnded(int status) = 0;
@@ -121,6 +124,7 @@ public:
     bool askRetry(const QString& text) { return host_.askRetry(text); }
     void refuse(const QString& text) { host_.refuse(text); }
     void note(const QString& text) { host_.note(text); }
+    void repeated(const QString& what, int total) { host_.repeated(what, total); }
 
     // Ends the program: throws Cancelled, which unwinds to guard() or to main.
     [[noreturn]] void endProgram(int status);
