@@ -58,6 +58,7 @@ TEST(MeterLink, ReadsWholeLinesOnly)
     EXPECT_EQ(b.link.lastReply(), "-1.23400000E-03\r\n");
 
     // A reading cut short never ends its line: no reading, after the whole time-out.
+    b.st.Retries = 0;
     b.reply = "+1.20000000E+0";
     const double t0 = b.clock.now();
     EXPECT_EQ(b.read(":READ?", 14, 0.6), -1);
