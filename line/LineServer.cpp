@@ -3,7 +3,7 @@
 #include "line/LineRouter.h"
 
 #include <QHttpServerRequest>
-#include <QHttpServerResponse>
+#include <QHttpServerResponder>
 #include <QMetaEnum>
 
 namespace psucal::line {
@@ -23,11 +23,16 @@ bool LineServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* so
     r.body = request.body();
 
     const Reply reply = router_.handle(r);
-    QHttpServerResponse response(reply.type, r.method == "HEAD" ? QByteArray() : reply.body,
-                                 static_cast<QHttpServerResponse::StatusCode>(reply.status));
+    // A HEAD must announce the length the GET would send; QHttpServerResponse would count the
+    // empty body it is given instead.
+    QHttpServerResponder responder = makeResponder(request, socket);
+    responder.writeStatusLine(static_cast<QHttpServerResponder::StatusCode>(reply.status));
+    responder.writeHeader("Content-Type", reply.type);
     for (const auto& [name, value] : reply.headers)
-        response.addHeader(name, value);
-    response.write(makeResponder(request, socket));
+        responder.writeHeader(name, value);
+    responder.writeHeader("Content-Length", QByteArray::number(reply.body.size()));
+    // Even an empty body ends the headers.
+    responder.writeBody(r.method == "HEAD" ? QByteArray() : reply.body);
     return true;
 }
 

@@ -106,3 +106,20 @@ test('a wrong token gets the login page', async () => {
   assert.match(await page.textContent('p.message'), /not the one/);
   await context.close();
 });
+
+test('HEAD answers with the headers a GET of the address sends, and no body', async () => {
+  const auth = { authorization: `Bearer ${token}` };
+  const unit = '/unit/' + encodeURIComponent(serial);
+  const runs = (await (await fetch(base + '/api' + unit, { headers: auth })).json()).runs;
+  const targets = ['/', '/yield', '/drift?model=40V%2F5A&spot=3', unit, '/static/chart.js', '/static/line.css',
+    '/api/search?sn=LN', '/api/yield', '/?format=csv', `${unit}/report.pdf?run=${runs[0].id}`, '/nope', '/login'];
+  for (const target of targets) {
+    const get = await fetch(base + target, { headers: auth });
+    const body = await get.arrayBuffer();
+    const head = await fetch(base + target, { method: 'HEAD', headers: auth });
+    assert.equal(head.status, get.status, target);
+    assert.deepEqual([...head.headers], [...get.headers], target);
+    assert.equal(Number(get.headers.get('content-length')), body.byteLength, target);
+    assert.equal((await head.arrayBuffer()).byteLength, 0, target);
+  }
+});
