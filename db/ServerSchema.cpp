@@ -39,18 +39,31 @@ QList<QList<Statement>> Steps()
                        "model varchar(16))")
             .arg(ReportTable::Fields[ReportTable::SerialField].size),
         QStringLiteral("ALTER TABLE report ADD COLUMN run_id bigint REFERENCES run (id)"),
-        QStringLiteral("INSERT INTO run (set_id, sn, bench, made_at, verdict, model) "
-                       "SELECT s.set_id, s.sn, r.\"Bench\", s.made_at, "
-                       "CASE r.\"Pass\" WHEN 'True' THEN 'PASS' ELSE 'FAIL' END, "
-                       "r.\"MaxV\" || 'V/' || r.\"MaxC\" || 'A' FROM report_set s "
-                       "LEFT JOIN LATERAL (SELECT * FROM report WHERE \"SN\" = s.sn LIMIT 1) r ON true "
-                       "ORDER BY s.made_at"),
+        QStringLiteral("INSERT INTO run (set_id, sn, made_at) SELECT set_id, sn, made_at FROM report_set "
+                       "ORDER BY made_at"),
         QStringLiteral("UPDATE report SET run_id = run.id FROM run WHERE report.\"SN\" = run.sn"),
+        // Sets without a serial were kept side by side; a set's records were written in the
+        // transaction that wrote the set, so they share its xmin, unless a dump and restore parted them.
+        QStringLiteral("UPDATE report SET run_id = run.id FROM report_set s JOIN run USING (set_id) "
+                       "WHERE report.\"SN\" IS NULL AND s.sn IS NULL AND report.xmin = s.xmin AND NOT EXISTS "
+                       "(SELECT 1 FROM report_set o WHERE o.sn IS NULL AND o.xmin = s.xmin AND o.set_id <> s.set_id)"),
+        // Records that still have no run get one per store, dated when they were stored.
+        QStringLiteral("WITH made AS (INSERT INTO run (set_id, sn, bench, made_at) "
+                       "SELECT gen_random_uuid()::text, \"SN\", \"Bench\", \"StoredAt\" AT TIME ZONE 'UTC' "
+                       "FROM (SELECT DISTINCT \"SN\", \"Bench\", \"StoredAt\" FROM report WHERE run_id IS NULL) o "
+                       "RETURNING id, sn, bench, made_at) "
+                       "UPDATE report SET run_id = made.id FROM made WHERE run_id IS NULL "
+                       "AND \"SN\" IS NOT DISTINCT FROM made.sn AND \"Bench\" IS NOT DISTINCT FROM made.bench "
+                       "AND \"StoredAt\" AT TIME ZONE 'UTC' IS NOT DISTINCT FROM made.made_at"),
         QStringLiteral("DROP TABLE report_set"),
+        QStringLiteral("CREATE INDEX report_run ON report (run_id)"),
+        // A run's facts as its first record tells them; a set that kept no records has none.
+        QStringLiteral("UPDATE run SET (bench, verdict, model) = (SELECT \"Bench\", "
+                       "CASE \"Pass\" WHEN 'True' THEN 'PASS' ELSE 'FAIL' END, \"MaxV\" || 'V/' || \"MaxC\" || 'A' "
+                       "FROM report WHERE run_id = run.id LIMIT 1)"),
         QStringLiteral("CREATE INDEX run_sn ON run (sn, made_at)"),
         QStringLiteral("CREATE INDEX run_made_at ON run (made_at)"),
         QStringLiteral("CREATE INDEX run_model ON run (model, made_at)"),
-        QStringLiteral("CREATE INDEX report_run ON report (run_id)"),
     },
     {
         // What the line view looks up: a part of a serial, a bench's runs.
@@ -94,27 +107,31 @@ bool ServerSchema::Ensure(QSqlDatabase& db, QString* error)
         db.rollback();
         return false;
     };
-    if (!db.transaction())
-        return failed(db.lastError());
-    if (!q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, 0)").arg(LockClass)) ||
-        !q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS psucal_schema (version integer NOT NULL)")))
-        return failed(q.lastError());
-    const int found = StoredVersion(q);
-    if (found > Version) {
-        *error = QStringLiteral("the records' tables on the server are of version %1; this psucal knows "
-                                "version %2 at most and leaves them alone")
-                     .arg(found)
-                     .arg(Version);
-        db.rollback();
-        return false;
-    }
-    // Indexing a line's years of records can outlast the connection's limit on a statement; a
-    // step cut short would be retried, and cut short again, by every bench that stores.
-    if (found < Version && !q.exec(QStringLiteral("SET LOCAL statement_timeout = 0")))
-        return failed(q.lastError());
     const QList<QList<Statement>> steps = Steps();
-    for (int v = found; v < Version; ++v) {
-        for (const Statement& s : steps[v]) {
+    // One transaction per step: a step cut short, by an error or a bench that dies, leaves the
+    // server at the version before it, and the next bench takes it again from there.
+    for (;;) {
+        if (!db.transaction())
+            return failed(db.lastError());
+        if (!q.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1, 0)").arg(LockClass)) ||
+            !q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS psucal_schema (version integer NOT NULL)")))
+            return failed(q.lastError());
+        const int found = StoredVersion(q);
+        if (found > Version) {
+            *error = QStringLiteral("the records' tables on the server are of version %1; this psucal knows "
+                                    "version %2 at most and leaves them alone")
+                         .arg(found)
+                         .arg(Version);
+            db.rollback();
+            return false;
+        }
+        if (found == Version)
+            return db.commit() || failed(db.lastError());
+        // Indexing a line's years of records can outlast the connection's limit on a statement; a
+        // step cut short would be retried, and cut short again, by every bench that stores.
+        if (!q.exec(QStringLiteral("SET LOCAL statement_timeout = 0")))
+            return failed(q.lastError());
+        for (const Statement& s : steps[found]) {
             if (!s.mayFail) {
                 if (!q.exec(s.sql))
                     return failed(q.lastError());
@@ -128,13 +145,12 @@ bool ServerSchema::Ensure(QSqlDatabase& db, QString* error)
                              : QStringLiteral("ROLLBACK TO SAVEPOINT optional")))
                 return failed(q.lastError());
         }
+        if (!q.exec(QStringLiteral("DELETE FROM psucal_schema")) ||
+            !q.exec(QStringLiteral("INSERT INTO psucal_schema VALUES (%1)").arg(found + 1)))
+            return failed(q.lastError());
+        if (!db.commit())
+            return failed(db.lastError());
     }
-    if (found < Version && (!q.exec(QStringLiteral("DELETE FROM psucal_schema")) ||
-                            !q.exec(QStringLiteral("INSERT INTO psucal_schema VALUES (%1)").arg(Version))))
-        return failed(q.lastError());
-    if (!db.commit())
-        return failed(db.lastError());
-    return true;
 }
 
 } // namespace psucal

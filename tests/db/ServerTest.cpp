@@ -1,4 +1,6 @@
 // Against a real PostgreSQL server: a throw-away cluster of this suite's own.
+#include "db/Connection.h"
+#include "db/ServerSchema.h"
 #include "db/ServerStore.h"
 #include "report/RecordsReadout.h"
 #include "report/ReportRows.h"
@@ -7,10 +9,13 @@
 #include "tests/report/ReportFixture.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -80,7 +85,7 @@ TEST_F(ServerTest, RecordsStoredAndReadBackVerbatimWithTheirBenchAndTime)
     // Both runs are kept; the read-back shows the latest unless asked for all.
     EXPECT_EQ(sql(QStringLiteral("SELECT \"SN\", count(*), count(DISTINCT run_id) FROM report GROUP BY 1")),
               serial + QStringLiteral("|30|2"));
-    EXPECT_EQ(sql(QStringLiteral("SELECT version FROM psucal_schema")), QStringLiteral("4"));
+    EXPECT_EQ(sql(QStringLiteral("SELECT version FROM psucal_schema")), QString::number(ServerSchema::Version));
     EXPECT_EQ(sql(LineIndexes), QStringLiteral("report_run\nreport_step\nrun_bench\nrun_sn_part"));
 
     // The quality manager's read-back: the local file's fields, then the bench and the time stored.
@@ -121,9 +126,104 @@ TEST_F(ServerTest, ABenchThatMayNotAddExtensionsStillSetsUpTheTables)
               ServerStore::Outcome::Stored)
         << qPrintable(error);
     EXPECT_EQ(sql(QStringLiteral("SELECT version, (SELECT count(*) FROM run) FROM psucal_schema")),
-              QStringLiteral("4|1"));
+              QStringLiteral("%1|1").arg(ServerSchema::Version));
     EXPECT_EQ(sql(LineIndexes), QStringLiteral("report_run\nreport_step\nrun_bench"));
     sql(QStringLiteral("DROP TABLE measurement, report, run, psucal_schema; DROP OWNED BY bench; DROP ROLE bench"));
+}
+
+// A server as each earlier psucal left it (tests/db/data) is brought up to today's schema with every
+// record in the run of the store that made it. A bench killed inside a step leaves the server as it
+// was; the next bench completes the upgrade.
+TEST_F(ServerTest, AServerOfEveryEarlierSchemaIsBroughtUpWithEveryRecordInItsRun)
+{
+    const QString fields = ReportTable::NameList() + QStringLiteral(",\"Bench\",\"StoredAt\"");
+    const QString records =
+        QStringLiteral("SELECT count(*), md5(string_agg(row(%1)::text, '|' ORDER BY row(%1)::text)) FROM report")
+            .arg(fields);
+    const QString sets = QStringLiteral("SELECT string_agg(concat_ws(' ', set_id, sn, made_at), '|' ORDER BY set_id) FROM %1");
+    const QString shape = QStringLiteral(
+        "SELECT string_agg(c, ',' ORDER BY c) FROM (SELECT table_name || '.' || column_name c FROM "
+        "information_schema.columns WHERE table_schema = 'public' UNION ALL SELECT indexname FROM pg_indexes "
+        "WHERE schemaname = 'public') x");
+    const QString measurements = QStringLiteral(
+        "SELECT md5(string_agg(row(m.*, r.set_id)::text, '|' ORDER BY row(m.*)::text)) FROM measurement m JOIN run r ON "
+        "r.id = m.run_id");
+    // Records outside a run, in a run whose facts are not theirs, or sharing it with another
+    // store's records; runs that kept no records but claim a verdict.
+    const QString strays = QStringLiteral(
+        "SELECT count(*) FROM report p LEFT JOIN run r ON r.id = p.run_id WHERE r.id IS NULL OR r.sn IS DISTINCT FROM "
+        "p.\"SN\" OR r.bench IS DISTINCT FROM p.\"Bench\" OR r.made_at > p.\"StoredAt\" AT TIME ZONE 'UTC' OR "
+        "r.verdict IS DISTINCT FROM CASE p.\"Pass\" WHEN 'True' THEN 'PASS' ELSE 'FAIL' END OR r.model IS DISTINCT FROM "
+        "p.\"MaxV\" || 'V/' || p.\"MaxC\" || 'A' OR (SELECT count(DISTINCT \"StoredAt\") FROM report WHERE run_id = r.id) > 1 "
+        "UNION ALL SELECT count(*) FROM run r WHERE verdict IS NOT NULL AND NOT EXISTS (SELECT 1 FROM report WHERE run_id = r.id)");
+    const auto until = [](const QString& query, const QString& answer) {
+        for (QDeadlineTimer t(30000); sql(query) != answer; QThread::msleep(20))
+            if (t.hasExpired())
+                return false;
+        return true;
+    };
+    QString error;
+    for (int version = 1; version < ServerSchema::Version; ++version) {
+        SCOPED_TRACE(version);
+        sql(QStringLiteral("DROP TABLE IF EXISTS measurement, report, report_set, run, psucal_schema"));
+        // Version 1 kept sets apart; from 2 on each file is the step over the one before and what
+        // that version's stores wrote.
+        for (int file = version == 1 ? 1 : 2; file <= version; ++file) {
+            QFile f(QStringLiteral(TEST_DATA_DIR "/schema%1.sql").arg(file));
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << qPrintable(f.fileName());
+            sql(QString::fromUtf8(f.readAll()));
+        }
+        const QString setTable = version == 1 ? QStringLiteral("report_set") : QStringLiteral("run");
+        const QString kept = sql(records), made = sql(sets.arg(setTable)), tables = sql(shape);
+        const QString certified = version >= 4 ? sql(measurements) : QString();
+
+        // A bench's upgrade held at the end of its step, where it writes the new version, then killed.
+        QSqlDatabase holder = address.open(connection::UniqueName());
+        QSqlQuery hold(holder);
+        ASSERT_TRUE(holder.transaction() && hold.exec(QStringLiteral("LOCK TABLE psucal_schema IN SHARE MODE")));
+        QProcess bench;
+        bench.start(QStringLiteral(STORE_WORKER_PATH), {cluster->url(), "0", "1"});
+        ASSERT_TRUE(until(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE wait_event_type = 'Lock' "
+                                         "AND query LIKE 'DELETE FROM psucal_schema%'"),
+                          QStringLiteral("1")));
+        bench.kill();
+        bench.waitForFinished();
+        holder.rollback();
+        connection::Drop(holder);
+        // The server ends the dead bench's session once the lock lets it see the bench is gone.
+        ASSERT_TRUE(until(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE backend_type = 'client backend' "
+                                         "AND pid <> pg_backend_pid()"),
+                          QStringLiteral("0")));
+        EXPECT_EQ(sql(QStringLiteral("SELECT version FROM psucal_schema")), QString::number(version));
+        EXPECT_EQ(sql(records), kept);
+        EXPECT_EQ(sql(sets.arg(setTable)), made);
+        EXPECT_EQ(sql(shape), tables);
+
+        ASSERT_EQ(ServerStore(address).put(RecordSet::Make(QStringLiteral("AFTER-1"), {}), &error),
+                  ServerStore::Outcome::Stored)
+            << qPrintable(error);
+        EXPECT_EQ(sql(QStringLiteral("SELECT version FROM psucal_schema")), QString::number(ServerSchema::Version));
+        EXPECT_EQ(sql(records), kept);
+        const QStringList runs = sql(sets.arg("run")).split(u'|');
+        for (const QString& set : made.split(u'|'))
+            EXPECT_TRUE(runs.contains(set)) << qPrintable(set);
+        EXPECT_EQ(sql(strays), QStringLiteral("0\n0"));
+        EXPECT_EQ(version >= 4 ? sql(measurements) : QString(), certified);
+        // A bench whose outbox missed the confirmation of a set without a serial sends it again.
+        RecordSet resent = RecordSet::Make(QString(), {});
+        resent.setId = QStringLiteral("a0000000-0000-4000-8000-000000000001");
+        EXPECT_EQ(ServerStore(address).put(resent, &error), ServerStore::Outcome::AlreadyStored) << qPrintable(error);
+    }
+
+    // A bench that knows only an earlier schema than the server's leaves it alone and keeps its records.
+    const QString newer = QString::number(ServerSchema::Version + 1);
+    sql(QStringLiteral("UPDATE psucal_schema SET version = ") + newer);
+    BenchRecords store(QSqlDatabase(), dir.path(), address);
+    const BenchRecords::Placement placed = store.Store(Report(3, QStringLiteral("NEWER-1")).data);
+    EXPECT_EQ(placed.where, Where::Outbox);
+    EXPECT_TRUE(placed.message.contains("version " + newer)) << qPrintable(placed.message);
+    EXPECT_EQ(store.outbox().pending(&error).size(), 1);
+    EXPECT_EQ(sql(QStringLiteral("SELECT count(*) FROM run WHERE sn = 'NEWER-1'")), QStringLiteral("0"));
 }
 
 TEST_F(ServerTest, EightBenchesStoringAtOnceMakeEachSetOneCompleteRun)
