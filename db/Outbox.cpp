@@ -63,12 +63,18 @@ bool Outbox::open(bool create, QString* error)
     connection::Drop(db_);
     db_ = connection::OpenSqlite(path_);
     QSqlQuery q(db_);
-    // An outbox from before certificates lacks the measurements' column; its sets carry none.
+    // An outbox from before certificates lacks the measurements' column, one from before repeats
+    // were counted the repeats'; its sets carry none.
+    const auto column = [&](const QString& name, const QString& type) {
+        return db_.record(QStringLiteral("pending")).contains(name) ||
+               q.exec(QStringLiteral("ALTER TABLE pending ADD COLUMN %1 %2").arg(name, type));
+    };
     if (!db_.isOpen() ||
         !q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS pending (set_id TEXT PRIMARY KEY, made_at TEXT NOT NULL, "
-                               "bench TEXT, serial TEXT, records TEXT NOT NULL, measurements TEXT)")) ||
-        (!db_.record(QStringLiteral("pending")).contains(QStringLiteral("measurements")) &&
-         !q.exec(QStringLiteral("ALTER TABLE pending ADD COLUMN measurements TEXT")))) {
+                               "bench TEXT, serial TEXT, records TEXT NOT NULL, measurements TEXT, "
+                               "repeats INTEGER NOT NULL DEFAULT 0)")) ||
+        !column(QStringLiteral("measurements"), QStringLiteral("TEXT")) ||
+        !column(QStringLiteral("repeats"), QStringLiteral("INTEGER NOT NULL DEFAULT 0"))) {
         *error = QStringLiteral("%1 cannot be used (%2)")
                      .arg(path_, (db_.isOpen() ? q.lastError() : db_.lastError()).text().trimmed());
         db_.close();
@@ -83,11 +89,13 @@ bool Outbox::add(const RecordSet& set, QString* error)
         return false;
     QSqlQuery q(db_);
     q.prepare(QStringLiteral(
-        "INSERT INTO pending (set_id, made_at, bench, serial, records, measurements) VALUES (?, ?, ?, ?, ?, ?)"));
+        "INSERT INTO pending (set_id, made_at, bench, serial, records, measurements, repeats) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?)"));
     const QVariant measurements =
         set.measurements.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(Encoded(set.measurements));
     for (const QVariant& v : {QVariant(set.setId), QVariant(set.madeAt.toUTC().toString(Qt::ISODateWithMs)),
-                              QVariant(set.bench), QVariant(set.serial), QVariant(Encoded(set.rows)), measurements})
+                              QVariant(set.bench), QVariant(set.serial), QVariant(Encoded(set.rows)), measurements,
+                              QVariant(set.repeats)})
         q.addBindValue(v);
     if (q.exec())
         return true;
@@ -103,7 +111,7 @@ QList<RecordSet> Outbox::pending(QString* error)
     QSqlQuery q(db_);
     q.setForwardOnly(true);
     // The made-at texts are ISO UTC of one width, so text order is time order.
-    if (!q.exec(QStringLiteral("SELECT set_id, made_at, bench, serial, records, measurements FROM pending "
+    if (!q.exec(QStringLiteral("SELECT set_id, made_at, bench, serial, records, measurements, repeats FROM pending "
                                 "ORDER BY made_at, set_id")))
         *error = QStringLiteral("%1 cannot be read (%2)").arg(path_, q.lastError().text().trimmed());
     while (q.next()) {
@@ -112,6 +120,7 @@ QList<RecordSet> Outbox::pending(QString* error)
         set.madeAt = QDateTime::fromString(q.value(1).toString(), Qt::ISODateWithMs);
         set.bench = q.value(2).toString();
         set.serial = q.value(3).toString();
+        set.repeats = q.value(6).toInt();
         if (!set.madeAt.isValid() || !Decoded(q.value(4).toByteArray(), &set.rows) ||
             (!q.isNull(5) && !Decoded(q.value(5).toByteArray(), &set.measurements))) {
             *error = QStringLiteral("%1: set %2 is damaged and stays there").arg(path_, set.setId);

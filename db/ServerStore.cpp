@@ -176,9 +176,10 @@ ServerStore::Outcome ServerStore::putOnce(const RecordSet& set, QString* error)
     q.finish();
     if (known != Outcome::AlreadyStored) {
         if (!Run(q,
-                 QStringLiteral("INSERT INTO run (set_id, sn, bench, made_at, verdict, model) "
-                                "VALUES (?, ?, ?, CAST(? AS timestamptz), ?, ?) RETURNING id"),
-                 QVariantList{set.setId, sn, Text(set.bench), madeAt} + RunFacts(set), &why) ||
+                 QStringLiteral("INSERT INTO run (set_id, sn, bench, made_at, verdict, model, repeats) "
+                                "VALUES (?, ?, ?, CAST(? AS timestamptz), ?, ?, ?) RETURNING id"),
+                 QVariantList{set.setId, sn, Text(set.bench), madeAt} + RunFacts(set) + QVariantList{set.repeats},
+                 &why) ||
             !q.next())
             return failed();
         const qlonglong runId = q.value(0).toLongLong();

@@ -209,6 +209,7 @@ TEST_F(ServerTest, AServerOfEveryEarlierSchemaIsBroughtUpWithEveryRecordInItsRun
             EXPECT_TRUE(runs.contains(set)) << qPrintable(set);
         EXPECT_EQ(sql(strays), QStringLiteral("0\n0"));
         EXPECT_EQ(version >= 4 ? sql(measurements) : QString(), certified);
+        EXPECT_EQ(sql(QStringLiteral("SELECT count(*) FROM run WHERE repeats <> 0")), QStringLiteral("0"));
         // A bench whose outbox missed the confirmation of a set without a serial sends it again.
         RecordSet resent = RecordSet::Make(QString(), {});
         resent.setId = QStringLiteral("a0000000-0000-4000-8000-000000000001");
@@ -293,6 +294,7 @@ TEST_F(ServerTest, RecordsMadeWhileTheServerIsAwayReachItOnceInMakingOrder)
     ASSERT_TRUE(cluster->stop(&error)) << qPrintable(error);
     Report newer(7, QStringLiteral("UNIT-A")), other(3, QStringLiteral("UNIT-C"));
     newer.data.TestedBy = QStringLiteral("newer");
+    newer.data.Repeats = 4;
     for (Report* r : {&newer, &other}) {
         const BenchRecords::Placement placed = store.Store(r->data);
         EXPECT_EQ(placed.where, Where::Outbox);
@@ -321,7 +323,7 @@ TEST_F(ServerTest, RecordsMadeWhileTheServerIsAwayReachItOnceInMakingOrder)
     ASSERT_TRUE(cluster->stop(&error) && cluster->start(&error)) << qPrintable(error);
     EXPECT_EQ(store.Store(Report(2, QStringLiteral("UNIT-D")).data).where, Where::Server);
     EXPECT_EQ(sql(QStringLiteral("SELECT count(*), count(DISTINCT \"SN\") FROM %1").arg(latest())), QStringLiteral("16|3"));
-    EXPECT_EQ(sql(QStringLiteral("SELECT count(*) FROM run WHERE sn = 'UNIT-A'")), QStringLiteral("3"));
+    EXPECT_EQ(sql(QStringLiteral("SELECT count(*), max(repeats) FROM run WHERE sn = 'UNIT-A'")), QStringLiteral("3|4"));
 }
 
 // A certificate's rows travel with the run's records, through the outbox too, and stay with
