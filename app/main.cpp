@@ -2,6 +2,7 @@
 #include "terminal/BatchHost.h"
 #include "terminal/BatchRunner.h"
 #include "terminal/CommandLine.h"
+#include "terminal/EventStream.h"
 #include "widgets/EditorPanel.h"
 #include "widgets/FrmMain.h"
 #include "wizard/PortList.h"
@@ -67,7 +68,17 @@ int RunInTerminal(const Options& options, int argc, char** argv)
     // thousands of waits cheap. The application takes it over.
     QCoreApplication::setEventDispatcher(new EpollDispatcher);
     QGuiApplication app(argc, argv);
+    std::unique_ptr<EventStream> events;
+    if (!options.events.isEmpty()) {
+        QString error;
+        events = EventStream::Open(options.events, &error);
+        if (!events) {
+            std::fprintf(stderr, "psucal: %s\n", error.toLocal8Bit().constData());
+            return 2;
+        }
+    }
     BatchHost host(stdout, stderr);
+    host.setEvents(events.get());
     Session session(options, host);
     host.attach(&session.ui);
     QString error;

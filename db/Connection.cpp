@@ -1,5 +1,7 @@
 #include "db/Connection.h"
 
+#include <QSqlQuery>
+
 #include <atomic>
 
 namespace psucal::connection {
@@ -25,6 +27,13 @@ QSqlDatabase OpenSqlite(const QString& path, bool readOnly)
     db.setConnectOptions(options);
     db.open();
     return db;
+}
+
+bool BeginWrite(QSqlDatabase& db)
+{
+    // Qt's transaction() begins a deferred one; the driver's commit() and rollback() end this too.
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("BEGIN IMMEDIATE"));
 }
 
 void Drop(QSqlDatabase& db)

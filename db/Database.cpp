@@ -74,30 +74,31 @@ bool Database::open()
 bool Database::ensureTb1()
 {
     QSqlQuery q(db_);
+    // Another bench on this file may create it at the same moment: whoever is first makes it.
     if (!db_.tables().contains(QStringLiteral("TB1"))) {
         QString sql =
-            QStringLiteral("CREATE TABLE TB1 (ID INTEGER PRIMARY KEY CHECK (ID BETWEEN 0 AND %1)").arg(Rows - 1);
+            QStringLiteral("CREATE TABLE IF NOT EXISTS TB1 (ID INTEGER PRIMARY KEY CHECK (ID BETWEEN 0 AND %1)")
+                .arg(Rows - 1);
         for (const char* field : CellField)
             sql += QStringLiteral(", %1 TEXT CHECK (length(%1) <= 2)").arg(QLatin1String(field));
         if (!q.exec(sql + u')'))
             return fail(QStringLiteral("%1: table TB1 cannot be created (%2).").arg(path_, SqlError(q.lastError())));
-    } else {
-        QStringList columns;
-        bool idIsKey = false;
-        q.exec(QStringLiteral("PRAGMA table_info(TB1)"));
-        while (q.next()) {
-            columns << q.value(1).toString();
-            if (q.value(1).toString() == QLatin1String("ID"))
-                idIsKey = q.value(5).toInt() == 1;
-        }
-        bool cellsThere = true;
-        for (const char* field : CellField)
-            cellsThere = cellsThere && columns.contains(QLatin1String(field));
-        if (!idIsKey || !cellsThere)
-            return fail(QStringLiteral("%1: table TB1 has columns %2, not ID (the key) and Cell1 to Cell4; "
-                                       "it was left as it is.")
-                            .arg(path_, columns.join(QStringLiteral(", "))));
     }
+    QStringList columns;
+    bool idIsKey = false;
+    q.exec(QStringLiteral("PRAGMA table_info(TB1)"));
+    while (q.next()) {
+        columns << q.value(1).toString();
+        if (q.value(1).toString() == QLatin1String("ID"))
+            idIsKey = q.value(5).toInt() == 1;
+    }
+    bool cellsThere = true;
+    for (const char* field : CellField)
+        cellsThere = cellsThere && columns.contains(QLatin1String(field));
+    if (!idIsKey || !cellsThere)
+        return fail(QStringLiteral("%1: table TB1 has columns %2, not ID (the key) and Cell1 to Cell4; "
+                                   "it was left as it is.")
+                        .arg(path_, columns.join(QStringLiteral(", "))));
 
     if (!q.exec(QStringLiteral("SELECT count(*) FROM TB1 WHERE ID BETWEEN 0 AND %1").arg(Rows - 1)) || !q.next())
         return fail(QStringLiteral("%1: table TB1 cannot be read (%2).").arg(path_, SqlError(q.lastError())));
@@ -107,7 +108,7 @@ bool Database::ensureTb1()
     QVariantList ids;
     for (int id = 0; id < Rows; ++id)
         ids << id;
-    db_.transaction();
+    connection::BeginWrite(db_);
     q.prepare(QStringLiteral("INSERT OR IGNORE INTO TB1 (ID) VALUES (?)"));
     q.addBindValue(ids);
     if (!q.execBatch() || !db_.commit()) {

@@ -1,5 +1,6 @@
 #include "eeprom/Tb1.h"
 
+#include "db/Connection.h"
 #include "db/Database.h"
 
 #include <QSqlError>
@@ -89,7 +90,7 @@ bool Tb1::storeRows(const ImageRowList& rows, QString* error)
             cells[k] << rows[r].mid(2 * k, 2);
     }
     QSqlQuery q(db_);
-    db_.transaction();
+    connection::BeginWrite(db_);
     q.prepare(QStringLiteral("UPDATE TB1 SET %1 WHERE ID = ?").arg(Assign(QStringLiteral("?"))));
     for (const QVariantList& c : cells)
         q.addBindValue(c);
@@ -102,7 +103,7 @@ bool Tb1::storeRows(const ImageRowList& rows, QString* error)
 bool Tb1::zeroCalibrationCells(int fromId, QString* error)
 {
     QSqlQuery q(db_);
-    db_.transaction();
+    connection::BeginWrite(db_);
     q.prepare(
         QStringLiteral("UPDATE TB1 SET %1 WHERE ID >= ? AND ID BETWEEN ? AND ?").arg(Assign(QStringLiteral("'00'"))));
     q.addBindValue(fromId);

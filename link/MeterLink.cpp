@@ -79,7 +79,7 @@ std::optional<double> MeterLink::ReadMeter(const QString& command, int count, do
             return heard.reading;
         }
         if (attempt == extra || !port_.isOpen() || st_.AbortFlag) {
-            if (heard.silent && extra > 0)
+            if (heard.silent && extra > 0 && port_.isOpen())
                 dead_ = true;
             return std::nullopt;
         }

@@ -155,12 +155,13 @@ QString SupplyLink::ask(const QString& command, const QString& data, int count, 
         }
         replyLost();
         silent = silent && reply.isEmpty();
-        if (lost_ || attempt == extra)
+        // A port that would not open, or went away, has no answer to ask again for.
+        if (lost_ || !port_.isOpen() || attempt == extra)
             break;
         const bool late = drain(quietAfter(reply, timeout));
         askedAgain(command + data, Why(late, reply, count), attempt + 1, extra);
     }
-    if (silent && extra > 0)
+    if (silent && extra > 0 && port_.isOpen())
         dead_ = true;
     return reply;
 }

@@ -1,5 +1,6 @@
 #include "report/BenchRecords.h"
 
+#include "db/Connection.h"
 #include "report/MeasurementRows.h"
 #include "report/ReportData.h"
 #include "report/ReportRows.h"
@@ -106,7 +107,7 @@ QString BenchRecords::NextCertificateNumber(const QDate& day, QString* error)
     if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS certificate_number (bench TEXT NOT NULL, day TEXT NOT NULL, "
                                "last INTEGER NOT NULL, PRIMARY KEY (bench, day))")))
         return failed(q.lastError().text());
-    if (!local_.transaction())
+    if (!connection::BeginWrite(local_))
         return failed(local_.lastError().text());
     // The increment comes first and takes the write lock, so two programs on one file never draw
     // the same number; the number counts as used once committed, whatever happens to it then.

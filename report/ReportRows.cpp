@@ -1,5 +1,6 @@
 #include "report/ReportRows.h"
 
+#include "db/Connection.h"
 #include "core/Numbers.h"
 #include "report/MeasurementRows.h"
 #include "report/ReportData.h"
@@ -163,7 +164,7 @@ bool ReportRows::SaveReport(QSqlDatabase& db, const ReportData& data, QString* e
     if (why.isEmpty() && EnsureTable(db, &why)) {
         // A certificate's measurements go with the records or not at all; without one the file
         // stays as it was, not even gaining the table.
-        if (!db.transaction())
+        if (!connection::BeginWrite(db))
             why = db.lastError().text();
         else if (!Replace(db, data.SerialNo, rows, &why) || !ReplaceRun(db, data.SerialNo, data.Repeats, &why) ||
                  (data.certificate &&

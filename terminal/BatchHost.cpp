@@ -1,6 +1,7 @@
 #include "terminal/BatchHost.h"
 
 #include "spots/PcFont.h"
+#include "terminal/EventStream.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -30,6 +31,8 @@ void BatchHost::flushPage()
     }
     std::fprintf(out_, "%s\n", page.toLocal8Bit().constData());
     std::fflush(out_);
+    if (events_)
+        events_->tell(QStringLiteral("page"), {{QStringLiteral("text"), page}});
 }
 
 void BatchHost::uiChanged()
@@ -54,6 +57,8 @@ void BatchHost::progress()
     const int max = ui_->progressMax();
     lastValue_ = value;
     lastMax_ = max;
+    if (events_)
+        events_->progress(value, max);
     if (value <= 0) {
         lastDecile_ = -1;
         return;
@@ -79,6 +84,8 @@ void BatchHost::messageBox(const QString& text)
     flushPage();
     std::fprintf(out_, "[message] %s\n", text.toLocal8Bit().constData());
     std::fflush(out_);
+    if (events_)
+        events_->tell(QStringLiteral("message"), {{QStringLiteral("text"), text}});
 }
 
 void BatchHost::note(const QString& text)
@@ -86,6 +93,14 @@ void BatchHost::note(const QString& text)
     flushPage();
     std::fprintf(out_, "%s\n", text.toLocal8Bit().constData());
     std::fflush(out_);
+    if (events_)
+        events_->tell(QStringLiteral("message"), {{QStringLiteral("text"), text}});
+}
+
+void BatchHost::repeated(const QString& what, int total)
+{
+    if (events_ && total > 0)
+        events_->tell(QStringLiteral("repeat"), {{QStringLiteral("what"), what}, {QStringLiteral("total"), total}});
 }
 
 bool BatchHost::askRetry(const QString& text)

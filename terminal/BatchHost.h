@@ -10,11 +10,16 @@ namespace psucal {
 
 // The terminal face of the wizard: pages as text on stdout, progress on stderr (a bar on a
 // terminal, plain lines otherwise), message boxes as lines.
+class EventStream;
+
 class BatchHost : public BenchUiHost {
 public:
     BatchHost(FILE* out, FILE* err);
 
     void attach(BenchUi* ui) { ui_ = ui; }
+    // Pages, messages, progress and repeats go to the event stream as well (--events).
+    void setEvents(EventStream* events) { events_ = events; }
+    EventStream* events() const { return events_; }
     // The status the process ends with when the wizard ends it ("CLOSE", a signal).
     void setExitStatus(int status) { exitStatus_ = status; }
     // The last page and the end of the progress bar out; the status the process ends with.
@@ -26,6 +31,7 @@ public:
     // Nobody is there to fix the cause: the text is printed and the answer is Cancel.
     bool askRetry(const QString& text) override;
     void note(const QString& text) override;
+    void repeated(const QString& what, int total) override;
     // Leaves the event loop the prompt may be waiting in.
     void programEnded(int status) override;
 
@@ -39,6 +45,7 @@ private:
     FILE* err_;
     bool errIsTty_;
     BenchUi* ui_ = nullptr;
+    EventStream* events_ = nullptr;
     int exitStatus_ = -1;
     QString printedPage_;
     QString lastCaption_;

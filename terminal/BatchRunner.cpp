@@ -5,6 +5,7 @@
 #include "terminal/BatchHost.h"
 #include "terminal/FullBatch.h"
 #include "terminal/Prompt.h"
+#include "terminal/RunEvents.h"
 #include "terminal/Session.h"
 #include "wizard/PortList.h"
 #include "eeprom/EepromEditor.h"
@@ -66,24 +67,34 @@ int RunSteps(Session& session, BatchHost& host, bool yes, int inputFd)
     std::printf("Status: %s | %s   Serial: %s\n", ui.status(1).toLocal8Bit().constData(),
                 ui.status(2).toLocal8Bit().constData(), session.st.SerialNo.toLocal8Bit().constData());
     std::fflush(stdout);
+    runevents::Started(host, session);
+    const QString notRecalibrated = QStringLiteral("not recalibrated");
 
     if (!wizard.supplyAnswered() || wizard.state() != Wizard::State::Start) {
         session.supply.SendEnds();
+        runevents::Ended(host, session, notRecalibrated, 2);
         return 2;
     }
 
+    runevents::StepBegins(host, QStringLiteral("voltage"));
     wizard.Command1_Click();
     host.flushPage();
+    runevents::StepEnds(host, wizard.voltageStepOk());
     PrintUnconverged("Voltage", wizard.voltageUnconverged());
 
+    if (!yes)
+        runevents::Prompted(host, QStringLiteral("Short the output terminals, then press Enter"));
     if (!AskToShortTerminals(yes, inputFd, ui)) {
         session.supply.SendEnds();
+        runevents::Ended(host, session, notRecalibrated, 1);
         return 1;
     }
 
+    runevents::StepBegins(host, QStringLiteral("current"));
     if (wizard.state() == Wizard::State::Next)
         wizard.Command1_Click();
     host.flushPage();
+    runevents::StepEnds(host, wizard.currentStepOk());
     PrintUnconverged("Current", wizard.currentUnconverged());
     if (!session.st.FailText.isEmpty())
         std::printf("%s\n", session.st.FailText.toLocal8Bit().constData());
@@ -93,6 +104,7 @@ int RunSteps(Session& session, BatchHost& host, bool yes, int inputFd)
     std::printf("Result: %s%s\n", status == 0 ? "recalibrated" : "NOT recalibrated (see above)",
                 repeats > 0 ? qPrintable(QStringLiteral(" (%1)").arg(RepeatsText(repeats))) : "");
     std::fflush(stdout);
+    runevents::Ended(host, session, status == 0 ? QStringLiteral("recalibrated") : notRecalibrated, status);
     if (wizard.state() == Wizard::State::Close) {
         host.setExitStatus(status);
         wizard.Command1_Click(); // "ENDS" and the end of the program
@@ -106,7 +118,12 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
 {
     int status = 0;
     session.ui.guard([&] { status = RunSteps(session, host, yes, inputFd); });
-    return session.ui.ending() ? host.finish(session.ui.endStatus()) : status;
+    if (!session.ui.ending())
+        return status;
+    const int ended = host.finish(session.ui.endStatus());
+    // A signal cut the run short: the stream still says how it ended.
+    runevents::Ended(host, session, QStringLiteral("stopped"), ended);
+    return ended;
 }
 
 } // namespace psucal

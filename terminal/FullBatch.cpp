@@ -4,6 +4,7 @@
 
 #include "terminal/BatchHost.h"
 #include "terminal/Prompt.h"
+#include "terminal/RunEvents.h"
 #include "terminal/Session.h"
 #include "wizard/References.h"
 
@@ -66,7 +67,7 @@ bool Report(Session& session)
     return out.succeeded() && out.printerError.isEmpty();
 }
 
-int Conclude(Session& session, bool pass)
+int Conclude(BatchHost& host, Session& session, bool pass)
 {
     // A pass that ran to its end without a single reading points at the meter, not the supply.
     if (!session.st.MeterSeen && session.ui.full().step[1] == 2)
@@ -76,7 +77,9 @@ int Conclude(Session& session, bool pass)
           (repeats > 0 ? QStringLiteral(" (%1)\n").arg(RepeatsText(repeats)) : QStringLiteral("\n")));
     const bool reported = !session.options().report || Report(session);
     session.supply.SendEnds();
-    return pass && reported ? 0 : 1;
+    const int status = pass && reported ? 0 : 1;
+    runevents::Ended(host, session, pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"), status);
+    return status;
 }
 
 // --define: the serial number and the model into the serial box and CmbModel, then the Define page.
@@ -138,33 +141,41 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     host.flushPage();
     Print(QStringLiteral("%1\nStatus: %2   Serial: %3\n")
               .arg(ui.full().windowCaption, ui.status(2), session.st.SerialNo));
+    runevents::Started(host, session);
     if (!session.wizard.supplyAnswered()) {
         session.supply.SendEnds();
+        runevents::Ended(host, session, QStringLiteral("FAIL"), 2);
         return 2;
     }
 
     // Without --define the terminal starts at the voltage step.
     if (session.options().define) {
         if (!RunDefine(session))
-            return Conclude(session, false);
+            return Conclude(host, session, false);
     } else if (ui.full().step[0] != 2) {
         wizard.CekPro_Click(0, 2);
     }
     Print(verifyOnly ? QStringLiteral("\nVoltage step: verification (output terminals open)\n")
                      : QStringLiteral("\nVoltage step: calibration and verification (output terminals open)\n"));
+    runevents::StepBegins(host, QStringLiteral("voltage"));
     wizard.Command1_Click(1);
     Print(asLeft(false) + SpotGridText(session.FGridV));
+    runevents::StepEnds(host, ui.full().step[1] == 2 && session.st.VoltPass);
     if (ui.full().step[1] != 2)
-        return Conclude(session, false);
+        return Conclude(host, session, false);
 
+    if (!yes)
+        runevents::Prompted(host, QStringLiteral("Short the output terminals, then press Enter"));
     if (!AskToShortTerminals(yes, inputFd, session.ui))
-        return Conclude(session, false);
+        return Conclude(host, session, false);
 
     Print(verifyOnly ? QStringLiteral("\nCurrent step: verification (output terminals shorted)\n")
                      : QStringLiteral("\nCurrent step: calibration and verification (output terminals shorted)\n"));
+    runevents::StepBegins(host, QStringLiteral("current"));
     wizard.Command1_Click(1);
     Print(asLeft(true) + SpotGridText(session.FGridC));
-    return Conclude(session, ui.full().step[2] == 2 && session.st.AllPass);
+    runevents::StepEnds(host, ui.full().step[2] == 2 && session.st.CurrPass);
+    return Conclude(host, session, ui.full().step[2] == 2 && session.st.AllPass);
 }
 
 } // namespace psucal

@@ -2,6 +2,8 @@
 
 #include "link/SerialTransport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -20,6 +22,12 @@ QString deviceOf(const QString& name)
 bool isUsbOrAcm(const QString& device)
 {
     return device.startsWith(u"/dev/ttyUSB") || device.startsWith(u"/dev/ttyACM");
+}
+
+// An adapter's name by its make and serial number: the same after the hub is plugged in again.
+bool isById(const QString& device)
+{
+    return device.startsWith(PortList::ById);
 }
 
 // ttyUSB2 before ttyUSB10.
@@ -47,6 +55,8 @@ QStringList PortList::presentDevices()
     QStringList devices;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         devices << info.systemLocation();
+    for (const QFileInfo& link : QDir(ById).entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
+        devices << link.absoluteFilePath();
     return devices;
 }
 
@@ -55,12 +65,16 @@ QStringList PortList::build(const QStringList& present, const QStringList& given
     QStringList list{QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"), QStringLiteral("COM4")};
 
     QStringList usb;
+    QStringList byId;
     for (const QString& device : present) {
         if (isUsbOrAcm(device))
             usb << device;
+        else if (isById(device))
+            byId << device;
     }
     std::sort(usb.begin(), usb.end(), naturalLess);
-    for (const QString& device : usb)
+    std::sort(byId.begin(), byId.end());
+    for (const QString& device : usb + byId)
         addUnique(list, device);
 
     for (const QString& name : given)

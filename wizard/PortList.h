@@ -6,9 +6,11 @@
 namespace psucal {
 
 // The names a port selector offers: "COM1".."COM4" (the transport maps them to /dev/ttyS0..3),
-// then the USB and ACM serial devices present, then ports named on the command line.
+// then the USB and ACM serial devices present, then their names under /dev/serial/by-id (which
+// stay the same when a hub of adapters is plugged in again), then ports named on the command line.
 class PortList {
 public:
+    static inline const QString ById = QStringLiteral("/dev/serial/by-id/");
     // Device paths of every serial port the system reports, unfiltered.
     static QStringList presentDevices();
 

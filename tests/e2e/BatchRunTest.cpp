@@ -120,6 +120,11 @@ TEST(BatchRun, ASupplyThatGoesSilentMidSweepFailsTheStepWithinTwoSeconds)
     p.waitForFinished(30000);
     EXPECT_EQ(p.exitCode(), 1);
     EXPECT_TRUE(out.contains("Cal.V failed !")) << out.toStdString();
+    // The outcome counts the tries that went unanswered before the line was taken for dead.
+    EXPECT_TRUE(QRegularExpression("Result: NOT recalibrated \\(see above\\) \\(\\d+ replies asked again\\)\\n")
+                    .match(out)
+                    .hasMatch())
+        << out.toStdString();
     // The simulator notes when each frame crossed the line; the 60th is the first without an answer.
     int frames = 0;
     double silentFrom = 0;
@@ -190,10 +195,12 @@ TEST(BatchRun, RunModeOneWithASilentMeterPrintsBothGridsAndFail)
     EXPECT_EQ(r.status, 1) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("Voltage (V)\nStep  Setting  Display         Output\n")) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("Current (A)\n")) << r.out.toStdString();
-    EXPECT_TRUE(r.out.endsWith("FAIL\n")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith("FAIL (2 replies asked again)\n")) << r.out.toStdString();
     EXPECT_TRUE(Sent(r.trace).filter("SEEP").isEmpty());
     EXPECT_TRUE(Sent(r.trace).contains("VOLT00050\\r"));
-    EXPECT_EQ(r.trace.filter(" meter > :READ?").size(), 10); // one a spot: the meter was never seen
+    // One a spot, as the meter was never seen; the first is asked twice more before the meter
+    // counts as silent.
+    EXPECT_EQ(r.trace.filter(" meter > :READ?").size(), 2 + 10);
 }
 
 // The simulator's own meter, and the report filed at the end. Calibration.dt already holds

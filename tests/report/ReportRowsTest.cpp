@@ -2,6 +2,7 @@
 
 #include "report/ReportRows.h"
 
+#include <QProcess>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QVariant>
@@ -128,6 +129,32 @@ TEST_F(ReportRowsTest, AnyFailureKeepsTheOldRecordsAndSaysWhy)
     db.close();
     EXPECT_FALSE(save(halfway));
     EXPECT_TRUE(error.contains(QStringLiteral("not open"))) << error.toStdString();
+}
+
+// Benches of a station store into one Calibration.dt at the same time: none is refused, no
+// record is lost, and the unit they all replace holds one whole set.
+TEST_F(ReportRowsTest, EightProcessesStoringAtOnceLoseNothing)
+{
+    constexpr int Workers = 8, Reports = 60;
+    std::vector<std::unique_ptr<QProcess>> workers;
+    for (int w = 0; w < Workers; ++w) {
+        workers.push_back(std::make_unique<QProcess>());
+        workers.back()->start(RECORDS_WORKER_PATH, {dir.path(), QString::number(w), QString::number(Reports)});
+    }
+    for (int w = 0; w < Workers; ++w) {
+        QProcess& p = *workers[static_cast<size_t>(w)];
+        ASSERT_TRUE(p.waitForFinished(60000));
+        EXPECT_EQ(p.exitCode(), 0) << w << ": " << p.readAllStandardError().toStdString();
+    }
+    for (int w = 0; w < Workers; ++w)
+        for (int i = 0; i < Reports; i += 2)
+            EXPECT_EQ(count(QStringLiteral("W%1-%2").arg(w).arg(i)), 3 + w) << w << " " << i;
+    const QList<QStringList> shared = rows(QStringLiteral("SN = 'SHARED'"));
+    ASSERT_FALSE(shared.isEmpty());
+    const QString by = shared[0][5];
+    EXPECT_EQ(shared.size(), 3 + by.mid(1).toInt());
+    for (const QStringList& r : shared)
+        EXPECT_EQ(r[5], by);
 }
 
 } // namespace

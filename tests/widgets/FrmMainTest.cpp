@@ -65,12 +65,18 @@ TEST(FrmMain, ControlsFollowTheWizardAndLockWhileAStepRuns)
 TEST(FrmMain, ChoosingAPortIdentifiesTheUnitThere)
 {
     WindowSession w(Unit(40));
+    // The status bar counts the unit's replies asked again; the next unit starts from none.
+    ASSERT_TRUE(w.session.model.faults().add("VOLT:garbage:nth=1"));
+    w.click();
+    EXPECT_TRUE(w.window.repeatsPanel()->isVisibleTo(&w.window));
+    EXPECT_EQ(w.window.repeatsPanel()->text(), "1 reply asked again");
     w.session.bench.supplyPort.setPresentPorts({"COM1"});
     w.window.portSelector()->setCurrentIndex(2);
     emit w.window.portSelector()->activated(2);
     EXPECT_EQ(w.session.bench.supplyPort.portName(), "COM3");
     EXPECT_EQ(w.caption(), "REFRESH");
     EXPECT_EQ(w.window.statusPanel(2)->text(), "No Connection");
+    EXPECT_FALSE(w.window.repeatsPanel()->isVisibleTo(&w.window));
 }
 
 TEST(FrmMain, APortNamedTwoWaysIsOneEntry)

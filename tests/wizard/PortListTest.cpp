@@ -13,8 +13,14 @@ TEST(PortList, TheFourComPortsThenUsbAndAcmDevicesInNaturalOrder)
 {
     EXPECT_EQ(PortList::build({}, {}), kComs);
     const QStringList present{"/dev/ttyS0",   "/dev/ttyS5",   "/dev/ttyUSB10",
-                              "/dev/ttyUSB2", "/dev/ttyACM0", "/dev/pts/3"};
-    EXPECT_EQ(PortList::build(present, {}), (kComs + QStringList{"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10"}));
+                              "/dev/ttyUSB2", "/dev/ttyACM0", "/dev/pts/3",
+                              "/dev/serial/by-id/usb-FTDI_FT232R_A9B-if00-port0",
+                              "/dev/serial/by-id/usb-FTDI_FT232R_A7C-if00-port0"};
+    // The adapters' stable names come beside their tty names, which may move on a replug.
+    EXPECT_EQ(PortList::build(present, {}),
+              (kComs + QStringList{"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10",
+                                   "/dev/serial/by-id/usb-FTDI_FT232R_A7C-if00-port0",
+                                   "/dev/serial/by-id/usb-FTDI_FT232R_A9B-if00-port0"}));
 }
 
 TEST(PortList, CommandLinePortsAppearOnceAndNeverShadowAnEntry)
