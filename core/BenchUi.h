@@ -43,6 +43,9 @@ public:
     // why ("supply # GETD reply late: asked again (1 of 2)"), `total` is the run's count so far.
     // A new unit's run starts the count again: told with an empty `what` and 0.
     virtual void repeated(const QString& /*what*/, int /*total*/) {}
+    // The close sequence has begun and the end follows at once: nothing may wait for an answer
+    // now, so boxes that are open go and texts from here on are not put in boxes.
+    virtual void stopBegun() {}
     // The program is ending with `status`: leave the event loops so that main can return.
     // Told once; it must not wait.
     virtual void programEnded(int status) = 0;
@@ -125,6 +128,7 @@ public:
     bool askRetry(const QString& text) { return host_.askRetry(text); }
     void refuse(const QString& text) { host_.refuse(text); }
     void note(const QString& text) { host_.note(text); }
+    void beginStop() { host_.stopBegun(); }
     void repeated(const QString& what, int total) { host_.repeated(what, total); }
 
     // Ends the program: throws Cancelled, which unwinds to guard() or to main.

@@ -97,6 +97,8 @@ std::optional<double> MeterLink::ReadMeter(const QString& command, int count, do
 MeterLink::Heard MeterLink::listen(const QString& command, int count, double timeout)
 {
     Heard heard;
+    if (st_.StopFlag)
+        endOnStop();
     if (!port_.isOpen() && !port_.open())
         return heard;
     port_.discard();

@@ -65,6 +65,10 @@ void SupplyLink::SendEnds()
 
 QString SupplyLink::exchange(const QString& command, const QString& data, int count, double timeout)
 {
+    // The close sequence's ENDS is the last frame: code that goes on after a box the stop closed
+    // must not write to the unit.
+    if (st_.StopFlag)
+        endOnStop();
     const bool outer = !busy_;
     // An outer exchange frees the line when it ends; the close sequence's ENDS inside one leaves it held.
     const QScopedValueRollback<bool> hold(busy_, true);

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -22,6 +23,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+
+#include <cstdio>
 
 namespace psucal {
 
@@ -256,19 +259,38 @@ void FrmMain::followCompact()
     progressLabel_->setVisible(ui.progressVisible());
 }
 
+namespace {
+// Said while the program stops: nobody is left to close a box, and its loop would keep the end waiting.
+void ToStderr(const QString& text)
+{
+    std::fprintf(stderr, "psucal: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+} // namespace
+
 void FrmMain::messageBox(const QString& text)
 {
+    if (stopping_)
+        return ToStderr(text);
     QMessageBox::information(this, windowTitle(), text);
 }
 
 bool FrmMain::askRetry(const QString& text)
 {
-    return QMessageBox::warning(this, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel) ==
-           QMessageBox::Retry;
+    if (stopping_) {
+        ToStderr(text);
+        return false;
+    }
+    const bool retry = QMessageBox::warning(this, windowTitle(), text, QMessageBox::Retry | QMessageBox::Cancel) ==
+                       QMessageBox::Retry;
+    // A stop that closed the box is no answer.
+    return retry && !stopping_;
 }
 
 void FrmMain::refuse(const QString& text)
 {
+    if (stopping_)
+        return ToStderr(text);
     QMessageBox box(QMessageBox::Warning, windowTitle(), text, QMessageBox::Cancel, this);
     box.exec();
 }
@@ -285,8 +307,19 @@ void FrmMain::repeated(const QString& what, int total)
     repeats_->setVisible(total > 0);
 }
 
+void FrmMain::stopBegun()
+{
+    stopping_ = true;
+    // Every dialog, the editor's questions and file choosers too; each one's loop returns once
+    // the stop has come back to it.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible())
+            dialog->reject();
+}
+
 void FrmMain::programEnded(int status)
 {
+    stopBegun();
     hide();
     emit ended(status);
 }

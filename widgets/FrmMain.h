@@ -51,6 +51,8 @@ public:
     void note(const QString& text) override;
     // The run's count of replies asked again, in the status bar while there are any.
     void repeated(const QString& what, int total) override;
+    // Closes every open dialog; from then on texts go to stderr and questions read as Cancel.
+    void stopBegun() override;
     // Hides the window and emits ended().
     void programEnded(int status) override;
     void gridChanged(bool current, int row) override;
@@ -87,6 +89,7 @@ private:
     FullWindowActions* actions_ = nullptr;
     FullView* full_ = nullptr;
     bool busyCursor_ = false;
+    bool stopping_ = false;
     QWidget* central_ = nullptr;
     QGroupBox* frame2_ = nullptr;
     PcWidget* pc_ = nullptr;

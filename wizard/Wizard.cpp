@@ -399,6 +399,9 @@ void Wizard::CurrentRecalPage()
 
 void Wizard::FormUnload()
 {
+    // Nobody is left to answer a box: open ones go, and a port lost under the ENDS (the simulator
+    // ends with the process group) is told without one.
+    ui_.beginStop();
     supply_.SendEnds();
     st_.StopFlag = true;
     ui_.endProgram(0);

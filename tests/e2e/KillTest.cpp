@@ -23,6 +23,8 @@
 #include <csignal>
 #include <ctime>
 #include <functional>
+#include <optional>
+#include <unistd.h>
 
 using psucal::test::ReadRows;
 using psucal::test::Sim;
@@ -135,12 +137,16 @@ pid_t Target(const QProcess& p, bool traced)
 }
 
 // Runs psucal in `dir` and sends `signal` at moment `m`; a run that ends first is left to end.
-Outcome RunUntil(const QString& dir, const QStringList& args, const Moment& m, int signal)
+// With `group`, psucal leads a process group of its own and the signal goes to all of it, as
+// Ctrl-C in its terminal or a logout sends it.
+Outcome RunUntil(const QString& dir, const QStringList& args, const Moment& m, int signal, bool group = false)
 {
     const QString tracePath = dir + "/trace.txt";
     QFile::remove(tracePath);
     QProcess p;
     p.setWorkingDirectory(dir);
+    if (group)
+        p.setChildProcessModifier([] { ::setsid(); });
     const QStringList own = args + QStringList{"--trace", tracePath};
     if (m.widen.isEmpty())
         p.start(PSUCAL_PATH, own);
@@ -169,14 +175,15 @@ Outcome RunUntil(const QString& dir, const QStringList& args, const Moment& m, i
             while (Now() < at)
                 QThread::usleep(100);
             r.killedAt = Now();
-            ::kill(Target(p, !m.widen.isEmpty()), signal);
+            const pid_t target = Target(p, !m.widen.isEmpty());
+            ::kill(group ? -target : target, signal);
             r.signalled = true;
         } else {
             p.waitForFinished(1);
         }
     }
     clock.restart();
-    p.waitForFinished(60000);
+    p.waitForFinished(group ? 10000 : 60000);
     r.exitSeconds = clock.elapsed() / 1000.0;
     r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.out = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
@@ -439,6 +446,44 @@ TEST(Kill, TermAndHangupSendEndsCloseTraceAndStoresAndExitPromptly)
                 .arg(sent.last().endsWith("ENDS00\\r") ? "ENDS sent" : "NO ENDS")
                 .arg(r.status)
                 .arg(r.exitSeconds));
+    }
+}
+
+TEST(Kill, StopSignalToTheWindowsGroupEndsItPromptlyWithOrWithoutABoxOpen)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen"); // the window, not the terminal wizard
+    // The simulator of --simulate is in the group and ends with it: its port goes in the middle
+    // of the stop; a simulator of its own keeps it. A Calibration.dt that is no database leaves
+    // a box open after start-up.
+    for (const int n : {0, 1, 2}) {
+        const bool ownSim = n == 2, box = n != 1;
+        QTemporaryDir dir;
+        QFile dt(dir.filePath("Calibration.dt"));
+        ASSERT_TRUE(!box || (dt.open(QIODevice::WriteOnly) && dt.write(QByteArray(4096, 'x')) == 4096 && dt.flush()));
+        std::optional<Sim> sim;
+        if (ownSim)
+            sim.emplace(QStringList{"--model", "40"});
+        const QStringList window = QStringList{"--run-mode", box ? "2" : "3"} +
+                                   (ownSim ? QStringList{"--supply-port", sim->port, "--meter-port", sim->meter}
+                                           : QStringList{"--simulate", "40"});
+        // Start-up ends with the image read for the serial number; the box follows at once.
+        const Outcome r = RunUntil(dir.path(), window, {" supply < .{1400}", 1, [](pid_t) { return Now() + 0.3; }},
+                                   n == 1 ? SIGINT : SIGTERM, true);
+        const std::string seen = (r.out + r.trace.join('\n')).toStdString();
+        ASSERT_TRUE(r.signalled && r.trace.size() >= 2);
+        EXPECT_EQ(r.status, 0) << seen;
+        EXPECT_LT(r.exitSeconds, 2.0) << seen;
+        // ENDS goes out and is answered while the port stays; once it has gone nothing goes out,
+        // and that is said on stderr, where no box waits for an OK.
+        const qsizetype lost = r.trace.indexOf(QRegularExpression(".* supply # port lost.*"));
+        EXPECT_EQ(lost < 0, ownSim) << seen;
+        if (lost < 0)
+            EXPECT_TRUE(r.trace.at(r.trace.size() - 2).endsWith("supply > ENDS00\\r") &&
+                        r.trace.last().endsWith("supply < OK\\r"))
+                << seen;
+        else
+            EXPECT_TRUE(r.trace.mid(lost).filter(" supply > ").isEmpty() && r.out.contains("Supply port /dev/pts/"))
+                << seen;
     }
 }
 

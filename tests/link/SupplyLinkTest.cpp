@@ -244,6 +244,10 @@ TEST(SupplyLink, StopFlagDuringAWaitEndsTheProgram)
     b.clock.schedule(0.05, [&] { b.st.StopFlag = true; });
     EXPECT_THROW(b.send("GETD", "", 12, 1.0), Cancelled);
     EXPECT_LT(b.clock.now(), 0.06);
+    // Nothing goes out after it, a row write least of all.
+    EXPECT_THROW(b.send("SEEP", "12????0202", 2, 0.2), Cancelled);
+    b.clock.advanceTo(b.clock.now() + 0.2);
+    EXPECT_TRUE(b.model.frames().filter("SEEP").isEmpty());
 }
 
 TEST(SupplyLink, ExchangeStartedInsideAWaitIsRefusedButEndsGetsThrough)
