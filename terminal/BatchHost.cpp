@@ -30,6 +30,7 @@ void BatchHost::flushPage()
     }
     std::fprintf(out_, "%s\n", page.toLocal8Bit().constData());
     std::fflush(out_);
+    events_.page(page);
 }
 
 void BatchHost::uiChanged()
@@ -54,6 +55,8 @@ void BatchHost::progress()
     const int max = ui_->progressMax();
     lastValue_ = value;
     lastMax_ = max;
+    if (value > 0)
+        events_.progress(value, max);
     if (value <= 0) {
         lastDecile_ = -1;
         return;
@@ -79,6 +82,7 @@ void BatchHost::messageBox(const QString& text)
     flushPage();
     std::fprintf(out_, "[message] %s\n", text.toLocal8Bit().constData());
     std::fflush(out_);
+    events_.message(text);
 }
 
 void BatchHost::note(const QString& text)
@@ -86,6 +90,14 @@ void BatchHost::note(const QString& text)
     flushPage();
     std::fprintf(out_, "%s\n", text.toLocal8Bit().constData());
     std::fflush(out_);
+    events_.message(text, true);
+}
+
+void BatchHost::repeated(const QString& what, int total)
+{
+    // An empty one only starts a new unit's count.
+    if (!what.isEmpty())
+        events_.repeat(what, total);
 }
 
 bool BatchHost::askRetry(const QString& text)

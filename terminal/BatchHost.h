@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/BenchUi.h"
+#include "terminal/EventStream.h"
 
 #include <QString>
 
@@ -26,11 +27,15 @@ public:
     // Nobody is there to fix the cause: the text is printed and the answer is Cancel.
     bool askRetry(const QString& text) override;
     void note(const QString& text) override;
+    void repeated(const QString& what, int total) override;
     // Leaves the event loop the prompt may be waiting in.
     void programEnded(int status) override;
 
     // Prints the message area if it changed since it was last printed.
     void flushPage();
+
+    // The run's events: pages, progress, messages and repeats go there as they are shown.
+    EventStream& events() { return events_; }
 
 private:
     void progress();
@@ -39,6 +44,7 @@ private:
     FILE* err_;
     bool errIsTty_;
     BenchUi* ui_ = nullptr;
+    EventStream events_;
     int exitStatus_ = -1;
     QString printedPage_;
     QString lastCaption_;

@@ -13,6 +13,17 @@
 namespace psucal {
 
 namespace {
+// A step's failure in a line: its FailText and the points it left outside the window.
+QString StepDetail(const QString& failText, const QStringList& unconverged)
+{
+    QStringList parts;
+    if (!failText.isEmpty())
+        parts << failText;
+    if (!unconverged.isEmpty())
+        parts << QStringLiteral("%1 point(s) outside the acceptance window").arg(unconverged.size());
+    return parts.join(QStringLiteral("; "));
+}
+
 void PrintUnconverged(const char* step, const QStringList& points)
 {
     if (points.isEmpty())
@@ -67,24 +78,36 @@ int RunSteps(Session& session, BatchHost& host, bool yes, int inputFd)
                 ui.status(2).toLocal8Bit().constData(), session.st.SerialNo.toLocal8Bit().constData());
     std::fflush(stdout);
 
+    EventStream& events = host.events();
+    events.start(session.supplyPortName(), session.st.SerialNo, ui.rating() ? QString(ui.rating()->name) : QString(),
+                 wizard.supplyAnswered());
     if (!wizard.supplyAnswered() || wizard.state() != Wizard::State::Start) {
         session.supply.SendEnds();
         return 2;
     }
 
+    events.stepStart(QStringLiteral("voltage"));
     wizard.Command1_Click();
     host.flushPage();
     PrintUnconverged("Voltage", wizard.voltageUnconverged());
+    events.stepEnd(QStringLiteral("voltage"), wizard.voltageStepOk(),
+                   StepDetail(session.st.FailText, wizard.voltageUnconverged()));
 
+    if (!yes)
+        events.prompt(QStringLiteral("Short the output terminals, then press Enter"));
     if (!AskToShortTerminals(yes, inputFd, ui)) {
+        events.noteFailure(QStringLiteral("no answer at the prompt; the current step was not run"));
         session.supply.SendEnds();
         return 1;
     }
 
+    events.stepStart(QStringLiteral("current"));
     if (wizard.state() == Wizard::State::Next)
         wizard.Command1_Click();
     host.flushPage();
     PrintUnconverged("Current", wizard.currentUnconverged());
+    events.stepEnd(QStringLiteral("current"), wizard.currentStepOk(),
+                   StepDetail(session.st.FailText, wizard.currentUnconverged()));
     if (!session.st.FailText.isEmpty())
         std::printf("%s\n", session.st.FailText.toLocal8Bit().constData());
 
@@ -106,7 +129,41 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
 {
     int status = 0;
     session.ui.guard([&] { status = RunSteps(session, host, yes, inputFd); });
-    return session.ui.ending() ? host.finish(session.ui.endStatus()) : status;
+    if (session.ui.ending())
+        status = host.finish(session.ui.endStatus());
+    TellOutcome(session, host, status);
+    return status;
+}
+
+void TellOutcome(const Session& session, BatchHost& host, int status, const QString& why)
+{
+    const bool restore = !session.options().restoreFile.isEmpty();
+    const bool calibrate = session.st.RunMode == 3 && !restore;
+    QString result;
+    QString reason = why;
+    switch (status) {
+    case 0:
+        result = restore ? QStringLiteral("restored") : calibrate ? QStringLiteral("recalibrated") : QStringLiteral("PASS");
+        break;
+    case 2:
+        result = QStringLiteral("no connection");
+        if (reason.isEmpty())
+            reason = session.st.RunMode == 3 && !session.ui.pcText().isEmpty()
+                         ? session.ui.pcText().section(u'\n', 0, 0)
+                         : QStringLiteral("the supply on %1 does not answer").arg(session.supplyPortName());
+        break;
+    case 130:
+        result = QStringLiteral("ended");
+        reason = QStringLiteral("ended by a signal");
+        break;
+    default:
+        result = restore     ? QStringLiteral("not restored")
+                 : calibrate ? QStringLiteral("not recalibrated")
+                             : QStringLiteral("FAIL");
+        if (reason.isEmpty())
+            reason = host.events().firstFailure().isEmpty() ? session.st.FailText : host.events().firstFailure();
+    }
+    host.events().outcome(status, result, reason, session.st.Repeats);
 }
 
 } // namespace psucal

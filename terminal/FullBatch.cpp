@@ -138,6 +138,13 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     host.flushPage();
     Print(QStringLiteral("%1\nStatus: %2   Serial: %3\n")
               .arg(ui.full().windowCaption, ui.status(2), session.st.SerialNo));
+    EventStream& events = host.events();
+    events.start(session.supplyPortName(), session.st.SerialNo, ui.rating() ? QString(ui.rating()->name) : QString(),
+                 session.wizard.supplyAnswered());
+    // A verification that ran but did not pass says so when the step names nothing else.
+    const auto stepEnd = [&](const QString& step, bool ok) {
+        events.stepEnd(step, ok, ok || !session.st.FailText.isEmpty() ? session.st.FailText : QStringLiteral("FAIL"));
+    };
     if (!session.wizard.supplyAnswered()) {
         session.supply.SendEnds();
         return 2;
@@ -145,26 +152,38 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
 
     // Without --define the terminal starts at the voltage step.
     if (session.options().define) {
-        if (!RunDefine(session))
+        events.stepStart(QStringLiteral("define"));
+        const bool defined = RunDefine(session);
+        events.stepEnd(QStringLiteral("define"), defined, session.st.FailText);
+        if (!defined)
             return Conclude(session, false);
     } else if (ui.full().step[0] != 2) {
         wizard.CekPro_Click(0, 2);
     }
     Print(verifyOnly ? QStringLiteral("\nVoltage step: verification (output terminals open)\n")
                      : QStringLiteral("\nVoltage step: calibration and verification (output terminals open)\n"));
+    events.stepStart(QStringLiteral("voltage"));
     wizard.Command1_Click(1);
     Print(asLeft(false) + SpotGridText(session.FGridV));
+    stepEnd(QStringLiteral("voltage"), ui.full().step[1] == 2);
     if (ui.full().step[1] != 2)
         return Conclude(session, false);
 
-    if (!AskToShortTerminals(yes, inputFd, session.ui))
+    if (!yes)
+        events.prompt(QStringLiteral("Short the output terminals, then press Enter"));
+    if (!AskToShortTerminals(yes, inputFd, session.ui)) {
+        events.noteFailure(QStringLiteral("no answer at the prompt; the current step was not run"));
         return Conclude(session, false);
+    }
 
     Print(verifyOnly ? QStringLiteral("\nCurrent step: verification (output terminals shorted)\n")
                      : QStringLiteral("\nCurrent step: calibration and verification (output terminals shorted)\n"));
+    events.stepStart(QStringLiteral("current"));
     wizard.Command1_Click(1);
     Print(asLeft(true) + SpotGridText(session.FGridC));
-    return Conclude(session, ui.full().step[2] == 2 && session.st.AllPass);
+    const bool pass = ui.full().step[2] == 2 && session.st.AllPass;
+    stepEnd(QStringLiteral("current"), pass);
+    return Conclude(session, pass);
 }
 
 } // namespace psucal
