@@ -2,6 +2,8 @@
 
 #include "link/SerialTransport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -50,7 +52,15 @@ QStringList PortList::presentDevices()
     return devices;
 }
 
-QStringList PortList::build(const QStringList& present, const QStringList& given)
+QStringList PortList::byIdNames(const QString& dir)
+{
+    QStringList names;
+    for (const QFileInfo& link : QDir(dir).entryInfoList(QDir::System | QDir::Files, QDir::Name))
+        names << link.absoluteFilePath();
+    return names;
+}
+
+QStringList PortList::build(const QStringList& present, const QStringList& given, const QStringList& byId)
 {
     QStringList list{QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"), QStringLiteral("COM4")};
 
@@ -60,8 +70,17 @@ QStringList PortList::build(const QStringList& present, const QStringList& given
             usb << device;
     }
     std::sort(usb.begin(), usb.end(), naturalLess);
-    for (const QString& device : usb)
+    QStringList links = byId;
+    for (const QString& device : usb) {
         addUnique(list, device);
+        for (qsizetype k = 0; k < links.size();)
+            if (QFileInfo(links[k]).symLinkTarget() == device)
+                addUnique(list, links.takeAt(k));
+            else
+                ++k;
+    }
+    for (const QString& link : links)
+        addUnique(list, link);
 
     for (const QString& name : given)
         addUnique(list, name.trimmed());
