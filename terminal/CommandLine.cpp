@@ -2,6 +2,7 @@
 
 #include "core/Rating.h"
 #include "db/ServerAddress.h"
+#include "terminal/StationOptions.h"
 #include "spots/SpotGrid.h"
 
 #include <QCommandLineParser>
@@ -15,6 +16,12 @@ namespace {
 bool IsModel(const QString& s)
 {
     return RatingVolts().contains(s);
+}
+
+// "20,40,60,40": the ratings of a station's simulated units.
+bool IsModelList(const QString& s)
+{
+    return std::ranges::all_of(s.split(u','), IsModel);
 }
 
 QString Models()
@@ -35,10 +42,11 @@ constexpr Valued ValuedOptions[] = {
     {"serial", "a text"},        {"model", nullptr},         {"restore", "a file name"},
     {"client-model", "a text"},  {"equipment", "a text"},    {"ambient", "a number"},
     {"tested-by", "a name"},     {"database", "an address"}, {"records", "a serial number"},
-    {"format", "table or csv"},  {"humidity", "a number"}};
+    {"format", "table or csv"},  {"humidity", "a number"},  {"events", "a file name or -"},
+    {"units", "a number"}};
 constexpr const char* Flags[] = {"batch", "yes",  "no-backup",    "define", "force",  "report",
                                  "print", "home", "flush-outbox", "all-runs", "as-found", "help", "version",
-                                 "certificate", "allow-overdue", "measurements"};
+                                 "certificate", "allow-overdue", "measurements", "station"};
 // What --records and --flush-outbox may be given with.
 constexpr const char* RecordsCompanions[] = {"records", "flush-outbox", "format", "all-runs", "measurements", "database",
                                              "dir",     "home",         "help",   "version"};
@@ -54,7 +62,8 @@ QList<QCommandLineOption> OptionList()
     QList<QCommandLineOption> list{
         {"supply-port",
          "Serial port of the power supply (default COM1). COM1..COM4 stand for /dev/ttyS0../dev/ttyS3; any other "
-         "value is a device path, e.g. /dev/ttyUSB0.",
+         "value is a device path, e.g. /dev/ttyUSB0, or a name under /dev/serial/by-id, which stays the same when "
+         "a hub of adapters is plugged in again. Repeated with --station: one port a unit.",
          "DEV"},
         {"meter-port",
          "Port of the multimeter (default COM2): a serial port, tcp://HOST[:PORT] for a raw SCPI socket (port 5025 "
@@ -63,12 +72,22 @@ QList<QCommandLineOption> OptionList()
         {"simulate",
          "Run against the built-in simulated bench instead of real instruments. MODEL is the supply's rated "
          "voltage: " +
-             ListedAs(simulated) + ".",
+             ListedAs(simulated) + "; with --station a list such as 20,40,60,40, one simulated unit each.",
          "MODEL"},
         {"batch", "Run the wizard in the terminal without a window; progress goes to stderr and each prompt waits "
                   "for Enter."},
         {"yes", "With --batch: answer every prompt at once."},
-        {"trace", "Log every frame sent and received, with a timestamp, to FILE.", "FILE"},
+        {"trace", "Log every frame sent and received, with a timestamp, to FILE. With --station each unit has "
+                  "its own, the port's short name put before the extension (trace.ttyUSB0.log).",
+         "FILE"},
+        {"events", "Write the run's events to FILE as JSON lines, one object a line (start, step_start, progress, "
+                   "page, message, prompt, repeat, step_end, outcome); - writes them to stdout and the text to "
+                   "stderr. With --station each unit has its own file, named as for --trace.",
+         "FILE"},
+        {"station", "Recalibrate several supplies at once, one unit on each --supply-port (repeat it, up to 8), "
+                    "each a run of its own (run mode 3). With --batch one line per unit in the terminal and a "
+                    "summary at the end; otherwise a window with a tile per unit."},
+        {"units", "With --simulate and --station: the number of simulated units, 1 to 8 (default 1).", "N"},
         {"dir", "Program folder to use instead of the working directory.", "DIR"},
         {"home", "Use ~/psucal as the program folder, created when missing, instead of the working directory; the "
                  "desktop menu starts psucal so."},
@@ -141,7 +160,7 @@ QStringList FoldSimulate(const QStringList& args)
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] != u"--simulate") {
             out << args[i];
-        } else if (i + 1 < args.size() && IsModel(args[i + 1])) {
+        } else if (i + 1 < args.size() && IsModelList(args[i + 1])) {
             out << QStringLiteral("--simulate=") + args[++i];
         } else {
             out << QStringLiteral("--simulate=%1").arg(DefaultSimulatedVolts);
@@ -265,16 +284,21 @@ QString Interpret(const QCommandLineParser& p, Options& o)
     o.batch = p.isSet("batch");
     o.yes = p.isSet("yes");
     o.noBackup = p.isSet("no-backup");
-    o.supplyPort = p.value("supply-port");
+    o.supplyPorts = p.values("supply-port");
+    o.supplyPort = o.supplyPorts.value(0);
+    o.station = p.isSet("station");
+    o.eventsFile = p.value("events");
     o.meterPort = p.value("meter-port");
     o.traceFile = p.value("trace");
     o.dir = p.value("dir");
     if (p.isSet("simulate")) {
         const QString model = p.value("simulate");
-        if (!IsModel(model))
+        if (!IsModelList(model))
             return QStringLiteral("--simulate takes %1, not '%2'").arg(Models(), model);
         o.simulate = true;
-        o.simModel = model.toInt();
+        for (const QString& m : model.split(u','))
+            o.simModels << m.toInt();
+        o.simModel = o.simModels.first();
     }
     bool ok = true;
     if (p.isSet("run-mode")) {
@@ -324,6 +348,8 @@ QString Interpret(const QCommandLineParser& p, Options& o)
         if (o.format != u"table" && o.format != u"csv")
             return QStringLiteral("--format takes table or csv, not '%1'").arg(o.format);
     }
+    if (const QString e = StationCombinations(p, o); !e.isEmpty())
+        return e;
     return Combinations(p, o);
 }
 

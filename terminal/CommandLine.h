@@ -13,6 +13,12 @@ struct Options {
     int runMode = 3;
     int spots = 20; // test spots per verification pass: 5, 10, 20, 40 or 80
     QString supplyPort;
+    // A station: run mode 3 on every one of these ports at once, each unit a psucal of its own.
+    bool station = false;
+    QStringList supplyPorts; // every --supply-port given, in order
+    QList<int> simModels;    // --simulate with --station: one rating per simulated unit
+    // JSON lines of the run's events, "-" for stdout (the text then goes to stderr).
+    QString eventsFile;
     QString meterPort;
     bool simulate = false;
     int simModel = DefaultSimulatedVolts; // whole volts of the simulated supply's rating
@@ -58,6 +64,8 @@ struct Options {
     bool version = false;
     // Runs in the terminal whatever the display: --batch or --restore.
     bool terminal() const { return batch || !restoreFile.isEmpty(); }
+    // How many units a station works at once, at most.
+    static constexpr int MaxStationUnits = 8;
     bool recordsCommand() const { return !records.isEmpty() || flushOutbox; }
     // --dir, ~/psucal with --home, otherwise the working directory; absolute.
     QString programDir() const;
