@@ -2,22 +2,21 @@
 #include "terminal/BatchHost.h"
 #include "terminal/BatchRunner.h"
 #include "terminal/CommandLine.h"
-#include "terminal/EventStream.h"
 #include "widgets/EditorPanel.h"
 #include "widgets/FrmMain.h"
 #include "wizard/PortList.h"
 #include "terminal/Prompt.h"
 #include "terminal/RecordsCommand.h"
 #include "terminal/Session.h"
+#include "terminal/Signals.h"
+#include "station/StationMain.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QSocketNotifier>
 #include <QStatusBar>
 
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
@@ -25,34 +24,6 @@
 using namespace psucal;
 
 namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int)
-{
-    const char c = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
-}
-
-// Ctrl-C, a kill or a hang-up runs the same close sequence as closing the window: "ENDS", then the end.
-void RouteSignals(QObject* parent, std::function<void()> onSignal)
-{
-    if (::pipe(signalPipe) != 0)
-        return;
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-    // A bench PC shutting down, or its terminal closing, sends this one.
-    ::sigaction(SIGHUP, &sa, nullptr);
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, parent);
-    QObject::connect(notifier, &QSocketNotifier::activated, parent, [onSignal] {
-        char c;
-        [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &c, 1);
-        onSignal();
-    });
-}
 
 bool HaveDisplay()
 {
@@ -68,22 +39,23 @@ int RunInTerminal(const Options& options, int argc, char** argv)
     // thousands of waits cheap. The application takes it over.
     QCoreApplication::setEventDispatcher(new EpollDispatcher);
     QGuiApplication app(argc, argv);
-    std::unique_ptr<EventStream> events;
-    if (!options.events.isEmpty()) {
-        QString error;
-        events = EventStream::Open(options.events, &error);
-        if (!events) {
+    BatchHost host(stdout, stderr);
+    QString error;
+    if (!options.eventsFile.isEmpty()) {
+        // Events on stdout: the text the run prints goes to stderr instead.
+        const int eventsFd = options.eventsFile == u"-" ? ::dup(STDOUT_FILENO) : -1;
+        if (eventsFd >= 0)
+            ::dup2(STDERR_FILENO, STDOUT_FILENO);
+        if (!host.events().open(options.eventsFile, eventsFd, &error)) {
             std::fprintf(stderr, "psucal: %s\n", error.toLocal8Bit().constData());
             return 2;
         }
     }
-    BatchHost host(stdout, stderr);
-    host.setEvents(events.get());
     Session session(options, host);
     host.attach(&session.ui);
-    QString error;
     if (!session.prepare(&error)) {
         std::fprintf(stderr, "psucal: %s\n", error.toLocal8Bit().constData());
+        TellOutcome(session, host, 2, error);
         return 2;
     }
     if (!session.confWarning().isEmpty())
@@ -119,7 +91,7 @@ int RunWindow(const Options& options, int argc, char** argv)
         given << session.supplyPortName();
     if (!session.meterPortName().isEmpty())
         given << session.meterPortName();
-    const QStringList ports = PortList::build(PortList::presentDevices(), given);
+    const QStringList ports = PortList::build(PortList::presentDevices(), given, PortList::byIdNames());
     const bool full = session.st.RunMode != 3;
     if (full)
         window.attachFull(&session.st, &session.ui, &session.fullWizard, &session.supply, &session.FGridV,
@@ -175,6 +147,9 @@ int main(int argc, char** argv)
     }
     if (options.recordsCommand())
         return RunRecordsCommand(options);
+    if (options.station)
+        return options.batch || !HaveDisplay() ? RunStationTerminal(options, argc, argv)
+                                               : RunStationWindow(options, argc, argv);
     if (options.terminal())
         return RunInTerminal(options, argc, argv);
     if (!HaveDisplay()) {

@@ -1,6 +1,7 @@
 #include "bench/Support.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -169,6 +170,34 @@ rusage Simulator::stop()
     child_.signal(SIGTERM);
     child_.reap(&u);
     return u;
+}
+
+// Frames the unit took off the line, from the simulator's line log ("START END < BYTES"), without
+// their carriage returns; when the first one started and the last reply ended, in seconds.
+QStringList SentFrames(const QString& lineLog, double* first, double* last)
+{
+    QStringList frames;
+    QFile f(lineLog);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return frames;
+    *first = *last = -1;
+    QByteArray pending;
+    while (!f.atEnd()) {
+        const QList<QByteArray> parts = f.readLine().trimmed().split(' ');
+        if (parts.size() < 4)
+            continue;
+        const double start = parts[0].toDouble();
+        *last = parts[1].toDouble();
+        if (parts[2] != "<")
+            continue;
+        if (*first < 0)
+            *first = start;
+        // A frame may come off the line in pieces.
+        pending += parts.mid(3).join(' ');
+        for (qsizetype cr; (cr = pending.indexOf("\\r")) >= 0; pending.remove(0, cr + 2))
+            frames << QString::fromLatin1(pending.left(cr));
+    }
+    return frames;
 }
 
 QString BinDir(const QStringList& args)

@@ -75,6 +75,10 @@ private:
     QString meterPort_;
 };
 
+// Frames the unit took off the line, from psucal-sim's line log ("START END < BYTES"), without
+// their carriage returns; when the first one started and the last reply ended, in seconds.
+QStringList SentFrames(const QString& lineLog, double* first, double* last);
+
 // Where psucal and psucal-sim are: the first argument that is a folder, else beside this program.
 QString BinDir(const QStringList& args);
 // The value after `--name`, or `fallback`.

@@ -1,6 +1,7 @@
 #include "link/SerialTransport.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -60,7 +61,11 @@ QString SerialTransport::devicePath(const QString& name)
     const auto m = com.match(name);
     if (m.hasMatch())
         return QStringLiteral("/dev/ttyS%1").arg(m.captured(1).toInt() - 1);
-    return name;
+    if (name.isEmpty() || name.contains(u'/'))
+        return name;
+    // A bare name: an adapter's stable name under by-id, else a device under /dev.
+    const QString byId = QStringLiteral("/dev/serial/by-id/") + name;
+    return QFileInfo::exists(byId) ? byId : QStringLiteral("/dev/") + name;
 }
 
 bool SerialTransport::open()

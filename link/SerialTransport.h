@@ -26,6 +26,8 @@ public:
     void expect(qint64 count) override;
     double lookAfter() override;
 
+    // The device a port name opens: COM1..COM4 as /dev/ttyS0..3, a path as it is, a bare name
+    // under /dev/serial/by-id when an adapter has it there, else under /dev.
     static QString devicePath(const QString& name);
 
 private:

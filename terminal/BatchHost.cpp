@@ -1,7 +1,6 @@
 #include "terminal/BatchHost.h"
 
 #include "spots/PcFont.h"
-#include "terminal/EventStream.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -31,8 +30,7 @@ void BatchHost::flushPage()
     }
     std::fprintf(out_, "%s\n", page.toLocal8Bit().constData());
     std::fflush(out_);
-    if (events_)
-        events_->tell(QStringLiteral("page"), {{QStringLiteral("text"), page}});
+    events_.page(page);
 }
 
 void BatchHost::uiChanged()
@@ -57,8 +55,8 @@ void BatchHost::progress()
     const int max = ui_->progressMax();
     lastValue_ = value;
     lastMax_ = max;
-    if (events_)
-        events_->progress(value, max);
+    if (value > 0)
+        events_.progress(value, max);
     if (value <= 0) {
         lastDecile_ = -1;
         return;
@@ -84,8 +82,7 @@ void BatchHost::messageBox(const QString& text)
     flushPage();
     std::fprintf(out_, "[message] %s\n", text.toLocal8Bit().constData());
     std::fflush(out_);
-    if (events_)
-        events_->tell(QStringLiteral("message"), {{QStringLiteral("text"), text}});
+    events_.message(text);
 }
 
 void BatchHost::note(const QString& text)
@@ -93,14 +90,14 @@ void BatchHost::note(const QString& text)
     flushPage();
     std::fprintf(out_, "%s\n", text.toLocal8Bit().constData());
     std::fflush(out_);
-    if (events_)
-        events_->tell(QStringLiteral("message"), {{QStringLiteral("text"), text}});
+    events_.message(text, true);
 }
 
 void BatchHost::repeated(const QString& what, int total)
 {
-    if (events_ && total > 0)
-        events_->tell(QStringLiteral("repeat"), {{QStringLiteral("what"), what}, {QStringLiteral("total"), total}});
+    // An empty one only starts a new unit's count.
+    if (!what.isEmpty())
+        events_.repeat(what, total);
 }
 
 bool BatchHost::askRetry(const QString& text)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/BenchUi.h"
+#include "terminal/EventStream.h"
 
 #include <QString>
 
@@ -10,16 +11,11 @@ namespace psucal {
 
 // The terminal face of the wizard: pages as text on stdout, progress on stderr (a bar on a
 // terminal, plain lines otherwise), message boxes as lines.
-class EventStream;
-
 class BatchHost : public BenchUiHost {
 public:
     BatchHost(FILE* out, FILE* err);
 
     void attach(BenchUi* ui) { ui_ = ui; }
-    // Pages, messages, progress and repeats go to the event stream as well (--events).
-    void setEvents(EventStream* events) { events_ = events; }
-    EventStream* events() const { return events_; }
     // The status the process ends with when the wizard ends it ("CLOSE", a signal).
     void setExitStatus(int status) { exitStatus_ = status; }
     // The last page and the end of the progress bar out; the status the process ends with.
@@ -38,6 +34,9 @@ public:
     // Prints the message area if it changed since it was last printed.
     void flushPage();
 
+    // The run's events: pages, progress, messages and repeats go there as they are shown.
+    EventStream& events() { return events_; }
+
 private:
     void progress();
 
@@ -45,7 +44,7 @@ private:
     FILE* err_;
     bool errIsTty_;
     BenchUi* ui_ = nullptr;
-    EventStream* events_ = nullptr;
+    EventStream events_;
     int exitStatus_ = -1;
     QString printedPage_;
     QString lastCaption_;

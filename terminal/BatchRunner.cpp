@@ -5,7 +5,6 @@
 #include "terminal/BatchHost.h"
 #include "terminal/FullBatch.h"
 #include "terminal/Prompt.h"
-#include "terminal/RunEvents.h"
 #include "terminal/Session.h"
 #include "wizard/PortList.h"
 #include "eeprom/EepromEditor.h"
@@ -14,6 +13,17 @@
 namespace psucal {
 
 namespace {
+// A step's failure in a line: its FailText and the points it left outside the window.
+QString StepDetail(const QString& failText, const QStringList& unconverged)
+{
+    QStringList parts;
+    if (!failText.isEmpty())
+        parts << failText;
+    if (!unconverged.isEmpty())
+        parts << QStringLiteral("%1 point(s) outside the acceptance window").arg(unconverged.size());
+    return parts.join(QStringLiteral("; "));
+}
+
 void PrintUnconverged(const char* step, const QStringList& points)
 {
     if (points.isEmpty())
@@ -67,35 +77,37 @@ int RunSteps(Session& session, BatchHost& host, bool yes, int inputFd)
     std::printf("Status: %s | %s   Serial: %s\n", ui.status(1).toLocal8Bit().constData(),
                 ui.status(2).toLocal8Bit().constData(), session.st.SerialNo.toLocal8Bit().constData());
     std::fflush(stdout);
-    runevents::Started(host, session);
-    const QString notRecalibrated = QStringLiteral("not recalibrated");
 
+    EventStream& events = host.events();
+    events.start(session.supplyPortName(), session.st.SerialNo, ui.rating() ? QString(ui.rating()->name) : QString(),
+                 wizard.supplyAnswered());
     if (!wizard.supplyAnswered() || wizard.state() != Wizard::State::Start) {
         session.supply.SendEnds();
-        runevents::Ended(host, session, notRecalibrated, 2);
         return 2;
     }
 
-    runevents::StepBegins(host, QStringLiteral("voltage"));
+    events.stepStart(QStringLiteral("voltage"));
     wizard.Command1_Click();
     host.flushPage();
-    runevents::StepEnds(host, wizard.voltageStepOk());
     PrintUnconverged("Voltage", wizard.voltageUnconverged());
+    events.stepEnd(QStringLiteral("voltage"), wizard.voltageStepOk(),
+                   StepDetail(session.st.FailText, wizard.voltageUnconverged()));
 
     if (!yes)
-        runevents::Prompted(host, QStringLiteral("Short the output terminals, then press Enter"));
+        events.prompt(QStringLiteral("Short the output terminals, then press Enter"));
     if (!AskToShortTerminals(yes, inputFd, ui)) {
+        events.noteFailure(QStringLiteral("no answer at the prompt; the current step was not run"));
         session.supply.SendEnds();
-        runevents::Ended(host, session, notRecalibrated, 1);
         return 1;
     }
 
-    runevents::StepBegins(host, QStringLiteral("current"));
+    events.stepStart(QStringLiteral("current"));
     if (wizard.state() == Wizard::State::Next)
         wizard.Command1_Click();
     host.flushPage();
-    runevents::StepEnds(host, wizard.currentStepOk());
     PrintUnconverged("Current", wizard.currentUnconverged());
+    events.stepEnd(QStringLiteral("current"), wizard.currentStepOk(),
+                   StepDetail(session.st.FailText, wizard.currentUnconverged()));
     if (!session.st.FailText.isEmpty())
         std::printf("%s\n", session.st.FailText.toLocal8Bit().constData());
 
@@ -104,7 +116,6 @@ int RunSteps(Session& session, BatchHost& host, bool yes, int inputFd)
     std::printf("Result: %s%s\n", status == 0 ? "recalibrated" : "NOT recalibrated (see above)",
                 repeats > 0 ? qPrintable(QStringLiteral(" (%1)").arg(RepeatsText(repeats))) : "");
     std::fflush(stdout);
-    runevents::Ended(host, session, status == 0 ? QStringLiteral("recalibrated") : notRecalibrated, status);
     if (wizard.state() == Wizard::State::Close) {
         host.setExitStatus(status);
         wizard.Command1_Click(); // "ENDS" and the end of the program
@@ -118,12 +129,41 @@ int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd)
 {
     int status = 0;
     session.ui.guard([&] { status = RunSteps(session, host, yes, inputFd); });
-    if (!session.ui.ending())
-        return status;
-    const int ended = host.finish(session.ui.endStatus());
-    // A signal cut the run short: the stream still says how it ended.
-    runevents::Ended(host, session, QStringLiteral("stopped"), ended);
-    return ended;
+    if (session.ui.ending())
+        status = host.finish(session.ui.endStatus());
+    TellOutcome(session, host, status);
+    return status;
+}
+
+void TellOutcome(const Session& session, BatchHost& host, int status, const QString& why)
+{
+    const bool restore = !session.options().restoreFile.isEmpty();
+    const bool calibrate = session.st.RunMode == 3 && !restore;
+    QString result;
+    QString reason = why;
+    switch (status) {
+    case 0:
+        result = restore ? QStringLiteral("restored") : calibrate ? QStringLiteral("recalibrated") : QStringLiteral("PASS");
+        break;
+    case 2:
+        result = QStringLiteral("no connection");
+        if (reason.isEmpty())
+            reason = session.st.RunMode == 3 && !session.ui.pcText().isEmpty()
+                         ? session.ui.pcText().section(u'\n', 0, 0)
+                         : QStringLiteral("the supply on %1 does not answer").arg(session.supplyPortName());
+        break;
+    case 130:
+        result = QStringLiteral("ended");
+        reason = QStringLiteral("ended by a signal");
+        break;
+    default:
+        result = restore     ? QStringLiteral("not restored")
+                 : calibrate ? QStringLiteral("not recalibrated")
+                             : QStringLiteral("FAIL");
+        if (reason.isEmpty())
+            reason = host.events().firstFailure().isEmpty() ? session.st.FailText : host.events().firstFailure();
+    }
+    host.events().outcome(status, result, reason, session.st.Repeats);
 }
 
 } // namespace psucal

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 #include <cstdio>
 
 namespace psucal {
@@ -13,5 +15,8 @@ class BatchHost;
 // window, 2 when the supply did not answer, 130 when a signal ended it. Run modes 0-2 go to RunFullBatch; --restore
 // puts a backup back instead (0 restored, 1 refused or not confirmed, 2 no answer).
 int RunBatch(Session& session, BatchHost& host, bool yes, int inputFd);
+
+// The events' last line for a run that ended with `status`; `why` when the caller knows better.
+void TellOutcome(const Session& session, BatchHost& host, int status, const QString& why = QString());
 
 } // namespace psucal

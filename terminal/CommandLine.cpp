@@ -2,6 +2,7 @@
 
 #include "core/Rating.h"
 #include "db/ServerAddress.h"
+#include "terminal/StationOptions.h"
 #include "spots/SpotGrid.h"
 
 #include <QCommandLineParser>
@@ -15,6 +16,12 @@ namespace {
 bool IsModel(const QString& s)
 {
     return RatingVolts().contains(s);
+}
+
+// "20,40,60,40": the ratings of a station's simulated units.
+bool IsModelList(const QString& s)
+{
+    return std::ranges::all_of(s.split(u','), IsModel);
 }
 
 QString Models()
@@ -35,7 +42,7 @@ constexpr Valued ValuedOptions[] = {
     {"serial", "a text"},        {"model", nullptr},         {"restore", "a file name"},
     {"client-model", "a text"},  {"equipment", "a text"},    {"ambient", "a number"},
     {"tested-by", "a name"},     {"database", "an address"}, {"records", "a serial number"},
-    {"format", "table or csv"},  {"humidity", "a number"},   {"events", "a file name or -"},
+    {"format", "table or csv"},  {"humidity", "a number"},  {"events", "a file name or -"},
     {"units", "a number"}};
 constexpr const char* Flags[] = {"batch", "yes",  "no-backup",    "define", "force",  "report",
                                  "print", "home", "flush-outbox", "all-runs", "as-found", "help", "version",
@@ -55,8 +62,8 @@ QList<QCommandLineOption> OptionList()
     QList<QCommandLineOption> list{
         {"supply-port",
          "Serial port of the power supply (default COM1). COM1..COM4 stand for /dev/ttyS0../dev/ttyS3; any other "
-         "value is a device path, e.g. /dev/ttyUSB0 or /dev/serial/by-id/usb-FTDI_...-port0, which stays the same "
-         "when a hub of adapters is plugged in again. With --station it repeats, one port per unit (at most 8).",
+         "value is a device path, e.g. /dev/ttyUSB0, or a name under /dev/serial/by-id, which stays the same when "
+         "a hub of adapters is plugged in again. Repeated with --station: one port a unit.",
          "DEV"},
         {"meter-port",
          "Port of the multimeter (default COM2): a serial port, tcp://HOST[:PORT] for a raw SCPI socket (port 5025 "
@@ -65,24 +72,22 @@ QList<QCommandLineOption> OptionList()
         {"simulate",
          "Run against the built-in simulated bench instead of real instruments. MODEL is the supply's rated "
          "voltage: " +
-             ListedAs(simulated) + ". With --station a list such as 20,40,60,40 starts one unit of each.",
+             ListedAs(simulated) + "; with --station a list such as 20,40,60,40, one simulated unit each.",
          "MODEL"},
-        {"station",
-         "Recalibrate several units at once (run mode 3), one port each (--supply-port repeated), each a run of "
-         "its own with its own serial number, backup, trace and outcome. With --batch one live line per unit in "
-         "the terminal and a summary at the end; without it a station view in the window."},
-        {"units", "With --station and --simulate: how many simulated units to start (1 to 8), each with a seed of "
-                  "its own.",
-         "N"},
-        {"events",
-         "With --batch: tell the run as it happens, one JSON object a line, in FILE, or on standard output for - "
-         "(the terminal's own text then goes to stderr): start, step, progress, page, message, repeat, prompt, "
-         "outcome.",
-         "FILE"},
         {"batch", "Run the wizard in the terminal without a window; progress goes to stderr and each prompt waits "
                   "for Enter."},
         {"yes", "With --batch: answer every prompt at once."},
-        {"trace", "Log every frame sent and received, with a timestamp, to FILE.", "FILE"},
+        {"trace", "Log every frame sent and received, with a timestamp, to FILE. With --station each unit has "
+                  "its own, the port's short name put before the extension (trace.ttyUSB0.log).",
+         "FILE"},
+        {"events", "Write the run's events to FILE as JSON lines, one object a line (start, step_start, progress, "
+                   "page, message, prompt, repeat, step_end, outcome); - writes them to stdout and the text to "
+                   "stderr. With --station each unit has its own file, named as for --trace.",
+         "FILE"},
+        {"station", "Recalibrate several supplies at once, one unit on each --supply-port (repeat it, up to 8), "
+                    "each a run of its own (run mode 3). With --batch one line per unit in the terminal and a "
+                    "summary at the end; otherwise a window with a tile per unit."},
+        {"units", "With --simulate and --station: the number of simulated units, 1 to 8 (default 1).", "N"},
         {"dir", "Program folder to use instead of the working directory.", "DIR"},
         {"home", "Use ~/psucal as the program folder, created when missing, instead of the working directory; the "
                  "desktop menu starts psucal so."},
@@ -155,7 +160,7 @@ QStringList FoldSimulate(const QStringList& args)
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] != u"--simulate") {
             out << args[i];
-        } else if (i + 1 < args.size() && (IsModel(args[i + 1]) || args[i + 1].contains(u','))) {
+        } else if (i + 1 < args.size() && IsModelList(args[i + 1])) {
             out << QStringLiteral("--simulate=") + args[++i];
         } else {
             out << QStringLiteral("--simulate=%1").arg(DefaultSimulatedVolts);
@@ -208,38 +213,6 @@ QString CheckValues(const QCommandLineParser& p)
     return QString();
 }
 
-// A station drives run mode 3 on several ports; one unit's options stay with one unit.
-QString StationCombinations(const QCommandLineParser& p, const Options& o)
-{
-    if (!o.station) {
-        if (o.supplyPorts.size() > 1)
-            return QStringLiteral("--supply-port is given once, or once per unit with --station");
-        if (o.simModels.size() > 1)
-            return QStringLiteral("--simulate takes a list of models with --station only");
-        if (p.isSet("units"))
-            return QStringLiteral("--units goes with --station and --simulate");
-        if (!o.events.isEmpty() && !o.batch)
-            return QStringLiteral("--events needs --batch");
-        return QString();
-    }
-    if (o.runMode != 3)
-        return QStringLiteral("A station recalibrates (run mode 3); verify units one at a time.");
-    if (p.isSet("units") && !o.simulate)
-        return QStringLiteral("--units goes with --simulate (real units are one --supply-port each)");
-    if (o.simulate && !o.supplyPorts.isEmpty())
-        return QStringLiteral("--simulate starts the station's units itself; leave out --supply-port");
-    if (o.supplyPorts.size() > Options::MaxStationUnits || o.units > Options::MaxStationUnits ||
-        o.simModels.size() > Options::MaxStationUnits)
-        return QStringLiteral("A station takes at most %1 units").arg(Options::MaxStationUnits);
-    if (QStringList ports = o.supplyPorts; ports.removeDuplicates() > 0)
-        return QStringLiteral("--supply-port names a port twice; each unit has a port of its own");
-    for (const char* name : {"restore", "define", "meter-port", "report", "print", "certificate"})
-        if (p.isSet(name))
-            return QStringLiteral("--%1 is for one unit at a time; a station recalibrates (run mode 3)")
-                .arg(QLatin1String(name));
-    return QString();
-}
-
 // Options that only make sense together, or only in some run modes.
 QString Combinations(const QCommandLineParser& p, const Options& o)
 {
@@ -256,8 +229,6 @@ QString Combinations(const QCommandLineParser& p, const Options& o)
                 .arg(o.flushOutbox ? QStringLiteral("--flush-outbox") : QStringLiteral("--records"),
                      clash.join(QStringLiteral(", ")));
     }
-    if (const QString e = StationCombinations(p, o); !e.isEmpty())
-        return e;
     if (p.isSet("format") && o.records.isEmpty())
         return QStringLiteral("--format goes with --records");
     if (p.isSet("all-runs") && o.records.isEmpty())
@@ -316,26 +287,20 @@ QString Interpret(const QCommandLineParser& p, Options& o)
     o.supplyPorts = p.values("supply-port");
     o.supplyPort = o.supplyPorts.value(0);
     o.station = p.isSet("station");
-    o.events = p.value("events");
+    o.eventsFile = p.value("events");
     o.meterPort = p.value("meter-port");
     o.traceFile = p.value("trace");
     o.dir = p.value("dir");
     if (p.isSet("simulate")) {
-        for (const QString& model : p.value("simulate").split(u',')) {
-            if (!IsModel(model))
-                return QStringLiteral("--simulate takes %1, not '%2'").arg(Models(), model);
-            o.simModels << model.toInt();
-        }
+        const QString model = p.value("simulate");
+        if (!IsModelList(model))
+            return QStringLiteral("--simulate takes %1, not '%2'").arg(Models(), model);
         o.simulate = true;
+        for (const QString& m : model.split(u','))
+            o.simModels << m.toInt();
         o.simModel = o.simModels.first();
     }
     bool ok = true;
-    if (p.isSet("units")) {
-        const QString v = p.value("units");
-        o.units = v.toInt(&ok);
-        if (!ok || o.units < 1 || o.units > Options::MaxStationUnits)
-            return QStringLiteral("--units takes 1 to %1, not '%2'").arg(Options::MaxStationUnits).arg(v);
-    }
     if (p.isSet("run-mode")) {
         const QString v = p.value("run-mode");
         o.runMode = v.toInt(&ok);
@@ -383,6 +348,8 @@ QString Interpret(const QCommandLineParser& p, Options& o)
         if (o.format != u"table" && o.format != u"csv")
             return QStringLiteral("--format takes table or csv, not '%1'").arg(o.format);
     }
+    if (const QString e = StationCombinations(p, o); !e.isEmpty())
+        return e;
     return Combinations(p, o);
 }
 

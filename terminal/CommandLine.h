@@ -13,17 +13,15 @@ struct Options {
     int runMode = 3;
     int spots = 20; // test spots per verification pass: 5, 10, 20, 40 or 80
     QString supplyPort;
-    QStringList supplyPorts; // every --supply-port given, in order; a station takes up to MaxStationUnits
+    // A station: run mode 3 on every one of these ports at once, each unit a psucal of its own.
+    bool station = false;
+    QStringList supplyPorts; // every --supply-port given, in order
+    QList<int> simModels;    // --simulate with --station: one rating per simulated unit
+    // JSON lines of the run's events, "-" for stdout (the text then goes to stderr).
+    QString eventsFile;
     QString meterPort;
     bool simulate = false;
     int simModel = DefaultSimulatedVolts; // whole volts of the simulated supply's rating
-    QList<int> simModels;                 // --simulate 20,40,60,40: one simulated unit each, for a station
-    // Several units at once, each a run mode 3 batch run of its own (--station).
-    bool station = false;
-    int units = 0; // --units: how many simulated units a station starts; 0: one per model listed
-    static constexpr int MaxStationUnits = 8;
-    // The run told as JSON lines (--events): a file, or "-" for standard output.
-    QString events;
     bool batch = false;
     bool yes = false;
     QString traceFile;
@@ -66,6 +64,8 @@ struct Options {
     bool version = false;
     // Runs in the terminal whatever the display: --batch or --restore.
     bool terminal() const { return batch || !restoreFile.isEmpty(); }
+    // How many units a station works at once, at most.
+    static constexpr int MaxStationUnits = 8;
     bool recordsCommand() const { return !records.isEmpty() || flushOutbox; }
     // --dir, ~/psucal with --home, otherwise the working directory; absolute.
     QString programDir() const;

@@ -4,7 +4,6 @@
 
 #include "terminal/BatchHost.h"
 #include "terminal/Prompt.h"
-#include "terminal/RunEvents.h"
 #include "terminal/Session.h"
 #include "wizard/References.h"
 
@@ -67,7 +66,7 @@ bool Report(Session& session)
     return out.succeeded() && out.printerError.isEmpty();
 }
 
-int Conclude(BatchHost& host, Session& session, bool pass)
+int Conclude(Session& session, bool pass)
 {
     // A pass that ran to its end without a single reading points at the meter, not the supply.
     if (!session.st.MeterSeen && session.ui.full().step[1] == 2)
@@ -77,9 +76,7 @@ int Conclude(BatchHost& host, Session& session, bool pass)
           (repeats > 0 ? QStringLiteral(" (%1)\n").arg(RepeatsText(repeats)) : QStringLiteral("\n")));
     const bool reported = !session.options().report || Report(session);
     session.supply.SendEnds();
-    const int status = pass && reported ? 0 : 1;
-    runevents::Ended(host, session, pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"), status);
-    return status;
+    return pass && reported ? 0 : 1;
 }
 
 // --define: the serial number and the model into the serial box and CmbModel, then the Define page.
@@ -141,41 +138,52 @@ int RunFullBatch(Session& session, BatchHost& host, bool yes, int inputFd)
     host.flushPage();
     Print(QStringLiteral("%1\nStatus: %2   Serial: %3\n")
               .arg(ui.full().windowCaption, ui.status(2), session.st.SerialNo));
-    runevents::Started(host, session);
+    EventStream& events = host.events();
+    events.start(session.supplyPortName(), session.st.SerialNo, ui.rating() ? QString(ui.rating()->name) : QString(),
+                 session.wizard.supplyAnswered());
+    // A verification that ran but did not pass says so when the step names nothing else.
+    const auto stepEnd = [&](const QString& step, bool ok) {
+        events.stepEnd(step, ok, ok || !session.st.FailText.isEmpty() ? session.st.FailText : QStringLiteral("FAIL"));
+    };
     if (!session.wizard.supplyAnswered()) {
         session.supply.SendEnds();
-        runevents::Ended(host, session, QStringLiteral("FAIL"), 2);
         return 2;
     }
 
     // Without --define the terminal starts at the voltage step.
     if (session.options().define) {
-        if (!RunDefine(session))
-            return Conclude(host, session, false);
+        events.stepStart(QStringLiteral("define"));
+        const bool defined = RunDefine(session);
+        events.stepEnd(QStringLiteral("define"), defined, session.st.FailText);
+        if (!defined)
+            return Conclude(session, false);
     } else if (ui.full().step[0] != 2) {
         wizard.CekPro_Click(0, 2);
     }
     Print(verifyOnly ? QStringLiteral("\nVoltage step: verification (output terminals open)\n")
                      : QStringLiteral("\nVoltage step: calibration and verification (output terminals open)\n"));
-    runevents::StepBegins(host, QStringLiteral("voltage"));
+    events.stepStart(QStringLiteral("voltage"));
     wizard.Command1_Click(1);
     Print(asLeft(false) + SpotGridText(session.FGridV));
-    runevents::StepEnds(host, ui.full().step[1] == 2 && session.st.VoltPass);
+    stepEnd(QStringLiteral("voltage"), ui.full().step[1] == 2);
     if (ui.full().step[1] != 2)
-        return Conclude(host, session, false);
+        return Conclude(session, false);
 
     if (!yes)
-        runevents::Prompted(host, QStringLiteral("Short the output terminals, then press Enter"));
-    if (!AskToShortTerminals(yes, inputFd, session.ui))
-        return Conclude(host, session, false);
+        events.prompt(QStringLiteral("Short the output terminals, then press Enter"));
+    if (!AskToShortTerminals(yes, inputFd, session.ui)) {
+        events.noteFailure(QStringLiteral("no answer at the prompt; the current step was not run"));
+        return Conclude(session, false);
+    }
 
     Print(verifyOnly ? QStringLiteral("\nCurrent step: verification (output terminals shorted)\n")
                      : QStringLiteral("\nCurrent step: calibration and verification (output terminals shorted)\n"));
-    runevents::StepBegins(host, QStringLiteral("current"));
+    events.stepStart(QStringLiteral("current"));
     wizard.Command1_Click(1);
     Print(asLeft(true) + SpotGridText(session.FGridC));
-    runevents::StepEnds(host, ui.full().step[2] == 2 && session.st.CurrPass);
-    return Conclude(host, session, ui.full().step[2] == 2 && session.st.AllPass);
+    const bool pass = ui.full().step[2] == 2 && session.st.AllPass;
+    stepEnd(QStringLiteral("current"), pass);
+    return Conclude(session, pass);
 }
 
 } // namespace psucal

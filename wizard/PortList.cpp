@@ -24,12 +24,6 @@ bool isUsbOrAcm(const QString& device)
     return device.startsWith(u"/dev/ttyUSB") || device.startsWith(u"/dev/ttyACM");
 }
 
-// An adapter's name by its make and serial number: the same after the hub is plugged in again.
-bool isById(const QString& device)
-{
-    return device.startsWith(PortList::ById);
-}
-
 // ttyUSB2 before ttyUSB10.
 bool naturalLess(const QString& a, const QString& b)
 {
@@ -55,27 +49,38 @@ QStringList PortList::presentDevices()
     QStringList devices;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
         devices << info.systemLocation();
-    for (const QFileInfo& link : QDir(ById).entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
-        devices << link.absoluteFilePath();
     return devices;
 }
 
-QStringList PortList::build(const QStringList& present, const QStringList& given)
+QStringList PortList::byIdNames(const QString& dir)
+{
+    QStringList names;
+    for (const QFileInfo& link : QDir(dir).entryInfoList(QDir::System | QDir::Files, QDir::Name))
+        names << link.absoluteFilePath();
+    return names;
+}
+
+QStringList PortList::build(const QStringList& present, const QStringList& given, const QStringList& byId)
 {
     QStringList list{QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"), QStringLiteral("COM4")};
 
     QStringList usb;
-    QStringList byId;
     for (const QString& device : present) {
         if (isUsbOrAcm(device))
             usb << device;
-        else if (isById(device))
-            byId << device;
     }
     std::sort(usb.begin(), usb.end(), naturalLess);
-    std::sort(byId.begin(), byId.end());
-    for (const QString& device : usb + byId)
+    QStringList links = byId;
+    for (const QString& device : usb) {
         addUnique(list, device);
+        for (qsizetype k = 0; k < links.size();)
+            if (QFileInfo(links[k]).symLinkTarget() == device)
+                addUnique(list, links.takeAt(k));
+            else
+                ++k;
+    }
+    for (const QString& link : links)
+        addUnique(list, link);
 
     for (const QString& name : given)
         addUnique(list, name.trimmed());

@@ -1,11 +1,16 @@
 #include "db/Database.h"
 
 #include <QFile>
+#include <QProcess>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
 
 using namespace psucal;
 
@@ -99,4 +104,30 @@ TEST(Database, AFileItCannotUseIsLeftAsItIsAndNamedInTheMessage)
         }
         EXPECT_EQ(Bytes(path), before);
     }
+}
+
+// Eight programs on one new Calibration.dt at once: each creates it if it must, draws a
+// certificate number and stores a unit, over and over. None waits in vain, none loses a record,
+// and no number is drawn twice.
+TEST(Database, EightProgramsStoringIntoOneFileAtOnceLoseNothing)
+{
+    constexpr int Workers = 8, Stores = 15;
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<QProcess>> workers;
+    for (int w = 0; w < Workers; ++w) {
+        workers.push_back(std::make_unique<QProcess>());
+        workers.back()->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        workers.back()->start(STORE_WORKER_PATH, {dir.path(), QString::number(w), QString::number(Stores)});
+    }
+    QStringList numbers;
+    for (auto& w : workers) {
+        ASSERT_TRUE(w->waitForFinished(60000));
+        EXPECT_EQ(w->exitCode(), 0);
+        numbers += QString::fromLatin1(w->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    }
+    EXPECT_EQ(numbers.size(), Workers * Stores);
+    EXPECT_EQ(QSet<QString>(numbers.begin(), numbers.end()).size(), Workers * Stores);
+    Database db(dir.path());
+    EXPECT_EQ(Scalar(db.connection(), "SELECT count(DISTINCT SN) || ' ' || count(*) FROM report").toString(),
+              QStringLiteral("%1 %2").arg(Workers * Stores).arg(Workers * Stores * 5));
 }

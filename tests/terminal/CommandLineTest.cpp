@@ -130,3 +130,32 @@ TEST(CommandLine, RecordsCommandsStandAloneAndTheServerAddressIsCheckedAtOnce)
 }
 
 } // namespace
+
+namespace {
+
+TEST(CommandLine, AStationTakesUpToEightPortsOrSimulatedUnitsInRunModeThreeOnly)
+{
+    const Options s = parseCommandLine({"--batch", "--station", "--supply-port", "/dev/ttyUSB0", "--supply-port",
+                                        "ttyUSB1", "--events", "ev.jsonl"});
+    EXPECT_TRUE(s.error.isEmpty()) << s.error.toStdString();
+    EXPECT_EQ(s.supplyPorts, (QStringList{"/dev/ttyUSB0", "ttyUSB1"}));
+    EXPECT_EQ(parseCommandLine({"--simulate", "40", "--station", "--units", "3"}).simModels, (QList<int>{40, 40, 40}));
+    EXPECT_EQ(parseCommandLine({"--simulate", "20,60", "--station"}).simModels, (QList<int>{20, 60}));
+
+    const auto error = [](const QStringList& args) { return parseCommandLine(args).error; };
+    EXPECT_EQ(error({"--station", "--run-mode", "1", "--supply-port", "COM1"}),
+              "A station recalibrates (run mode 3); verify units one at a time.");
+    EXPECT_EQ(error({"--supply-port", "COM1", "--supply-port", "COM2"}),
+              "--supply-port is given 2 times; several units at once need --station");
+    EXPECT_EQ(error({"--station", "--supply-port", "COM1", "--supply-port", "/dev/ttyS0"}),
+              "--supply-port COM1 and /dev/ttyS0 are the same port");
+    EXPECT_EQ(error({"--simulate", "20,40", "--batch"}), "--simulate takes one rating; a list of ratings goes with --station");
+    EXPECT_EQ(error({"--simulate", "20,40", "--station", "--units", "3"}), "--units 3 and --simulate with 2 ratings disagree");
+    EXPECT_EQ(error({"--simulate", "--station", "--units", "9"}), "--units takes 1 to 8, not '9'");
+    EXPECT_EQ(error({"--station", "--batch"}), "--station --batch needs a --supply-port for each unit");
+    EXPECT_EQ(error({"--station", "--batch", "--supply-port", "COM1", "--events", "-"}),
+              "--station writes one events file per unit; give --events a file name, not -");
+    EXPECT_EQ(error({"--events", "e.jsonl"}), "--events goes with --batch, --restore or --station");
+}
+
+} // namespace
