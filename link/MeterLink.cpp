@@ -54,7 +54,7 @@ std::optional<double> MeterLink::ReadMeter(const QString& command, int count, do
         return std::nullopt;
     const QScopedValueRollback<bool> hold(busy_, true);
 
-    if (!port_.isOpen() && !port_.open())
+    if (!openPort())
         return std::nullopt;
     port_.discard();
     // No reading is shorter than `count`: a serial port need not wake anyone before then.
@@ -103,12 +103,25 @@ std::optional<double> MeterLink::ReadMeter(const QString& command, int count, do
     return result;
 }
 
+bool MeterLink::openPort()
+{
+    if (port_.isOpen())
+        return true;
+    if (!port_.open())
+        return false;
+    if (const QString advice = port_.lineAdvice(); !advice.isEmpty() && advice != advised_) {
+        advised_ = advice;
+        ui_.note(QStringLiteral("Meter port ") + advice);
+    }
+    return true;
+}
+
 QString MeterLink::Identify(double timeout)
 {
     if (busy_)
         return QString();
     const QScopedValueRollback<bool> hold(busy_, true);
-    if (!port_.isOpen() && !port_.open())
+    if (!openPort())
         return QString();
     port_.discard();
     const QByteArray line = "*IDN?\n";

@@ -45,6 +45,7 @@ public:
 
 private:
     [[noreturn]] void endOnStop();
+    bool openPort();
 
     BenchState& st_;
     BenchUi& ui_;
@@ -53,6 +54,7 @@ private:
     Trace* trace_ = nullptr;
     bool busy_ = false;
     QByteArray lastReply_;
+    QString advised_; // what the operator was last told about the line
 };
 
 } // namespace psucal

@@ -110,6 +110,7 @@ private:
     bool busy_ = false;
     bool resync_ = false; // drain the line before the next frame
     bool lost_ = false;   // the port went away; nothing is sent until it is opened anew
+    QString advised_;     // what the operator was last told about the line
     EepromShadow shadow_;
     QString mismatch_;
 };
