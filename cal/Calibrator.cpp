@@ -212,9 +212,19 @@ bool Calibrator::writeCorrection(const Quantity& q, const SweepTable& t, double 
     st_.RowCells[cell] = nibble::EncodeSigned(next, q.cellScale);
 
     QString cells;
-    for (int i = 1; i <= 4; ++i)
+    QString was;
+    for (int i = 1; i <= 4; ++i) {
         cells += st_.RowCells[i];
-    link_.writeRowOnce(st_.CurRow, cells);
+        was += st_.RowRead[i];
+    }
+    // A write that could not be settled leaves the row to be looked at, not written again.
+    if (const SupplyLink::RowWrite w = link_.writeCorrection(st_.CurRow, cells, was);
+        w != SupplyLink::RowWrite::Confirmed) {
+        q.fail(st_);
+        if (w == SupplyLink::RowWrite::Unconfirmed)
+            ui_.messageBox(link_.rowMismatch());
+        return false;
+    }
     link_.Delay(0.1);
     return true;
 }

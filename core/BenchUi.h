@@ -41,6 +41,7 @@ public:
     virtual void note(const QString& /*text*/) {}
     // An exchange was asked again after its reply was lost or malformed; `what` says which and
     // why ("supply # GETD reply late: asked again (1 of 2)"), `total` is the run's count so far.
+    // A new unit's run starts the count again: told with an empty `what` and 0.
     virtual void repeated(const QString& /*what*/, int /*total*/) {}
     // The program is ending with `status`: leave the event loops so that main can return.
     // Told once; it must not wait.

@@ -24,6 +24,12 @@ inline QString StatusText(int wording, int step)
     return texts[wording == 1 ? 1 : 0][step < 0 || step > 2 ? 0 : step];
 }
 
+// How many of a run's replies had to be asked for again: "1 reply asked again", "4 replies ...".
+inline QString RepeatsText(int repeats)
+{
+    return QStringLiteral("%1 %2 asked again").arg(repeats).arg(repeats == 1 ? "reply" : "replies");
+}
+
 // "Calibration Voltage (...)" as the verification passes show it: "Verify Voltage (...)".
 inline QString VerifyText(int wording, int step)
 {

@@ -40,6 +40,7 @@ struct RecordSet {
     QDateTime madeAt; // UTC, milliseconds
     QString bench;    // host name of the PC that made it
     QString serial;   // empty: the records carry no serial number and replace nothing
+    int repeats = 0;  // replies of the run that were asked for again (a noisy line)
     QList<ReportTable::Row> rows;
     // A certificate's measurements, stored with the records or not at all.
     QList<MeasurementTable::Row> measurements;

@@ -3,6 +3,7 @@
 #include "core/BenchState.h"
 #include "core/BenchUi.h"
 #include "core/Clock.h"
+#include "link/LineRecovery.h"
 #include "link/Trace.h"
 #include "link/Transport.h"
 
@@ -18,6 +19,10 @@ namespace {
 constexpr int Attempts = 4;
 // The meter sends +9.90000000E+37 when the input is beyond its range.
 constexpr double Overload = 9.9e37;
+// Before a reading is asked for again the line must have been quiet this long after a silence
+// (so that the first one cannot pass for the repeat's), or this much after a line that went wrong.
+constexpr double LongestQuiet = 0.3;
+constexpr double QuietTime = 0.02;
 } // namespace
 
 MeterLink::MeterLink(BenchState& state, BenchUi& ui, Clock& clock, Transport& port)
@@ -26,24 +31,35 @@ MeterLink::MeterLink(BenchState& state, BenchUi& ui, Clock& clock, Transport& po
     port_.setActivityCallback([this] { clock_.wake(); });
 }
 
-std::optional<double> MeterLink::ParseReading(const QByteArray& line)
+MeterLink::Line MeterLink::Classify(const QByteArray& line)
 {
-    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?$"));
+    // The instrument always answers in one shape, sign, digit, point, eight digits, exponent:
+    // a character dropped, added or changed on the line shows as another shape.
+    static const QRegularExpression shape(QStringLiteral("^[+-]\\d\\.\\d{8}E[+-]\\d{2}$"));
     // Only ASCII blanks surround a reading; a byte like 0xA0 is line noise, not padding.
     const QString text = QString::fromLatin1(line.trimmed());
-    if (!number.match(text).hasMatch())
-        return std::nullopt;
-    bool ok = false;
-    const double value = text.toDouble(&ok);
-    if (!ok || !std::isfinite(value) || std::fabs(value) >= Overload)
-        return std::nullopt;
-    return value;
+    if (!shape.match(text).hasMatch())
+        return {};
+    const double value = text.toDouble();
+    if (std::fabs(value) >= Overload)
+        return {Line::Kind::Overload, 0};
+    return {Line::Kind::Reading, value};
+}
+
+std::optional<double> MeterLink::ParseReading(const QByteArray& line)
+{
+    const Line l = Classify(line);
+    return l.kind == Line::Kind::Reading ? std::optional<double>(l.value) : std::nullopt;
 }
 
 void MeterLink::send(const QString& command, double timeout)
 {
+    lastReply_.clear();
+    if (busy_)
+        return;
+    const QScopedValueRollback<bool> hold(busy_, true);
     // Whatever might come back is at least one character and its line end.
-    ReadMeter(command, 2, timeout);
+    listen(command, 2, timeout);
 }
 
 std::optional<double> MeterLink::ReadMeter(const QString& command, int count, double timeout)
@@ -53,9 +69,36 @@ std::optional<double> MeterLink::ReadMeter(const QString& command, int count, do
     if (busy_)
         return std::nullopt;
     const QScopedValueRollback<bool> hold(busy_, true);
+    // A meter that has stopped answering costs its repeats once, not at every reading after.
+    const int extra = dead_ ? 0 : std::max(0, st_.Retries);
+    for (int attempt = 0;; ++attempt) {
+        const Heard heard = listen(command, count, timeout);
+        // An overload is the meter's own answer, and so is a zero it keeps giving.
+        if (heard.outcome != Heard::Outcome::Lost) {
+            dead_ = false;
+            return heard.reading;
+        }
+        if (attempt == extra || !port_.isOpen() || st_.AbortFlag) {
+            if (heard.silent && extra > 0)
+                dead_ = true;
+            return std::nullopt;
+        }
+        const QByteArray dropped = recovery::Drain(clock_, port_, heard.silent ? std::min(timeout, LongestQuiet) : QuietTime,
+                                                   timeout, [this] { return st_.StopFlag; });
+        if (st_.StopFlag)
+            endOnStop();
+        if (trace_ && !dropped.isEmpty())
+            trace_->received("meter", dropped);
+        const char* why = !dropped.isEmpty() ? "reading late" : heard.silent ? "no reading" : "reading malformed";
+        recovery::AskedAgain(st_, ui_, trace_, "meter", command, why, attempt + 1, extra);
+    }
+}
 
+MeterLink::Heard MeterLink::listen(const QString& command, int count, double timeout)
+{
+    Heard heard;
     if (!openPort())
-        return std::nullopt;
+        return heard;
     port_.discard();
     // No reading is shorter than `count`: a serial port need not wake anyone before then.
     port_.expect(count);
@@ -65,11 +108,10 @@ std::optional<double> MeterLink::ReadMeter(const QString& command, int count, do
     if (!port_.write(line)) {
         if (trace_)
             trace_->received("meter", QByteArray());
-        return std::nullopt;
+        return heard;
     }
     const double deadline = clock_.now() + timeout;
 
-    std::optional<double> result;
     QByteArray pending;
     for (int attempt = 0; attempt < Attempts; ++attempt) {
         // Only a line that has ended is a reading: a cut-off "+1.20000000E+0" is off by ten.
@@ -90,17 +132,24 @@ std::optional<double> MeterLink::ReadMeter(const QString& command, int count, do
         pending.remove(0, got.size());
         if (trace_ && (!got.isEmpty() || attempt == 0))
             trace_->received("meter", got);
+        heard.silent = heard.silent && got.isEmpty() && pending.isEmpty();
         if (got.trimmed().isEmpty()) {
-            result.reset();
+            heard.reading.reset();
             lastReply_.clear();
-        } else if (const std::optional<double> value = ParseReading(got)) {
-            result = value;
+        } else if (const Line l = Classify(got); l.kind == Line::Kind::Reading) {
+            heard.reading = l.value;
+            heard.outcome = Heard::Outcome::Reading;
             lastReply_ = got;
+        } else if (l.kind == Line::Kind::Overload) {
+            heard.outcome = Heard::Outcome::Overload;
+        } else if (st_.Retries > 0 && !heard.reading) {
+            // A line that is no reading came back whole: asking again beats waiting out the time-out.
+            break;
         }
-        if ((result && *result != 0) || st_.AbortFlag || clock_.now() >= deadline)
+        if ((heard.reading && *heard.reading != 0) || st_.AbortFlag || clock_.now() >= deadline)
             break;
     }
-    return result;
+    return heard;
 }
 
 bool MeterLink::openPort()

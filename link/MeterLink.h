@@ -25,7 +25,8 @@ public:
     // complete reading came within `timeout` seconds (a silent or overloaded meter, a reading cut
     // short). `count` is the fewest characters a reading has. A reading of 0 is looked past for
     // the rest of the time-out. The wait ends on a whole line, the time-out or StopFlag; a raised
-    // AbortFlag only stops further looking once a line has been read.
+    // AbortFlag only stops further looking once a line has been read. A reading that is missing
+    // or malformed is asked for again, up to Retries more times; an overload is not.
     std::optional<double> ReadMeter(const QString& command, int count, double timeout);
     // The line the last reading came in, as the meter sent it; empty when there was none.
     const QByteArray& lastReply() const { return lastReply_; }
@@ -35,8 +36,16 @@ public:
     void send(const QString& command, double timeout);
 
 
-    // The number in one reply line: blanks and the line end around it are ignored; anything that
-    // is not a whole SCPI number, and the overload value 9.9E37, is no reading.
+    // What one reply line holds: blanks and the line end around it are ignored. A reading has
+    // the instrument's one shape (+1.23456789E+00); the overload value 9.9E37 is the meter
+    // saying it cannot measure; anything else is a line that went wrong on its way.
+    struct Line {
+        enum class Kind { Malformed, Overload, Reading };
+        Kind kind = Kind::Malformed;
+        double value = 0;
+    };
+    static Line Classify(const QByteArray& line);
+    // The reading a line holds; nothing for an overload or a malformed line.
     static std::optional<double> ParseReading(const QByteArray& line);
 
     // The meter's answer to *IDN? ("MAKER,MODEL,SERIAL,FIRMWARE"), without its line end; empty
@@ -44,6 +53,14 @@ public:
     QString Identify(double timeout = 1.0);
 
 private:
+    struct Heard {
+        enum class Outcome { Lost, Overload, Reading };
+        Outcome outcome = Outcome::Lost;
+        std::optional<double> reading;
+        bool silent = true; // not a character came back
+    };
+    // One command line out, and what came back within `timeout`.
+    Heard listen(const QString& command, int count, double timeout);
     [[noreturn]] void endOnStop();
     bool openPort();
 
@@ -53,6 +70,7 @@ private:
     Transport& port_;
     Trace* trace_ = nullptr;
     bool busy_ = false;
+    bool dead_ = false; // every try of a reading went unanswered: no repeats until one comes
     QByteArray lastReply_;
     QString advised_; // what the operator was last told about the line
 };

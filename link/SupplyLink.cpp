@@ -5,19 +5,29 @@
 #include "core/Clock.h"
 #include "core/Numbers.h"
 #include "link/EepromImage.h"
+#include "link/LineRecovery.h"
 #include "link/Nibble.h"
+#include "link/ReplyShape.h"
 #include "link/Trace.h"
 #include "link/Transport.h"
 
 #include <QScopedValueRollback>
 
 #include <algorithm>
+#include <utility>
 
 namespace psucal {
 
 namespace {
 // A line that keeps talking counts as settled after the time the longest reply takes at 9600 baud.
 constexpr double LongestReplyTime = image::Length * 10 / 9600.0;
+// A reply that has not begun within its time-out may still be on its way. Before the frame is
+// asked again the line must have been quiet for the time-out once more (at most this long), so
+// that the first try's answer cannot pass for the repeat's.
+constexpr double LongestQuiet = 0.3;
+// Three characters at 9600 baud: a reply that goes on longer than this after its last expected
+// character is not followed by more.
+constexpr double AloneTime = 3 * 10 / 9600.0;
 } // namespace
 
 SupplyLink::SupplyLink(BenchState& state, BenchUi& ui, Clock& clock, Transport& port)
@@ -74,6 +84,7 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     }
     if (resync_ && outer)
         drain();
+    const bool wary = std::exchange(wary_, false) && outer;
     port_.discard();
     port_.expect(count);
     const double start = clock_.now();
@@ -93,6 +104,15 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     if (const double whole = port_.lookAfter(); whole > 0)
         clock_.waitUntil(std::min(start + whole, deadline), [&] { return st_.StopFlag; });
     clock_.waitUntil(deadline, [&] { return st_.StopFlag || !port_.isOpen() || port_.bytesAvailable() >= count; });
+    // Right after trouble on the line a reply must also stand alone: one that runs on past its
+    // length is a late answer to an earlier frame with this one's behind it, and neither counts.
+    if (wary)
+        for (qint64 have = port_.bytesAvailable(); !st_.StopFlag && port_.isOpen() && have >= count;) {
+            const double until = std::min(clock_.now() + AloneTime, deadline);
+            if (!clock_.waitUntil(until, [&] { return st_.StopFlag || !port_.isOpen() || port_.bytesAvailable() > have; }))
+                break;
+            have = port_.bytesAvailable();
+        }
     if (st_.StopFlag)
         endOnStop();
 
@@ -109,36 +129,63 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     return text;
 }
 
-void SupplyLink::noteWrite(const QString& data, const QString& reply)
-{
-    bool ok = false;
-    const int row = data.left(3).toInt(&ok);
-    const QString cells = data.mid(3);
-    if (!ok || !nibble::IsNibbles(cells, image::RowLength))
-        return;
-    if (reply.startsWith(QLatin1String("OK")))
-        shadow_.written(row, cells);
-    else
-        shadow_.unconfirmed(row, cells);
-}
 
-void SupplyLink::drain()
+bool SupplyLink::drain(double quiet)
 {
     resync_ = false;
-    const double limit = clock_.now() + LongestReplyTime;
-    QByteArray dropped = port_.readAll();
-    while (clock_.now() < limit) {
-        const double quietUntil = std::min(clock_.now() + QuietTime, limit);
-        const bool more =
-            clock_.waitUntil(quietUntil, [&] { return st_.StopFlag || !port_.isOpen() || port_.bytesAvailable() > 0; });
-        if (st_.StopFlag)
-            endOnStop();
-        if (!more || !port_.isOpen())
-            break;
-        dropped += port_.readAll();
-    }
+    wary_ = true;
+    const QByteArray dropped =
+        recovery::Drain(clock_, port_, quiet, LongestReplyTime, [this] { return st_.StopFlag; });
+    if (st_.StopFlag)
+        endOnStop();
     if (trace_ && !dropped.isEmpty())
         trace_->received("supply", dropped);
+    return !dropped.isEmpty();
+}
+
+QString SupplyLink::ask(const QString& command, const QString& data, int count, double timeout, Shape whole)
+{
+    if (busy_)
+        return QString();
+    // A line that has gone dead costs its repeats once, not at every exchange after.
+    const int extra = dead_ ? 0 : std::max(0, st_.Retries);
+    QString reply;
+    bool silent = true;
+    for (int attempt = 0;; ++attempt) {
+        reply = exchange(command, data, count, timeout);
+        if (whole(reply)) {
+            dead_ = false;
+            return reply;
+        }
+        replyLost();
+        silent = silent && reply.isEmpty();
+        if (lost_ || attempt == extra)
+            break;
+        const bool late = drain(quietAfter(reply, timeout));
+        askedAgain(command + data, Why(late, reply, count), attempt + 1, extra);
+    }
+    if (silent && extra > 0)
+        dead_ = true;
+    return reply;
+}
+
+double SupplyLink::quietAfter(const QString& reply, double timeout)
+{
+    return reply.isEmpty() ? std::min(timeout, LongestQuiet) : QuietTime;
+}
+
+const char* SupplyLink::Why(bool late, const QString& reply, int count)
+{
+    if (late)
+        return "reply late";
+    if (reply.isEmpty())
+        return "no reply";
+    return reply.size() < count ? "reply short" : "reply malformed";
+}
+
+void SupplyLink::askedAgain(const QString& frame, const char* why, int n, int of, bool traced)
+{
+    recovery::AskedAgain(st_, ui_, trace_, "supply", frame, why, n, of, traced);
 }
 
 void SupplyLink::endOnStop()
@@ -156,7 +203,7 @@ void SupplyLink::Delay(double seconds)
 
 SupplyLink::RatingReply SupplyLink::readRating()
 {
-    const QString r = SendCommand(QStringLiteral("GMAX"), QString(), 9, 0.2);
+    const QString r = ask(QStringLiteral("GMAX"), QString(), 9, 0.2, reply::Rating);
     RatingReply out;
     out.answered = !r.isEmpty();
     // A reply cut short, padded or with a non-digit gives no rating, the same as one without "OK".
@@ -185,100 +232,38 @@ void SupplyLink::ReadSerialNumber()
 
 QString SupplyLink::ReadImage()
 {
-    const QString reply = SendCommand(QStringLiteral("GEEP"), QString(), image::Length, 2.0);
+    const QString reply = ask(QStringLiteral("GEEP"), QString(), image::Length, 2.0, reply::Image);
     if (!shadow_.known())
         shadow_.load(reply.left(image::Length));
     return reply;
 }
 
-SupplyLink::RowReadOutcome SupplyLink::ReadEepRow()
-{
-    const QString row = num::Digits(st_.CurRow, 3);
-    QString differing;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        const QString reply = SendCommand(QStringLiteral("GEEP"), row, image::RowLength, 0.1);
-        Delay(0.1);
-        // Exactly eight nibble characters are a row. Anything else (short, garbled, the digits
-        // of a display reading that came late) is read again.
-        if (!nibble::IsNibbles(reply, image::RowLength)) {
-            replyLost();
-            continue;
-        }
-        // Eight valid characters can still carry a nibble changed on the line; written back,
-        // the noise would land in the other cells of the row.
-        if (!shadow_.agrees(st_.CurRow, reply)) {
-            differing = reply;
-            if (trace_)
-                trace_->note("supply", QStringLiteral("row %1 read %2, expected %3: read again")
-                                           .arg(row, image::RowLine(st_.CurRow, reply).mid(4),
-                                                shadow_.expected(st_.CurRow))
-                                           .toLatin1());
-            continue;
-        }
-        shadow_.settle(st_.CurRow, reply);
-        for (int i = 1; i <= 4; ++i) {
-            st_.RowRead[i] = reply.mid(2 * i - 2, 2);
-            st_.RowCells[i] = st_.RowRead[i];
-        }
-        return RowReadOutcome::Read;
-    }
-    if (differing.isEmpty())
-        return RowReadOutcome::NoReply;
-    mismatch_ = QStringLiteral("EEPROM row %1 reads %2 but should hold %3; nothing was written to it. "
-                               "Check the cable and the unit.")
-                    .arg(row, image::RowLine(st_.CurRow, differing).mid(4), shadow_.expected(st_.CurRow));
-    if (trace_)
-        trace_->note("supply", mismatch_.toLatin1());
-    return RowReadOutcome::Mismatch;
-}
-
-SupplyLink::RowWrite SupplyLink::writeRow(int row, const QString& cells, int attempts, double timeout)
-{
-    // The supply ends its "OK" with a carriage return; waiting for that too keeps it out of the
-    // reply to the next row, where it would hide that row's "OK".
-    QString reply;
-    for (int attempt = 0; attempt < attempts; ++attempt) {
-        reply = SendCommand(QStringLiteral("SEEP"), num::Digits(row, 3) + cells, 3, timeout);
-        if (reply.startsWith(QLatin1String("OK")))
-            return RowWrite::Confirmed;
-    }
-    return reply.isEmpty() ? RowWrite::Silent : RowWrite::Unconfirmed;
-}
-
-void SupplyLink::writeRowOnce(int row, const QString& cells)
-{
-    SendCommand(QStringLiteral("SEEP"), num::Digits(row, 3) + cells, 2, 0.2);
-}
-
 void SupplyLink::openSession()
 {
-    SendCommand(QStringLiteral("SESS"), QString(), 3, 0.2);
+    ask(QStringLiteral("SESS"), QString(), 3, 0.2, reply::Acknowledged3);
 }
 
 bool SupplyLink::setVoltage(double volts, double timeout)
 {
-    return !SendCommand(QStringLiteral("VOLT"), num::Digits(volts * 10, 3), 2, timeout).isEmpty();
+    return !ask(QStringLiteral("VOLT"), num::Digits(volts * 10, 3), 2, timeout, reply::SetPointTaken).isEmpty();
 }
 
 bool SupplyLink::setCurrent(double amps, double timeout)
 {
-    return !SendCommand(QStringLiteral("CURR"), num::Digits(amps * 100, 3), 2, timeout).isEmpty();
+    return !ask(QStringLiteral("CURR"), num::Digits(amps * 100, 3), 2, timeout, reply::SetPointTaken).isEmpty();
 }
 
 void SupplyLink::switchOutput(bool on)
 {
-    SendCommand(QStringLiteral("SOUT"), on ? QStringLiteral("1") : QStringLiteral("0"), 3, 0.2);
+    ask(QStringLiteral("SOUT"), on ? QStringLiteral("1") : QStringLiteral("0"), 3, 0.2, reply::Acknowledged3);
 }
 
 std::optional<DisplayReading> SupplyLink::ReadDisplay(bool* silent)
 {
-    const QString reply = SendCommand(QStringLiteral("GETD"), QString(), 12, 0.1);
+    const QString reply = ask(QStringLiteral("GETD"), QString(), 12, 0.1, reply::Display);
     if (silent)
         *silent = reply.isEmpty();
-    const std::optional<DisplayReading> reading = DisplayReading::Parse(reply);
-    if (!reading)
-        replyLost();
-    return reading;
+    return DisplayReading::Parse(reply);
 }
 
 void SupplyLink::WaitOutputLow(bool isCurrent)
@@ -298,6 +283,9 @@ void SupplyLink::WaitOutputLow(bool isCurrent)
         QString reply = SendCommand(QStringLiteral("GETD"), QString(), 12, 0.2);
         if (reply.isEmpty())
             reply = SendCommand(QStringLiteral("GETD"), QString(), 12, 0.2);
+        // A line already found dead is not polled for six seconds more.
+        if (dead_ && reply.isEmpty())
+            break;
         const double value = isCurrent ? num::Leading(reply.mid(4, 4)) / 1000.0 : num::Leading(reply.mid(0, 4)) / 100.0;
         Delay(0.1);
         if (value > 0 && value < limit)

@@ -57,7 +57,7 @@ public:
     // another row's cells and must not be written back. Mismatch (some read came back whole
     // but differed from what the unit should hold) is said in the trace and rowMismatch().
     RowReadOutcome ReadEepRow();
-    // Why the last row read ended in Mismatch, for the operator.
+    // Why the last row read ended in Mismatch, or a correction was not settled, for the operator.
     const QString& rowMismatch() const { return mismatch_; }
 
     // What the unit's EEPROM holds as far as this program knows. Every SEEP updates it (a
@@ -75,10 +75,15 @@ public:
 
     enum class RowWrite { Confirmed, Unconfirmed, Silent };
     // The row's eight nibble characters, sent up to `attempts` times until the supply confirms
-    // them; Silent when the last try got no answer at all.
+    // them (with Retries, a row read back with these cells confirms them too); Silent when the
+    // last try got no answer at all.
     RowWrite writeRow(int row, const QString& cells, int attempts, double timeout);
-    // One write whose answer the adjustment loop does not wait for past "OK".
-    void writeRowOnce(int row, const QString& cells);
+    // The adjustment loop's write of `cells` over the row's `old` cells, not waited for past
+    // "OK". Without its "OK" (and Retries above 0) the row is read back: the new cells confirm
+    // it, the old ones send it again. Silent: the row could not be read back whole; Unconfirmed:
+    // it still held the old cells after every try, or something else. Either way nothing more
+    // is written to it, and rowMismatch() says why.
+    RowWrite writeCorrection(int row, const QString& cells, const QString& old);
 
     // Programs a low output and waits (at most 6 s) until the display shows it.
     void WaitOutputLow(bool isCurrent);
@@ -91,11 +96,27 @@ public:
 
 private:
     QString exchange(const QString& command, const QString& data, int count, double timeout);
+    // Whether a reply has its command's whole shape (see ReplyShape.h).
+    using Shape = bool (*)(const QString&);
+    // One exchange, asked again up to Retries more times while its reply is not `whole`; the
+    // last reply either way.
+    QString ask(const QString& command, const QString& data, int count, double timeout, Shape whole);
+    static const char* Why(bool late, const QString& reply, int count);
+    // How long the line must be quiet before a frame whose reply went wrong is asked again.
+    static double quietAfter(const QString& reply, double timeout);
+    // Counts a repeat of `frame` (n of `of`), notes it in the trace and tells the front end.
+    void askedAgain(const QString& frame, const char* why, int n, int of, bool traced = true);
+    // Row `row` read up to four times until a read is eight nibble characters that agree with
+    // the shadow; nothing otherwise, with the last read that disagreed in `differing`.
+    std::optional<QString> readAgreeing(int row, QString* differing);
+    // A row whose reads all disagreed with the shadow, said in rowMismatch() and the trace.
+    void disagreed(int row, const QString& differing);
     // A reply lost to its time-out, or read as malformed, may still be on its way or half
     // there: the line is drained before the next frame so that it cannot pass for that
     // frame's answer.
     void replyLost() { resync_ = true; }
-    void drain();
+    // Returns whether anything was still coming.
+    bool drain(double quiet = QuietTime);
     // The port closed under a running exchange (device gone): said once, and not reopened.
     void portLost();
     [[noreturn]] void endOnStop();
@@ -109,7 +130,9 @@ private:
 
     bool busy_ = false;
     bool resync_ = false; // drain the line before the next frame
+    bool wary_ = false;   // the line was just drained: the next reply must stand alone
     bool lost_ = false;   // the port went away; nothing is sent until it is opened anew
+    bool dead_ = false;   // every try of an exchange went unanswered: no repeats until one is
     QString advised_;     // what the operator was last told about the line
     EepromShadow shadow_;
     QString mismatch_;

@@ -25,6 +25,7 @@ struct ReportData {
     QDate StartDate;       // the day the program was started
     bool AllPass = false;  // both verification passes passed
     int SpotCount = 20;    // the selected number of test spots
+    int Repeats = 0;       // replies of the unit's run that were asked for again
     // The model box's entry; nullptr for none.
     const Rating* rating = nullptr;
     // With a certificate: its measurement rows are stored with the records, and it is filed

@@ -105,7 +105,40 @@ bool Replace(QSqlDatabase& db, const QString& serial, const QList<Row>& rows, QS
     return true;
 }
 
+// A blank serial number (a unit that reported none) replaces nothing, as its records do not.
+bool ReplaceRun(QSqlDatabase& db, const QString& serial, int repeats, QString* error)
+{
+    if (serial.isEmpty())
+        return true;
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS report_run (SN VARCHAR(16) PRIMARY KEY, "
+                               "Repeats INTEGER NOT NULL)"))) {
+        *error = Failed(q);
+        return false;
+    }
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO report_run (SN, Repeats) VALUES (?, ?)"));
+    q.addBindValue(Text(serial));
+    q.addBindValue(repeats);
+    if (!q.exec()) {
+        *error = Failed(q);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
+
+std::optional<int> ReportRows::Repeats(QSqlDatabase& db, const QString& serial)
+{
+    if (!db.isOpen() || !db.tables().contains(QStringLiteral("report_run")))
+        return std::nullopt;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT Repeats FROM report_run WHERE SN = ?"));
+    q.addBindValue(serial);
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    return q.value(0).toInt();
+}
 
 bool ReportRows::EnsureTable(QSqlDatabase& db, QString* error)
 {
@@ -132,7 +165,7 @@ bool ReportRows::SaveReport(QSqlDatabase& db, const ReportData& data, QString* e
         // stays as it was, not even gaining the table.
         if (!db.transaction())
             why = db.lastError().text();
-        else if (!Replace(db, data.SerialNo, rows, &why) ||
+        else if (!Replace(db, data.SerialNo, rows, &why) || !ReplaceRun(db, data.SerialNo, data.Repeats, &why) ||
                  (data.certificate &&
                   (!MeasurementRows::EnsureTable(db, &why) || !MeasurementRows::Replace(db, measured, &why))))
             db.rollback();
@@ -156,6 +189,7 @@ bool ReportRows::MakeSet(const ReportData& data, RecordSet* set, QString* error)
         return false;
     }
     *set = RecordSet::Make(data.SerialNo, std::move(rows));
+    set->repeats = data.Repeats;
     return true;
 }
 

@@ -7,6 +7,8 @@
 #include <QSqlRecord>
 #include <QString>
 
+#include <optional>
+
 namespace psucal {
 
 struct ReportData;
@@ -30,6 +32,11 @@ public:
     // The unit's records as a set for any store, or false when a value does not fit its field;
     // `error` then says why, as SaveReport would.
     static bool MakeSet(const ReportData& data, RecordSet* set, QString* error);
+
+    // Table `report_run` beside `report`: one row per unit whose records are stored, its
+    // records' run: SN, and Repeats, the replies of that run that were asked for again.
+    // Replaced with the records, in their transaction. Nothing when the unit has no such row.
+    static std::optional<int> Repeats(QSqlDatabase& db, const QString& serial);
 
     // The records of one serial number in spot order.
     static QList<QSqlRecord> Records(QSqlDatabase& db, const QString& serial, QString* error);

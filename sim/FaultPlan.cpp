@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace psucal::sim {
@@ -28,7 +29,21 @@ constexpr KindName Kinds[] = {
     {"vanish", FaultRule::Kind::Vanish, false, true},
     {"zero", FaultRule::Kind::Zero, false, false},
     {"overload", FaultRule::Kind::Overload, false, false},
+    {"foreign", FaultRule::Kind::Foreign, false, false},
+    {"extra", FaultRule::Kind::Extra, false, false},
+    {"noise", FaultRule::Kind::Noise, false, false},
 };
+
+// Characters that no reply of the supply or the meter carries.
+constexpr char Foreign[] = "#%&!*~^$@|";
+// A unit busy with something else answers up to this much late.
+constexpr double NoiseLateMin = 0.02;
+constexpr double NoiseLateMax = 0.15;
+
+int Place(double at, qsizetype size)
+{
+    return static_cast<int>(std::clamp(at, 0.0, 0.999999) * static_cast<double>(size));
+}
 
 bool Fail(QString* error, const QString& text)
 {
@@ -144,11 +159,24 @@ QList<FaultRule> FaultPlan::fire(const QByteArray& key)
         if (!hit)
             continue;
         FaultRule settled = e.rule;
+        if (settled.kind == FaultRule::Kind::Noise)
+            settled = settleNoise(settled, key.startsWith("GEEP") && key.size() > 4);
         if (settled.kind == FaultRule::Kind::FlipNibble && settled.value < 1)
             settled.value = 1 + rng_.bounded(8);
         fired.append(settled);
     }
     return fired;
+}
+
+FaultRule FaultPlan::settleNoise(const FaultRule& rule, bool rowRead)
+{
+    using K = FaultRule::Kind;
+    static constexpr K kinds[] = {K::Late, K::DropChar, K::Foreign, K::Extra, K::Truncate, K::Silence, K::FlipNibble};
+    FaultRule r = rule;
+    r.kind = kinds[rng_.bounded(rowRead ? 7 : 6)];
+    r.at = rng_.generateDouble();
+    r.value = r.kind == K::Late ? NoiseLateMin + (NoiseLateMax - NoiseLateMin) * r.at : 0;
+    return r;
 }
 
 bool FaultPlan::Loses(const QList<FaultRule>& fired)
@@ -172,7 +200,8 @@ void FaultPlan::Apply(const QList<FaultRule>& fired, Answer& answer, bool rowRea
             answer.extraDelay += r.value;
             break;
         case FaultRule::Kind::Truncate:
-            b.truncate(static_cast<int>(r.value));
+            // Noise cuts a reply somewhere after its first character.
+            b.truncate(r.at >= 0 ? 1 + Place(r.at, b.size() - 1) : static_cast<int>(r.value));
             break;
         case FaultRule::Kind::Garbage: {
             static const char noise[] = "#x@z!&Kq%w";
@@ -181,11 +210,25 @@ void FaultPlan::Apply(const QList<FaultRule>& fired, Answer& answer, bool rowRea
             break;
         }
         case FaultRule::Kind::DropChar: {
-            const int at = r.value >= 1 ? static_cast<int>(r.value) - 1 : b.size() / 2;
+            const int at = r.at >= 0 ? Place(r.at, b.size()) : r.value >= 1 ? static_cast<int>(r.value) - 1 : b.size() / 2;
             if (at < b.size())
                 b.remove(at, 1);
             break;
         }
+        case FaultRule::Kind::Foreign:
+        case FaultRule::Kind::Extra: {
+            if (b.isEmpty())
+                break;
+            const int at = Place(r.at >= 0 ? r.at : 0.5, b.size());
+            const char c = Foreign[at % (sizeof(Foreign) - 1)];
+            if (r.kind == FaultRule::Kind::Foreign)
+                b[at] = c;
+            else
+                b.insert(at, c);
+            break;
+        }
+        case FaultRule::Kind::Noise:
+            break; // settled into one of the others when it fired
         case FaultRule::Kind::NonDigits:
             for (char& c : b)
                 if (c >= '0' && c <= '9')
@@ -196,7 +239,7 @@ void FaultPlan::Apply(const QList<FaultRule>& fired, Answer& answer, bool rowRea
                 b.truncate(static_cast<int>(r.value));
             break;
         case FaultRule::Kind::FlipNibble: {
-            const int at = static_cast<int>(r.value) - 1;
+            const int at = r.at >= 0 ? Place(r.at, b.size()) : static_cast<int>(r.value) - 1;
             if (rowRead && at >= 0 && at < b.size() && b[at] >= '0' && b[at] <= '?')
                 b[at] = static_cast<char>('0' + ((b[at] - '0' + 7) % 16)); // another nibble, never the same
             break;
@@ -213,6 +256,29 @@ void FaultPlan::Apply(const QList<FaultRule>& fired, Answer& answer, bool rowRea
     }
 }
 
+std::optional<QStringList> FaultPlan::NoiseRules(const QString& plan, QString* error)
+{
+    const QString name = plan.section(u':', 0, 0).trimmed().toLower();
+    const QString when = plan.section(u':', 1);
+    const bool supply = name == u"noise" || name == u"supply-noise";
+    const bool meter = name == u"noise" || name == u"meter-noise";
+    if ((!supply && !meter) || !when.startsWith(QLatin1String("p="))) {
+        Fail(error, QStringLiteral("expected noise:p=CHANCE, supply-noise:p=CHANCE or meter-noise:p=CHANCE, got \"%1\"")
+                        .arg(plan));
+        return std::nullopt;
+    }
+    QStringList rules;
+    if (supply)
+        for (const char* word : {"GETD", "GEEP0", "GEEP1", "SEEP", "VOLT", "CURR"})
+            rules << QStringLiteral("%1:noise:%2").arg(QLatin1String(word), when);
+    if (meter)
+        rules << QStringLiteral("READ?:noise:%1").arg(when);
+    FaultRule probe;
+    if (!ParseWhen(when, probe, error))
+        return std::nullopt;
+    return rules;
+}
+
 QString FaultPlan::Grammar()
 {
     return QStringLiteral("WORD:KIND[=VALUE][:WHEN]\n"
@@ -220,7 +286,8 @@ QString FaultPlan::Grammar()
                           "        or * for any frame; meter: METER for any line, or a query without its colon\n"
                           "        (READ?, *IDN?)\n"
                           "  KIND  silence | lost | late=SECONDS | truncate=N | garbage | dropchar[=POS] | nondigits\n"
-                          "        | shortrow[=N] | flipnibble[=POS] | vanish[=SECONDS]; meter readings also zero | overload\n"
+                          "        | shortrow[=N] | flipnibble[=POS] | vanish[=SECONDS] | foreign | extra | noise;\n"
+                          "        meter readings also zero | overload\n"
                           "  WHEN  every (default) | nth=N | from=N | p=CHANCE\n"
                           "  e.g.  GETD:silence:nth=3  GEEP:shortrow:from=1  *:vanish:nth=120  GMAX:late=0.5\n"
                           "        GEEP:flipnibble:p=0.08  GEEP:flipnibble=3:nth=2\n"

@@ -32,12 +32,32 @@ namespace psucal::sim {
 //                          SECONDS, or for good when no value is given
 //          zero            (meter) the reading is +0.00000000E+00
 //          overload        (meter) the reading is the overload value +9.90000000E+37
+//          foreign         a character turns into one that belongs to no reply
+//          extra           such a character is put in
+//          noise           line noise: one of late, dropchar, foreign, extra, a cut, silence and
+//                          (row reads) flipnibble, drawn with its place from the plan's seed
 //   WHEN   every (default), nth=N (only the Nth matching frame), from=N (the Nth and all later),
 //          p=CHANCE (each matching frame with that probability, 0..1, from the plan's seed)
 // Examples: GETD:silence:nth=3   GEEP:shortrow:from=1   *:vanish:nth=120   GMAX:late=0.5
 //           READ?:zero:nth=2   READ?:truncate=10   METER:silence   GEEP:flipnibble:p=0.08
 struct FaultRule {
-    enum class Kind { Silence, Lost, Late, Truncate, Garbage, DropChar, NonDigits, ShortRow, FlipNibble, Vanish, Zero, Overload };
+    enum class Kind {
+        Silence,
+        Lost,
+        Late,
+        Truncate,
+        Garbage,
+        DropChar,
+        NonDigits,
+        ShortRow,
+        FlipNibble,
+        Vanish,
+        Zero,
+        Overload,
+        Foreign,
+        Extra,
+        Noise
+    };
     enum class When { Every, Nth, From, Chance };
 
     QByteArray word; // empty: every frame
@@ -46,6 +66,7 @@ struct FaultRule {
     When when = When::Every;
     int n = 1;
     double chance = 1.0;
+    double at = -1; // where in the reply the noise lands, 0..1; settled when the rule fires
 
     static std::optional<FaultRule> Parse(const QString& text, QString* error = nullptr);
     // SCPI headers end in '?' where the supply's four-letter words never do.
@@ -73,7 +94,13 @@ public:
     // The text form, for --help.
     static QString Grammar();
 
+    // A noise plan (--faults): "noise:p=CHANCE" on the supply's display, row, row-write and
+    // set-point replies and on the meter's readings; "supply-noise:p=" or "meter-noise:p=" on
+    // one of them. The rules it stands for, or nothing (and `error`) when it is not one.
+    static std::optional<QStringList> NoiseRules(const QString& plan, QString* error = nullptr);
+
 private:
+    FaultRule settleNoise(const FaultRule& rule, bool rowRead);
     struct Entry {
         FaultRule rule;
         int seen;

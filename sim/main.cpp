@@ -173,6 +173,11 @@ int main(int argc, char** argv)
         {u"blank"_qs, u"Fresh board: no base data, no serial number, zero cells."_qs},
         {u"ideal"_qs, u"The display reads the true output and the meter does not scatter."_qs},
         {u"fault"_qs, u"Alter answers, see above (repeatable)."_qs, u"rule"_qs},
+        {u"faults"_qs,
+         u"Line noise on the supply's display, row, row-write and set-point replies and the meter's readings, "
+         "each reply hit with the chance given: noise:p=0.03 (both), supply-noise:p=... or meter-noise:p=... "
+         "Repeatable by --seed."_qs,
+         u"plan"_qs},
         {u"eeprom-out"_qs,
          u"Write the EEPROM after every change and at exit, one line per row as in psucal's backups."_qs, u"file"_qs},
         {u"link"_qs, u"Keep a symlink to the port at this path."_qs, u"path"_qs},
@@ -204,7 +209,16 @@ int main(int argc, char** argv)
     }
     SupplyModel model(config);
     MeterModel meter(model, config.seed, config.ideal);
-    if (!AddFaults(p.values(u"fault"_qs), model, meter))
+    QStringList rules = p.values(u"fault"_qs);
+    for (const QString& plan : p.values(u"faults"_qs)) {
+        const std::optional<QStringList> noise = FaultPlan::NoiseRules(plan, &error);
+        if (!noise) {
+            std::fprintf(stderr, "psucal-sim: --faults %s: %s\n", qPrintable(plan), qPrintable(error));
+            return 2;
+        }
+        rules += *noise;
+    }
+    if (!AddFaults(rules, model, meter))
         return 2;
 
     PtyHost::Pace pace = PtyHost::Pace::Uart;

@@ -1,5 +1,7 @@
 #include "terminal/BatchRunner.h"
 
+#include "core/StatusText.h"
+
 #include "terminal/BatchHost.h"
 #include "terminal/FullBatch.h"
 #include "terminal/Prompt.h"
@@ -87,7 +89,9 @@ int RunSteps(Session& session, BatchHost& host, bool yes, int inputFd)
         std::printf("%s\n", session.st.FailText.toLocal8Bit().constData());
 
     const int status = (wizard.voltageStepOk() && wizard.currentStepOk()) ? 0 : 1;
-    std::printf("Result: %s\n", status == 0 ? "recalibrated" : "NOT recalibrated (see above)");
+    const int repeats = session.st.Repeats;
+    std::printf("Result: %s%s\n", status == 0 ? "recalibrated" : "NOT recalibrated (see above)",
+                repeats > 0 ? qPrintable(QStringLiteral(" (%1)").arg(RepeatsText(repeats))) : "");
     std::fflush(stdout);
     if (wizard.state() == Wizard::State::Close) {
         host.setExitStatus(status);

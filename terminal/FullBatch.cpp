@@ -1,5 +1,7 @@
 #include "terminal/FullBatch.h"
 
+#include "core/StatusText.h"
+
 #include "terminal/BatchHost.h"
 #include "terminal/Prompt.h"
 #include "terminal/Session.h"
@@ -69,7 +71,9 @@ int Conclude(Session& session, bool pass)
     // A pass that ran to its end without a single reading points at the meter, not the supply.
     if (!session.st.MeterSeen && session.ui.full().step[1] == 2)
         Print(QStringLiteral("No reading came from the meter on %1.\n").arg(session.meterPortName()));
-    Print(pass ? QStringLiteral("PASS\n") : QStringLiteral("FAIL\n"));
+    const int repeats = session.st.Repeats;
+    Print((pass ? QStringLiteral("PASS") : QStringLiteral("FAIL")) +
+          (repeats > 0 ? QStringLiteral(" (%1)\n").arg(RepeatsText(repeats)) : QStringLiteral("\n")));
     const bool reported = !session.options().report || Report(session);
     session.supply.SendEnds();
     return pass && reported ? 0 : 1;

@@ -1,5 +1,6 @@
 #include "widgets/FrmMain.h"
 
+#include "core/StatusText.h"
 #include "widgets/FullView.h"
 #include "wizard/FullWindowActions.h"
 #include "spots/PcFont.h"
@@ -112,6 +113,10 @@ void FrmMain::buildRunMode3()
     note_ = new QLabel(this);
     note_->setObjectName(QStringLiteral("NotePanel"));
     statusBar()->addPermanentWidget(note_);
+    repeats_ = new QLabel(this);
+    repeats_->setObjectName(QStringLiteral("RepeatsPanel"));
+    repeats_->hide();
+    statusBar()->addPermanentWidget(repeats_);
     statusBar()->setSizeGripEnabled(false);
 
     setFixedSize(TwipsToPx(WindowWidth, dpi), TwipsToPx(WindowHeight, dpi));
@@ -271,6 +276,13 @@ void FrmMain::refuse(const QString& text)
 void FrmMain::note(const QString& text)
 {
     note_->setText(text);
+}
+
+void FrmMain::repeated(const QString& what, int total)
+{
+    repeats_->setText(total > 0 ? RepeatsText(total) : QString());
+    repeats_->setToolTip(what);
+    repeats_->setVisible(total > 0);
 }
 
 void FrmMain::programEnded(int status)

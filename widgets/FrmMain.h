@@ -49,6 +49,8 @@ public:
     void refuse(const QString& text) override;
     // Shown at the right of the status bar until the next one.
     void note(const QString& text) override;
+    // The run's count of replies asked again, in the status bar while there are any.
+    void repeated(const QString& what, int total) override;
     // Hides the window and emits ended().
     void programEnded(int status) override;
     void gridChanged(bool current, int row) override;
@@ -61,6 +63,7 @@ public:
     QProgressBar* progressBar() const;
     QLabel* statusPanel(int panel) const { return panel == 1 ? status1_ : status2_; }
     QLabel* notePanel() const { return note_; }
+    QLabel* repeatsPanel() const { return repeats_; }
     QWidget* messageArea() const;
     QWidget* focusSink() const { return picture1_; }
 
@@ -95,6 +98,7 @@ private:
     QLabel* status1_ = nullptr;
     QLabel* status2_ = nullptr;
     QLabel* note_ = nullptr;
+    QLabel* repeats_ = nullptr;
     QWidget* picture1_ = nullptr;
 };
 

@@ -33,6 +33,7 @@ void ConfResult::apply(BenchState& state) const
     state.ShuntId = ShuntId;
     state.ShuntCalDue = ShuntCalDue;
     state.Humidity = Humidity;
+    state.Retries = Retries;
 }
 
 namespace {
@@ -41,6 +42,8 @@ constexpr qsizetype kKeyLength = 12;
 // Only the first characters of an item can matter; a longer one is a bad line, not a setting.
 constexpr qsizetype kMaxItem = 4096;
 constexpr qint64 kChunk = 64 * 1024;
+// More repeats than this only keep a dead line busy.
+constexpr int kMostRetries = 9;
 
 // Where a limit lives, what it falls back to, and what the file said about it.
 struct Limit {
@@ -178,6 +181,10 @@ private:
             takeHumidity(value.trimmed());
             return;
         }
+        if (key == u"Retries     ") {
+            takeRetries(value.trimmed());
+            return;
+        }
         if (key == u"Database    ") {
             takeDatabase(value.trimmed().toString());
             return;
@@ -245,6 +252,22 @@ private:
         warn(QStringLiteral("line %1: Humidity '%2' is not a percentage from 0 to 100; it is taken as not given.")
                  .arg(itemLine_)
                  .arg(value.toString()));
+    }
+
+    void takeRetries(QStringView value)
+    {
+        bool ok = false;
+        const int n = value.toInt(&ok);
+        if (ok && n >= 0 && n <= kMostRetries) {
+            result_.Retries = n;
+            return;
+        }
+        warn(QStringLiteral("line %1: Retries '%2' is not a whole number from 0 to %3; the default %4 is used.")
+                 .arg(itemLine_)
+                 .arg(value.toString())
+                 .arg(kMostRetries)
+                 .arg(BenchState{}.Retries));
+        result_.Retries = BenchState{}.Retries;
     }
 
     void takeDatabase(const QString& url)

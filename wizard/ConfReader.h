@@ -28,6 +28,7 @@ struct ConfResult {
     QString ShuntId;
     QDate ShuntCalDue;
     QString Humidity; // the humidity box's value at start, whole percent; empty: not given
+    int Retries = BenchState{}.Retries; // repeats of an exchange whose reply went wrong
     // The line's records server, postgresql://user@host:port/dbname; empty: Calibration.dt.
     QString Database;
 

@@ -100,6 +100,8 @@ void Wizard::forgetUnit()
     supply_.shadow().forget();
     st_.BackupWritten = false;
     st_.Unconverged.clear();
+    st_.Repeats = 0;
+    ui_.repeated(QString(), 0);
     ui_.setSerialBox(QString());
     voltageOk_ = false;
     currentOk_ = false;

@@ -111,6 +111,7 @@ ReportData Workbench::reportData() const
     d.StartDate = st.StartDate;
     d.AllPass = st.AllPass;
     d.SpotCount = st.SpotCount;
+    d.Repeats = st.Repeats;
     return d;
 }
 

@@ -79,9 +79,10 @@ TEST(Define, AnUnconfirmedRowStopsDefineWithOneMessage)
         const char* message; // under "Define failed !"
     };
     const Case cases[] = {
-        {"SEEP157:silence", 1 + 2, "No: 157 Row SEEP error ."},
-        {"SEEP003:garbage", 4 + 3 + 11, "No: 3 Row SEEP error ."},
-        {"SEEP005:silence", 4 + 5 + 11, "No: 5 Row SEEP error ."},
+        // Lost on the way in: each read-back shows the row as it was.
+        {"SEEP157:lost", 1 + 2, "No: 157 Row SEEP error ."},
+        {"SEEP003:lost", 4 + 3 + 11, "No: 3 Row SEEP error ."},
+        {"SEEP005:lost", 4 + 5 + 11, "No: 5 Row SEEP error ."},
         {"GEEP:silence", 4, "The serial number read back is \"\", not \"SN123456\"."},
     };
     for (const Case& c : cases) {

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <map>
 #include <pty.h>
 #include <sys/stat.h>
@@ -75,10 +76,12 @@ TEST(BatchRun, SilentSupplyEndsWithStatusTwoAndTheConnectionPage)
     const BatchResult r = RunBatch(sim.port, dir.path());
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.out.contains("Check RS-232 Connection.")) << r.out.toStdString();
-    EXPECT_EQ(Sent(r.trace), (QStringList{"SESS00\\r", "GMAX00\\r", "ENDS00\\r"}));
+    // The greeting is asked twice more; a line found dead is not asked again after that.
+    EXPECT_EQ(Sent(r.trace), (QStringList{"SESS00\\r", "SESS00\\r", "SESS00\\r", "GMAX00\\r", "ENDS00\\r"}));
     // Each silent exchange is one sent line and one empty received line, time-stamped.
-    ASSERT_EQ(r.trace.size(), 6);
+    ASSERT_EQ(r.trace.size(), 12);
     EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d supply < $").match(r.trace[1]).hasMatch()) << r.trace[1].toStdString();
+    EXPECT_TRUE(r.trace[2].endsWith("supply # SESS no reply: asked again (1 of 2)")) << r.trace[2].toStdString();
 
     // A port that is not there is named as such, not as a cable to check.
     const BatchResult missing = RunBatch(dir.filePath("ttyS9"), dir.path());
@@ -90,7 +93,46 @@ TEST(BatchRun, SilentSupplyEndsWithStatusTwoAndTheConnectionPage)
     const BatchResult v =
         RunBatch(sim.port, dir.path(), QString(), {"--run-mode", "1", "--meter-port", "/nonexistent"});
     EXPECT_EQ(v.status, 2) << v.out.toStdString();
-    EXPECT_EQ(Sent(v.trace), (QStringList{"SESS00\\r", "GMAX00\\r", "ENDS00\\r"}));
+    EXPECT_EQ(Sent(v.trace).mid(3), (QStringList{"GMAX00\\r", "ENDS00\\r"}));
+}
+
+// A unit that stops answering in the middle of a sweep fails the step at once, not point by point.
+TEST(BatchRun, ASupplyThatGoesSilentMidSweepFailsTheStepWithinTwoSeconds)
+{
+    QTemporaryDir dir;
+    const QString lineLog = dir.filePath("line.txt");
+    Sim sim({"--model", "20", "--fault", "*:silence:from=60", "--line-log", lineLog});
+    ASSERT_FALSE(sim.port.isEmpty());
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(PSUCAL_PATH, {"--batch", "--yes", "--supply-port", sim.port});
+    p.closeWriteChannel();
+    QString out;
+    double failedAt = 0;
+    while (p.state() != QProcess::NotRunning && p.waitForReadyRead(60000)) {
+        out += QString::fromLocal8Bit(p.readAllStandardOutput());
+        if (failedAt == 0 && out.contains("Voltage Recalibration Failed")) {
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            failedAt = now.tv_sec + now.tv_nsec / 1e9;
+        }
+    }
+    p.waitForFinished(30000);
+    EXPECT_EQ(p.exitCode(), 1);
+    EXPECT_TRUE(out.contains("Cal.V failed !")) << out.toStdString();
+    // The simulator notes when each frame crossed the line; the 60th is the first without an answer.
+    int frames = 0;
+    double silentFrom = 0;
+    QFile log(lineLog);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    for (const QString& l : QString::fromLatin1(log.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        const QStringList w = l.split(' ');
+        if (w.size() >= 4 && w[2] == "<" && ++frames == 60)
+            silentFrom = w[1].toDouble();
+    }
+    ASSERT_GT(silentFrom, 0);
+    ASSERT_GT(failedAt, 0);
+    EXPECT_LT(failedAt - silentFrom, 2.0) << failedAt - silentFrom;
 }
 
 TEST(BatchRun, APortThisUserMayNotOpenIsNamedWithTheFixNotTheCable)

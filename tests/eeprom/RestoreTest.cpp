@@ -82,7 +82,8 @@ TEST(Restore, AnotherUnitsBackupNeedsForceAndAnUnconfirmedWriteExitsOne)
     EXPECT_EQ(out.exitStatus(), 0) << out.summary.toStdString();
     EXPECT_EQ(b.model.eeprom().serial(), "SIM40001");
 
-    ASSERT_TRUE(b.model.faults().add("SEEP100:silence"));
+    b.model.eeprom().setRow(100, "81818181");
+    ASSERT_TRUE(b.model.faults().add("SEEP100:lost"));
     out = Restore(b.editor).run(path, false);
     EXPECT_TRUE(out.sent);
     EXPECT_EQ(out.exitStatus(), 1);

@@ -19,7 +19,7 @@ struct MeterBench {
         : port(clock,
                [this](const QByteArray& line) {
                    lines << line;
-                   return QList<sim::Answer>{sim::Answer{reply, delay}};
+                   return QList<sim::Answer>{sim::Answer{queued.isEmpty() ? reply : queued.takeFirst(), delay}};
                }),
           ui(host), link(st, ui, clock, port)
     {
@@ -31,6 +31,7 @@ struct MeterBench {
 
     VirtualClock clock;
     QByteArray reply;
+    QList<QByteArray> queued; // answered first, one a line
     double delay = 0;
     QList<QByteArray> lines;
     sim::InProcessPort port;
@@ -58,6 +59,7 @@ TEST(MeterLink, ReadsWholeLinesOnly)
     EXPECT_EQ(b.link.lastReply(), "-1.23400000E-03\r\n");
 
     // A reading cut short never ends its line: no reading, after the whole time-out.
+    b.st.Retries = 0;
     b.reply = "+1.20000000E+0";
     const double t0 = b.clock.now();
     EXPECT_EQ(b.read(":READ?", 14, 0.6), -1);
@@ -96,4 +98,33 @@ TEST(MeterLink, AbortDoesNotCutTheWaitButStopEndsTheProgram)
 
     b.clock.scheduleIn(0.05, [&] { b.st.StopFlag = true; });
     EXPECT_THROW(b.read(":READ?", 14, 0.6), Cancelled);
+}
+
+// A reading of the wrong shape or none at all is asked for again; an overload is the meter's answer.
+TEST(MeterLink, AMissingOrMalformedReadingIsAskedForAgain)
+{
+    MeterBench b;
+    b.reply = "+1.20000000E+01\r\n";
+    for (const QByteArray& bad : {QByteArray("+1.2000000E+01\r\n"), QByteArray("+1.2#000000E+01\r\n"),
+                                  QByteArray("+1.200000000E+01\r\n"), QByteArray()}) {
+        b.queued = {bad};
+        b.lines.clear();
+        EXPECT_DOUBLE_EQ(b.read(":READ?", 14, 0.6), 12.0) << bad.constData();
+        EXPECT_EQ(b.lines, QList<QByteArray>(2, ":READ?\n"));
+    }
+    EXPECT_EQ(b.host.repeats.first(), "meter # :READ? reading malformed: asked again (1 of 2)");
+    EXPECT_EQ(b.host.repeats.last(), "meter # :READ? no reading: asked again (1 of 2)");
+
+    b.lines.clear();
+    b.queued = {"+9.90000000E+37\r\n"};
+    EXPECT_EQ(b.read(":READ?", 14, 0.6), -1);
+    EXPECT_EQ(b.lines.size(), 1);
+
+    // A meter that has gone quiet costs its repeats once.
+    b.reply.clear();
+    b.lines.clear();
+    EXPECT_EQ(b.read(":READ?", 14, 0.6), -1);
+    EXPECT_EQ(b.read(":READ?", 14, 0.6), -1);
+    EXPECT_EQ(b.lines.size(), 3 + 1);
+    EXPECT_EQ(b.st.Repeats, 4 + 2);
 }

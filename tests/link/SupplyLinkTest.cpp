@@ -1,8 +1,10 @@
 #include "link/EepromImage.h"
 #include "link/Trace.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/SupplyBench.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -66,13 +68,14 @@ TEST(SupplyLink, TypedCallsSendTheirFramesAndWaitTheirTimeOut)
     EXPECT_EQ(last(), "SOUT001");
     b.link.switchOutput(false);
     EXPECT_EQ(last(), "SOUT000");
-    b.link.writeRowOnce(60, "80818283");
+    EXPECT_EQ(b.link.writeCorrection(60, "80818283", b.model.row(60)), SupplyLink::RowWrite::Confirmed);
     EXPECT_EQ(last(), "SEEP0006080818283");
     EXPECT_EQ(b.model.row(60), "80818283");
     b.link.Delay(0.1); // the write's answer ends with a CR not waited for
 
     b.fault("VOLT:silence");
     b.fault("CURR:silence");
+    b.st.Retries = 0;
     // The line is drained for 20 ms after each silence.
     const auto took = [&](auto call, double timeout) {
         const double t0 = b.clock.now();
@@ -91,22 +94,105 @@ TEST(SupplyLink, TypedCallsSendTheirFramesAndWaitTheirTimeOut)
 TEST(SupplyLink, RowWritesTryAgainUntilConfirmedAndSayHowTheyEnded)
 {
     using W = SupplyLink::RowWrite;
+    // Retries 0 takes only an "OK"; with retries a row read back holding the new cells is one too.
     struct Case {
         const char* fault;
+        int retries;
         W outcome;
-        int frames;
+        int writes;
     } cases[] = {
-        {nullptr, W::Confirmed, 1},
-        {"SEEP:silence:nth=1", W::Confirmed, 2},
-        {"SEEP:garbage", W::Unconfirmed, 3},
-        {"SEEP:silence", W::Silent, 3},
+        {nullptr, 2, W::Confirmed, 1},          {"SEEP:silence:nth=1", 0, W::Confirmed, 2},
+        {"SEEP:garbage", 0, W::Unconfirmed, 3}, {"SEEP:garbage", 2, W::Confirmed, 1},
+        {"SEEP:silence", 0, W::Silent, 3},      {"SEEP:silence", 2, W::Confirmed, 1},
+        {"SEEP:lost", 2, W::Silent, 3},
     };
     for (const Case& c : cases) {
         LinkBench b;
+        b.st.Retries = c.retries;
         if (c.fault)
             b.fault(c.fault);
-        EXPECT_EQ(b.link.writeRow(7, "80808080", 3, 0.5), c.outcome) << (c.fault ? c.fault : "none");
-        EXPECT_EQ(b.framesSince(0, "SEEP"), QStringList(c.frames, "SEEP0000780808080"));
+        EXPECT_EQ(b.link.writeRow(7, "80808081", 3, 0.5), c.outcome) << (c.fault ? c.fault : "none") << c.retries;
+        EXPECT_EQ(b.framesSince(0, "SEEP"), QStringList(c.writes, "SEEP0000780808081"));
+    }
+}
+
+// The adjustment loop's write, settled by reading the row back when its "OK" went missing.
+TEST(SupplyLink, ACorrectionWithoutOkIsReadBackAndWrittenAgainOnlyOverTheOldCells)
+{
+    using W = SupplyLink::RowWrite;
+    const QString seep = "SEEP0006080818283", geep = "GEEP00060";
+    struct Case {
+        QStringList faults;
+        W outcome;
+        QStringList frames;
+    } cases[] = {
+        {{"SEEP:truncate=1:nth=1"}, W::Confirmed, {seep, geep}},
+        {{"SEEP:lost:nth=1"}, W::Confirmed, {seep, geep, seep}},
+        {{"SEEP:lost"}, W::Unconfirmed, {seep, geep, seep, geep, seep, geep}},
+        // A row that cannot be read back whole is not written again.
+        {{"SEEP:silence", "GEEP060:garbage"}, W::Silent, {seep, geep, geep, geep, geep}},
+    };
+    for (const Case& c : cases) {
+        LinkBench b;
+        const QString old = b.model.row(60);
+        for (const QString& f : c.faults)
+            ASSERT_TRUE(b.model.faults().add(f));
+        EXPECT_EQ(b.link.writeCorrection(60, "80818283", old), c.outcome) << c.faults.join(' ').toStdString();
+        EXPECT_EQ(b.model.frames().filter(QRegularExpression("^(SEEP|GEEP)")), c.frames);
+    }
+}
+
+// One fault on a reply costs one repeat; the reply of the repeat is taken, and the run counts it.
+TEST(SupplyLink, EveryWayAReplyGoesWrongIsAskedAgainOnceAndSaid)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"GETD:silence:nth=1", "no reply"},      {"GETD:late=0.12:nth=1", "reply late"},
+        {"GETD:truncate=5:nth=1", "reply short"}, {"GETD:dropchar:nth=1", "reply short"},
+        {"GETD:garbage:nth=1", "reply malformed"}, {"GETD:nondigits:nth=1", "reply malformed"},
+    };
+    for (const auto& [rule, why] : cases) {
+        LinkBench clean;
+        LinkBench b;
+        b.fault(rule);
+        const std::optional<DisplayReading> shown = b.link.ReadDisplay();
+        ASSERT_TRUE(shown) << rule;
+        EXPECT_EQ(shown->volts, clean.link.ReadDisplay()->volts) << rule;
+        EXPECT_EQ(b.framesSince(0), QStringList({"GETD00", "GETD00"})) << rule;
+        EXPECT_EQ(b.st.Repeats, 1) << rule;
+        EXPECT_EQ(b.host.repeats, QStringList(QStringLiteral("supply # GETD %1: asked again (1 of 2)").arg(why)))
+            << rule;
+    }
+    LinkBench b;
+    b.fault("VOLT:garbage:nth=1");
+    b.fault("GEEP:shortrow:nth=1");
+    EXPECT_TRUE(b.link.setVoltage(5.0));
+    b.st.CurRow = 58;
+    EXPECT_EQ(b.link.ReadEepRow(), SupplyLink::RowReadOutcome::Read);
+    EXPECT_EQ(b.host.repeats, QStringList({"supply # VOLT050 reply malformed: asked again (1 of 2)",
+                                           "supply # GEEP058 reply short: asked again (1 of 3)"}));
+}
+
+// The first try's answer, however late, is never taken for the repeat's.
+TEST(SupplyLink, ALateReplyIsNeverTakenForTheRepeatsAnswer)
+{
+    for (const double late : {0.05, 0.12, 0.19, 0.2, 0.21, 0.35}) {
+        VirtualClock clock;
+        int asked = 0;
+        sim::InProcessPort port(clock, [&](const QByteArray&) {
+            ++asked;
+            return QList<sim::Answer>{asked == 1 ? sim::Answer{"050000000 OK", late} : sim::Answer{"060000000 OK"}};
+        });
+        test::RecordingHost host;
+        BenchState st;
+        BenchUi ui(host);
+        SupplyLink link(st, ui, clock, port);
+        port.setPortName("COM1");
+        const std::optional<DisplayReading> shown = link.ReadDisplay();
+        ASSERT_TRUE(shown) << late;
+        // Within its time-out the first answer is the answer; after it, only the repeat's counts.
+        EXPECT_EQ(shown->volts, late < 0.09 ? 5.0 : 6.0) << late;
+        clock.advanceTo(clock.now() + 1.0);
+        EXPECT_EQ(link.ReadDisplay()->volts, 6.0) << late;
     }
 }
 

@@ -71,6 +71,13 @@ TEST_F(ReportRowsTest, OneRecordPerSpotInTheTablesFieldsWithEmptyTextsNull)
                                    "1.01", "1.11", "0.01", "0.011", "0.012"}));
     EXPECT_EQ(all[2].mid(8), QStringList({"3", "3.0", "3.03", "3.13", "0.03", "NULL", "0.032"}));
     EXPECT_EQ(all[9][8], QStringLiteral("10"));
+
+    // The run's count of replies asked again goes with the records, replaced with them.
+    EXPECT_EQ(ReportRows::Repeats(db, "SN100"), 0);
+    r.data.Repeats = 4;
+    ASSERT_TRUE(save(r));
+    EXPECT_EQ(ReportRows::Repeats(db, "SN100"), 4);
+    EXPECT_EQ(ReportRows::Repeats(db, "OTHER"), std::nullopt);
 }
 
 TEST_F(ReportRowsTest, PrintingAgainReplacesOnlyThatUnitsRecords)

@@ -1,5 +1,8 @@
 #include "SimTestUtil.h"
 
+#include <QRegularExpression>
+#include <QSet>
+
 #include <gtest/gtest.h>
 
 using namespace psucal::sim;
@@ -119,4 +122,52 @@ TEST(FaultPlan, EachKindAltersTheAnswerAsNamed)
     EXPECT_TRUE(gone.vanish);
     EXPECT_DOUBLE_EQ(gone.restoreAfter, 2);
     EXPECT_TRUE(gone.bytes.isEmpty());
+}
+
+// Line noise mixes every way a reply can go wrong, each visible to a strict reader, and the
+// same seed gives the same noise.
+TEST(FaultPlan, NoiseMixesVisibleFaultsRepeatablyAndExpandsFromAPlan)
+{
+    const auto run = [](quint32 seed) {
+        SupplyModel m(Unit(40, seed));
+        EXPECT_TRUE(m.faults().add(QStringLiteral("GETD:noise")));
+        EXPECT_TRUE(m.faults().add(QStringLiteral("GEEP0:noise")));
+        QStringList seen;
+        for (int i = 0; i < 200; ++i) {
+            const QList<Answer> a = m.receive(i % 2 ? "GETD00\r" : "GEEP00060\r");
+            seen << QString::fromLatin1(a[0].bytes) + (a[0].extraDelay > 0 ? "|late" : "");
+        }
+        return seen;
+    };
+    const QStringList a = run(3);
+    EXPECT_EQ(a, run(3));
+    EXPECT_NE(a, run(4));
+    SupplyModel clean(Unit(40, 3));
+    const QString display = QString::fromLatin1(Ask(clean, "GETD", "")), row = clean.row(60);
+    QSet<QString> kinds;
+    for (int i = 0; i < a.size(); ++i) {
+        const QString& r = a[i];
+        const QString good = i % 2 ? display : row;
+        EXPECT_NE(r, good) << i;
+        if (r.endsWith("|late"))
+            kinds << "late";
+        else if (r.isEmpty())
+            kinds << "missing";
+        else if (r.size() == good.size() - 1 && good.startsWith(r))
+            kinds << "cut";
+        else if (r.size() < good.size())
+            kinds << "dropped";
+        else if (r.size() > good.size())
+            kinds << "extra";
+        else if (r.contains(QRegularExpression("[#%&!*~^$@|]")))
+            kinds << "foreign";
+        else
+            kinds << "flipped";
+    }
+    EXPECT_EQ(kinds.size(), 7) << QStringList(kinds.begin(), kinds.end()).join(' ').toStdString();
+
+    EXPECT_EQ(FaultPlan::NoiseRules("meter-noise:p=0.05"), QStringList{"READ?:noise:p=0.05"});
+    EXPECT_EQ(FaultPlan::NoiseRules("noise:p=0.02")->size(), 7);
+    for (const char* bad : {"noise", "noise:p=2", "hum:p=0.1", "noise:nth=3"})
+        EXPECT_FALSE(FaultPlan::NoiseRules(bad)) << bad;
 }

@@ -24,12 +24,14 @@ public:
     }
     void refuse(const QString& text) override { refusals << text; }
     void note(const QString& text) override { notes << text; }
+    void repeated(const QString& what, int) override { repeats << what; }
     void programEnded(int) override {}
 
     QStringList messages;
     QStringList refusals;
     QStringList notes;
     QStringList questions;
+    QStringList repeats;
     int retries = 0;
     int changes = 0;
 };

@@ -189,20 +189,22 @@ TEST_F(ConfReaderTest, GermanLocaleKeepsThePointAsDecimalSeparator)
 TEST_F(ConfReaderTest, DecisionRuleShuntReferenceAndHumidityKeys)
 {
     const ConfResult good = read("DecisionRule guard\nShuntOhm     0.01\nShuntTol     0.05\nMeterId      34401A-7\n"
-                                 "MeterCalDue  2027-01-31\nShuntId      SH 1\nHumidity     45.5\n");
+                                 "MeterCalDue  2027-01-31\nShuntId      SH 1\nHumidity     45.5\nRetries      0\n");
     BenchState s;
     good.apply(s);
     EXPECT_TRUE(s.GuardRule);
     EXPECT_EQ(std::tie(s.ShuntOhm, s.ShuntTol, s.MeterId, s.MeterCalDue, s.ShuntId, s.Humidity),
               std::make_tuple(0.01, 0.05, QString("34401A-7"), QDate(2027, 1, 31), QString("SH 1"), QString("46")));
+    EXPECT_EQ(s.Retries, 0);
     EXPECT_TRUE(good.warning.isEmpty());
 
     const ConfResult bad = read("DecisionRule guarded\nShuntOhm     0\nShuntTol     -1\nMeterCalDue  2027-02-30\n"
-                                "ShuntCalDue  31.01.2027\nHumidity     101\n");
+                                "ShuntCalDue  31.01.2027\nHumidity     101\nRetries      -1\n");
     EXPECT_FALSE(bad.GuardRule || bad.MeterCalDue.isValid() || bad.ShuntCalDue.isValid());
     EXPECT_DOUBLE_EQ(bad.ShuntOhm, 0.001);
     EXPECT_DOUBLE_EQ(bad.ShuntTol, 0.1);
     EXPECT_TRUE(bad.Humidity.isEmpty());
+    EXPECT_EQ(bad.Retries, 2);
     EXPECT_EQ(
         bad.warning.split('\n'),
         (QStringList{"Calibration.conf line 1: DecisionRule 'guarded' is neither simple nor guard; simple is used.",
@@ -213,5 +215,6 @@ TEST_F(ConfReaderTest, DecisionRuleShuntReferenceAndHumidityKeys)
                      "Calibration.conf line 5: ShuntCalDue '31.01.2027' is not a date written yyyy-MM-dd; it is "
                      "taken as not given.",
                      "Calibration.conf line 6: Humidity '101' is not a percentage from 0 to 100; it is taken as "
-                     "not given."}));
+                     "not given.",
+                     "Calibration.conf line 7: Retries '-1' is not a whole number from 0 to 9; the default 2 is used."}));
 }
