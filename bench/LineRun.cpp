@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -172,6 +173,7 @@ bool MeasureLine(const QString& binDir, const IdealRun& ideal, const LineRunOpti
     run->wall = Now() - t0;
     run->simUsage = sim.stop();
     if (!options.keepLineLog.isEmpty()) {
+        QDir().mkpath(QFileInfo(options.keepLineLog).path());
         QFile::remove(options.keepLineLog);
         QFile::copy(lineLog, options.keepLineLog);
     }
