@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -24,6 +25,17 @@ struct IdealRun {
     double startupSeconds = 0; // up to the first wizard page, serial number read
     double totalSeconds = 0;
     QStringList frames; // as the unit received them, without the carriage return
+    // Each exchange as the supply link made it: the frame with its carriage return, the
+    // characters awaited, when it went and when its wait ended (virtual seconds), and how many
+    // characters that wait took.
+    struct Exchange {
+        QByteArray frame;
+        qint64 count = 0;
+        double sentAt = 0;
+        double doneAt = -1;
+        qsizetype replied = 0;
+    };
+    QList<Exchange> exchanges;
     bool voltageOk = false;
     bool currentOk = false;
     bool allPass = false; // run mode 1: both passes passed

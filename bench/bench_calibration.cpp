@@ -1,11 +1,12 @@
 // A full run-mode-3 recalibration (or, with --run-mode 1, a run-mode-1 verification) of one
-// simulated unit in real time: wall time against the ideal, CPU and peak memory of the psucal
-// process; once with each reply written whole, once with its characters written one at a time.
+// simulated unit in real time, on each pacing of the simulator's line: wall time against the
+// ideal, CPU and peak memory of the psucal process, and beside it the same figures of the bench's
+// reference client, which replays the run's exchanges reading each reply as its bytes arrive.
 #include "bench/IdealRun.h"
+#include "bench/LineRun.h"
 #include "bench/Support.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -14,140 +15,82 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <cstring>
-#include <unistd.h>
+#include <map>
 
 using namespace psucal::bench;
 
 namespace {
 
-// One real-time run of psucal --batch --yes against psucal-sim with the given pacing.
-struct Run {
-    int status = -1;
+const char* Describe(const QString& pace)
+{
+    if (pace == u"uart")
+        return "both directions at 9600 baud, each reply character written as it crosses";
+    if (pace == u"fast")
+        return "frames handed over at once, replies written whole as they are made (USB CDC, serial server)";
+    return "as uart, but what has crossed released in a packet every MS ms (a USB adapter's latency timer)";
+}
+
+// "usb=16" gives usb16, for the figures' names.
+QByteArray Tag(const QString& pace)
+{
+    return pace.toLatin1().replace("=", "");
+}
+
+// What a run is judged on: a whole run from launch to exit, or a part from its first frame to
+// the frame after it; CPU over the whole run, or per second of the exchanges in a part.
+struct Figures {
     double wall = 0;
-    rusage usage{};
-    rusage simUsage{};
-    QStringList frames;
-    double firstFrame = 0;
-    double lastFrame = 0;
-    // psucal's CPU half a second in (start-up), and at its last look before the end.
-    double cpuAtStart = -1;
-    double cpuAtLastLook = -1;
+    double cpuRatio = 0;
 };
 
-// Seconds of CPU the process has run so far, from the scheduler; -1 once it is gone.
-double RunTime(pid_t pid)
+Figures Judge(const LineRun& r, bool part)
 {
-    QFile f(QStringLiteral("/proc/%1/schedstat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    bool ok = false;
-    const double ns = QString::fromLatin1(f.readLine()).section(u' ', 0, 0).toDouble(&ok);
-    return ok ? ns / 1e9 : -1;
+    if (part)
+        return {r.span(), r.exchangeCpuRate()};
+    return {r.wall, CpuSeconds(r.usage) / r.wall};
 }
 
-// Looks at psucal's CPU half a second in, then every quarter second until it ends, leaving it
-// unreaped: what start-up, the exchanges and the end each cost. Rare looks, so that they do
-// not take the processor from the run they measure.
-void WatchCpu(const Child& child, double t0, Run* run)
+bool SameFrames(const LineRun& r, const IdealRun& ideal, qsizetype part)
 {
-    for (double at = t0 + 0.5; !child.ended(); at += 0.25) {
-        if (const double left = at - Now(); left > 0)
-            ::usleep(static_cast<useconds_t>(left * 1e6));
-        if (child.ended())
-            break;
-        const double cpu = RunTime(child.pid());
-        if (cpu < 0)
-            break;
-        if (run->cpuAtStart < 0)
-            run->cpuAtStart = cpu;
-        run->cpuAtLastLook = cpu;
-    }
+    return r.frames == (part > 0 ? ideal.frames.mid(0, part + 1) : ideal.frames);
 }
 
-// With `straceOut`, psucal runs under `strace -c -f` writing its counts there. With `withTrace`
-// psucal writes --trace as well, which costs it a file write per line.
-bool Measure(const QString& binDir, const IdealRun& ideal, const QString& pace, Run* run, QString* error,
-             bool withTrace, const QString& straceOut = QString())
-{
-    QTemporaryDir dir;
-    const QString trace = dir.filePath(QStringLiteral("trace.txt"));
-    const QString lineLog = dir.filePath(QStringLiteral("line.log"));
-    const QString programDir = dir.filePath(QStringLiteral("run"));
-    QDir().mkpath(programDir);
-
-    const bool verify = ideal.runMode == 1;
-    // The same unit as the ideal run: the exact one unless that run took the seed's own errors.
-    QStringList simArgs{QStringLiteral("--model"), QString::number(ideal.model), QStringLiteral("--seed"),
-                        QString::number(ideal.seed), QStringLiteral("--serial"), ideal.serial, QStringLiteral("--pace"),
-                        pace, QStringLiteral("--line-log"), lineLog};
-    if (ideal.idealUnit)
-        simArgs << QStringLiteral("--ideal");
-    Simulator sim;
-    if (!sim.start(binDir, simArgs, error, verify))
-        return false;
-
-    QStringList args{QStringLiteral("--batch"), QStringLiteral("--yes"), QStringLiteral("--supply-port"), sim.port(),
-                     QStringLiteral("--dir"), programDir};
-    if (withTrace)
-        args << QStringLiteral("--trace") << trace;
-    if (verify)
-        args << QStringLiteral("--run-mode") << QStringLiteral("1") << QStringLiteral("--meter-port") << sim.meterPort();
-    QString program = binDir + QStringLiteral("/psucal");
-    if (!straceOut.isEmpty()) {
-        args = QStringList{QStringLiteral("-c"), QStringLiteral("-f"), QStringLiteral("-o"), straceOut, program} + args;
-        program = QStandardPaths::findExecutable(QStringLiteral("strace"));
-    }
-    Child psucal;
-    const double t0 = Now();
-    if (!psucal.start(program, args,
-                      Child::Io{dir.filePath(QStringLiteral("stdout.txt")), true}, error))
-        return false;
-    if (straceOut.isEmpty())
-        WatchCpu(psucal, t0, run);
-    run->status = psucal.reap(&run->usage);
-    run->wall = Now() - t0;
-    run->simUsage = sim.stop();
-    run->frames = SentFrames(lineLog, &run->firstFrame, &run->lastFrame);
-    return true;
-}
-
-void Report(const char* pace, const Run& r, const IdealRun& ideal)
+void Report(const char* tag, const char* who, const LineRun& r, const IdealRun& ideal, qsizetype part, double idealWall)
 {
     const bool verify = ideal.runMode == 1;
-    const char* tag = verify ? "verify" : "cal";
-    const bool sameRun = r.frames == ideal.frames;
+    const char* mode = verify ? "verify" : "cal";
+    const bool same = SameFrames(r, ideal, part);
     const double cpu = CpuSeconds(r.usage);
+    const Figures f = Judge(r, part > 0);
     const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
-    std::printf("-- replies written %s\n", std::strcmp(pace, "byte") == 0 ? "one character at a time" : "whole");
-    std::printf("%s_%s_exit_status: %d (0 = %s)\n", tag, pace, r.status, verify ? "PASS" : "recalibrated");
-    if (r.status != 0 || !sameRun)
-        std::printf("%s_%s_warning: this run did not do what the ideal run did; its figures do not measure a "
-                    "calibration\n",
-                    tag, pace);
-    std::printf("%s_%s_same_frames_as_ideal: %s (%lld frames sent, ideal %lld)\n", tag, pace, sameRun ? "yes" : "NO",
-                static_cast<long long>(r.frames.size()), static_cast<long long>(ideal.frames.size()));
-    std::printf("%s_%s_wall: %.3f s\n", tag, pace, r.wall);
-    std::printf("%s_%s_wall_ratio: %.4f (target <= %s)\n", tag, pace, r.wall / ideal.totalSeconds, verify ? "1.03" : "1.004");
-    std::printf("%s_%s_excess: %.3f s over %lld exchanges (%.2f ms each)\n", tag, pace, r.wall - ideal.totalSeconds,
-                static_cast<long long>(r.frames.size()),
-                r.frames.isEmpty() ? 0.0 : (r.wall - ideal.totalSeconds) * 1000 / r.frames.size());
-    const double span = r.lastFrame - r.firstFrame;
-    std::printf("%s_%s_link_span: %.3f s (first frame to last reply, from the line log; ratio %.4f)\n", tag, pace, span,
-                span / ideal.totalSeconds);
-    std::printf("%s_%s_outside_link: %.3f s (launch, Qt start-up and exit around the exchanges)\n", tag, pace,
-                r.wall - span);
-    std::printf("%s_%s_cpu: %.3f s (user %.3f + system %.3f)\n", tag, pace, cpu, seconds(r.usage.ru_utime),
-                seconds(r.usage.ru_stime));
-    std::printf("%s_%s_cpu_ratio: %.4f (CPU / wall, target %s)\n", tag, pace, cpu / r.wall,
-                verify ? "< 0.01" : "<= 0.0015");
-    if (r.cpuAtStart >= 0 && r.cpuAtLastLook >= r.cpuAtStart)
-        std::printf("%s_%s_cpu_split: start-up %.3f s (by 0.5 s: launch, Qt, fonts, the first exchanges), "
-                    "exchanges %.3f s, end %.3f s (the last quarter second and exit)\n",
-                    tag, pace, r.cpuAtStart, r.cpuAtLastLook - r.cpuAtStart, cpu - r.cpuAtLastLook);
-    std::printf("%s_%s_wakeups: %ld voluntary context switches of psucal\n", tag, pace, r.usage.ru_nvcsw);
-    std::printf("%s_%s_peak_rss: %.1f MiB (target < 64)\n", tag, pace, r.usage.ru_maxrss / 1024.0);
-    std::printf("%s_%s_simulator_cpu: %.3f s (psucal-sim, for reference; not the product)\n", tag, pace,
+    if (part == 0)
+        std::printf("%s_%s_%s_exit_status: %d (0 = %s)\n", mode, tag, who, r.status,
+                    verify ? "PASS" : "recalibrated");
+    if ((part == 0 && r.status != 0) || !same)
+        std::printf("%s_%s_%s_warning: this run did not do what the ideal run did; its figures do not measure it\n",
+                    mode, tag, who);
+    std::printf("%s_%s_%s_same_frames_as_ideal: %s (%lld frames sent, ideal %lld)\n", mode, tag, who,
+                same ? "yes" : "NO", static_cast<long long>(r.frames.size()),
+                static_cast<long long>(part > 0 ? std::min(part + 1, ideal.frames.size()) : ideal.frames.size()));
+    std::printf("%s_%s_%s_wall: %.3f s (%s)\n", mode, tag, who, f.wall,
+                part > 0 ? "first frame to the frame after the part, from the line log" : "launch to exit");
+    std::printf("%s_%s_%s_wall_ratio: %.4f (wall / ideal)\n", mode, tag, who, f.wall / idealWall);
+    if (part == 0)
+        std::printf("%s_%s_%s_link_span: %.3f s (first frame to last reply, from the line log; outside it %.3f s "
+                    "of launch, start-up and exit)\n",
+                    mode, tag, who, r.span(), r.wall - r.span());
+    std::printf("%s_%s_%s_cpu: %.3f s (user %.3f + system %.3f, launch to exit)\n", mode, tag, who, cpu,
+                seconds(r.usage.ru_utime), seconds(r.usage.ru_stime));
+    std::printf("%s_%s_%s_cpu_ratio: %.4f (%s)\n", mode, tag, who, f.cpuRatio,
+                part > 0 ? "CPU per second of the exchanges, start-up and exit left out" : "CPU / wall");
+    if (part == 0 && r.cpuAtStart >= 0 && r.cpuAtLastLook >= r.cpuAtStart)
+        std::printf("%s_%s_%s_cpu_split: start-up %.3f s (by 0.5 s), exchanges %.3f s, end %.3f s (the last quarter "
+                    "second and exit)\n",
+                    mode, tag, who, r.cpuAtStart, r.cpuAtLastLook - r.cpuAtStart, cpu - r.cpuAtLastLook);
+    std::printf("%s_%s_%s_wakeups: %ld voluntary context switches\n", mode, tag, who, r.usage.ru_nvcsw);
+    if (part == 0)
+        std::printf("%s_%s_%s_peak_rss: %.1f MiB\n", mode, tag, who, r.usage.ru_maxrss / 1024.0);
+    std::printf("%s_%s_%s_simulator_cpu: %.3f s (psucal-sim, for reference)\n", mode, tag, who,
                 CpuSeconds(r.simUsage));
 }
 
@@ -171,8 +114,8 @@ void ReportSyscalls(const char* tag, const QString& straceOut, qsizetype exchang
             calls.append({m.captured(1).toLongLong(), m.captured(2)});
     }
     std::sort(calls.begin(), calls.end(), std::greater<>());
-    std::printf("%s_byte_syscalls_per_exchange: %.2f (target <= 8; %lld calls over %lld exchanges, strace -c -f, "
-                "replies byte by byte, no --trace)\n",
+    std::printf("%s_uart_syscalls_per_exchange: %.2f (target <= 8; %lld calls over %lld exchanges, strace -c -f, "
+                "uart pacing, no --trace)\n",
                 tag, static_cast<double>(total) / exchanges, static_cast<long long>(total),
                 static_cast<long long>(exchanges));
     QStringList split;
@@ -182,7 +125,7 @@ void ReportSyscalls(const char* tag, const QString& straceOut, qsizetype exchang
         shown += calls[i].first;
     }
     split << QStringLiteral("others %1").arg(static_cast<double>(total - shown) / exchanges, 0, 'f', 2);
-    std::printf("%s_byte_syscalls_split: %s (per exchange)\n", tag, qPrintable(split.join(QStringLiteral(", "))));
+    std::printf("%s_uart_syscalls_split: %s (per exchange)\n", tag, qPrintable(split.join(QStringLiteral(", "))));
 }
 
 } // namespace
@@ -192,63 +135,122 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const QString binDir = BinDir(args);
-    const QString only = Option(args, QStringLiteral("--pace"), QString());
-    QStringList paces{QStringLiteral("reply"), QStringLiteral("byte")};
-    if (!only.isEmpty())
-        paces = {only};
+    QStringList paces{QStringLiteral("uart"), QStringLiteral("fast"), QStringLiteral("usb=1"), QStringLiteral("usb=16")};
+    if (const QString only = Option(args, QStringLiteral("--pace"), QString()); !only.isEmpty())
+        paces = only.split(u',');
+    // --exchanges N: only the first N exchanges of the run, a quick look.
+    const qsizetype part = Option(args, QStringLiteral("--exchanges"), QStringLiteral("0")).toLongLong();
 
     IdealRun ideal;
     ideal.runMode = Option(args, QStringLiteral("--run-mode"), QStringLiteral("3")).toInt() == 1 ? 1 : 3;
-    if (ideal.runMode == 1 && only.isEmpty())
-        paces = {QStringLiteral("reply")};
     ideal.model = Option(args, QStringLiteral("--model"), QStringLiteral("40")).toInt();
     ideal.seed = Option(args, QStringLiteral("--seed"), QStringLiteral("1")).toUInt();
     ideal.serial = IdealRun::DefaultSerial(ideal.model, ideal.seed);
     QTemporaryDir idealDir;
     ideal.run(idealDir.path());
+    const bool verify = ideal.runMode == 1;
+    const char* mode = verify ? "verify" : "cal";
+    if (part > 0 && part >= ideal.exchanges.size()) {
+        std::fprintf(stderr, "bench_calibration: the run has only %lld exchanges\n",
+                     static_cast<long long>(ideal.exchanges.size()));
+        return 2;
+    }
+    const double idealWall =
+        part > 0 ? ideal.exchanges[part].sentAt - ideal.exchanges[0].sentAt : ideal.totalSeconds;
 
     // The trace is a diagnostic a technician turns on; by default the run is measured as it runs
     // without it, and the frames are taken from what the simulated unit received.
     const bool withTrace = args.contains(QStringLiteral("--trace"));
-    const bool verify = ideal.runMode == 1;
-    std::printf("%s of a %dV unit (psucal-sim seed %u) in real time:\n"
+    // The client drives no meter: it stands beside the recalibration only.
+    const bool client = !verify && !args.contains(QStringLiteral("--no-client"));
+    std::printf("%s of a %dV unit (psucal-sim seed %u) in real time%s:\n"
                 "psucal --batch --yes%s%s, launch to exit, measured with wait4. Ideal = the same run in\n"
                 "virtual time against the in-process simulator (same model and seed): the time-outs and\n"
                 "delays the procedures wait out plus wire time and 1 ms turnaround per reply. The frames\n"
                 "compared are those the simulated unit took off the line (psucal-sim --line-log).\n",
                 verify ? "Run-mode-1 verification" : "Run-mode-3 recalibration", ideal.model, ideal.seed,
+                part > 0 ? qPrintable(QStringLiteral(", its first %1 exchanges").arg(part)) : "",
                 verify ? " --run-mode 1" : "", withTrace ? " --trace FILE" : "");
-    std::printf("%s_ideal: %.3f s\n", verify ? "verify" : "cal", ideal.totalSeconds);
+    if (client)
+        std::printf("The reference client (bench_client) sends the ideal run's frames, flushing the line before\n"
+                    "each as psucal does, reads every reply as its bytes arrive (poll, then read, per arrival) until\n"
+                    "the count psucal awaits is in, and waits what the ideal run waited between that reply and the\n"
+                    "next frame: it differs from psucal only in how it reads.\n");
+    std::printf("%s_ideal: %.3f s%s\n", mode, idealWall, part > 0 ? " (first frame to the frame after the part)" : "");
+
+    struct Row {
+        Figures psucal;
+        Figures client;
+        bool hasClient = false;
+    };
+    std::map<QString, Row> table;
     bool ok = true;
     for (const QString& pace : paces) {
-        Run run;
-        QString error;
-        if (!Measure(binDir, ideal, pace, &run, &error, withTrace)) {
-            std::fprintf(stderr, "bench_calibration: %s\n", qPrintable(error));
-            return 1;
-        }
-        Report(qPrintable(pace), run, ideal);
-        std::fflush(stdout);
-        ok = ok && run.status == 0 && run.frames == ideal.frames;
-    }
-    // Counting the calls slows every one of them down, so it is a run of its own.
-    if (paces.contains(QStringLiteral("byte")) && !Option(args, QStringLiteral("--syscalls"), QStringLiteral("yes")).startsWith(u'n')) {
-        if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty()) {
-            std::printf("%s_byte_syscalls_skipped: strace is not installed\n", verify ? "verify" : "cal");
-        } else {
-            QTemporaryDir straceDir;
-            const QString out = straceDir.filePath(QStringLiteral("strace.txt"));
-            Run run;
+        const QByteArray tag = Tag(pace);
+        std::printf("-- pacing %s: %s\n", qPrintable(pace), Describe(pace));
+        Row row;
+        for (const bool asClient : {false, true}) {
+            if (asClient && !client)
+                continue;
+            LineRunOptions o;
+            o.pace = pace;
+            o.client = asClient;
+            o.withTrace = withTrace;
+            o.exchanges = part;
+            // --keep DIR: the line logs stay there, PACING-psucal.log and PACING-client.log.
+            if (const QString keep = Option(args, QStringLiteral("--keep"), QString()); !keep.isEmpty())
+                o.keepLineLog = QStringLiteral("%1/%2-%3.log").arg(keep, tag, asClient ? "client" : "psucal");
+            LineRun run;
             QString error;
-            if (!Measure(binDir, ideal, QStringLiteral("byte"), &run, &error, false, out)) {
+            if (!MeasureLine(binDir, ideal, o, &run, &error)) {
                 std::fprintf(stderr, "bench_calibration: %s\n", qPrintable(error));
                 return 1;
             }
-            std::printf("-- replies written one character at a time, psucal under strace\n");
+            Report(tag.constData(), asClient ? "client" : "psucal", run, ideal, part, idealWall);
+            std::fflush(stdout);
+            ok = ok && (part > 0 || run.status == 0) && SameFrames(run, ideal, part);
+            (asClient ? row.client : row.psucal) = Judge(run, part > 0);
+            row.hasClient = row.hasClient || asClient;
+        }
+        if (row.hasClient)
+            std::printf("%s_%s_vs_client: wall %.5f (psucal / client, target <= 1.001), CPU %.3f (target <= 0.7)\n",
+                        mode, tag.constData(), row.psucal.wall / row.client.wall,
+                        row.psucal.cpuRatio / row.client.cpuRatio);
+        table[pace] = row;
+    }
+    if (client && !table.empty()) {
+        std::printf("cal_table: %s; wall / ideal and CPU / wall of each, then psucal / client\n",
+                    part > 0 ? "a part of the run: wall from the first frame, CPU per second of the exchanges"
+                             : "launch to exit");
+        std::printf("cal_table: %-8s %13s %13s %12s %12s %12s %10s\n", "pacing", "psucal wall", "client wall", "psucal CPU",
+                    "client CPU", "wall p/c", "CPU p/c");
+        for (const QString& pace : paces) {
+            const Row& r = table[pace];
+            std::printf("cal_table: %-8s %13.4f %13.4f %12.5f %12.5f %12.5f %10.3f\n", qPrintable(pace), r.psucal.wall / idealWall,
+                        r.client.wall / idealWall, r.psucal.cpuRatio, r.client.cpuRatio, r.psucal.wall / r.client.wall,
+                        r.psucal.cpuRatio / r.client.cpuRatio);
+        }
+    }
+    // Counting the calls slows every one of them down, so it is a run of its own.
+    if (part == 0 && paces.contains(QStringLiteral("uart")) &&
+        !Option(args, QStringLiteral("--syscalls"), QStringLiteral("yes")).startsWith(u'n')) {
+        if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty()) {
+            std::printf("%s_uart_syscalls_skipped: strace is not installed\n", mode);
+        } else {
+            QTemporaryDir straceDir;
+            LineRunOptions o;
+            o.straceOut = straceDir.filePath(QStringLiteral("strace.txt"));
+            LineRun run;
+            QString error;
+            if (!MeasureLine(binDir, ideal, o, &run, &error)) {
+                std::fprintf(stderr, "bench_calibration: %s\n", qPrintable(error));
+                return 1;
+            }
+            std::printf("-- pacing uart, psucal under strace\n");
             if (run.status != 0)
-                std::printf("%s_byte_syscalls_warning: exit status %d, the run did not end as the ideal run did\n",
-                            verify ? "verify" : "cal", run.status);
-            ReportSyscalls(verify ? "verify" : "cal", out, ideal.frames.size());
+                std::printf("%s_uart_syscalls_warning: exit status %d, the run did not end as the ideal run did\n",
+                            mode, run.status);
+            ReportSyscalls(mode, o.straceOut, ideal.frames.size());
             ok = ok && run.status == 0;
         }
     }

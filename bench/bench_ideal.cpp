@@ -1,6 +1,7 @@
 // Ideal duration of a run-mode-3 recalibration, or with --run-mode 1 of a run-mode-1
 // verification: the run in virtual time.
 #include "bench/IdealRun.h"
+#include "bench/LineRun.h"
 #include "bench/Support.h"
 
 #include <QCoreApplication>
@@ -45,6 +46,10 @@ int main(int argc, char** argv)
         if (out.open(QIODevice::WriteOnly | QIODevice::Text))
             out.write(ideal.frames.join(u'\n').toLatin1() + '\n');
     }
+    // --script FILE: the reference client's script of this run (see bench_client).
+    if (const QString script = Option(args, QStringLiteral("--script"), QString());
+        !script.isEmpty() && !WriteClientScript(ideal, 0, script))
+        std::fprintf(stderr, "bench_ideal: cannot write %s\n", qPrintable(script));
     std::printf("ideal_compute_time: %.3f s (real time this program spent simulating it)\n", took);
     return 0;
 }

@@ -99,7 +99,7 @@ MeterLink::Heard MeterLink::listen(const QString& command, int count, double tim
     Heard heard;
     if (st_.StopFlag)
         endOnStop();
-    if (!port_.isOpen() && !port_.open())
+    if (!openPort())
         return heard;
     port_.discard();
     // No reading is shorter than `count`: a serial port need not wake anyone before then.
@@ -154,12 +154,25 @@ MeterLink::Heard MeterLink::listen(const QString& command, int count, double tim
     return heard;
 }
 
+bool MeterLink::openPort()
+{
+    if (port_.isOpen())
+        return true;
+    if (!port_.open())
+        return false;
+    if (const QString advice = port_.lineAdvice(); !advice.isEmpty() && advice != advised_) {
+        advised_ = advice;
+        ui_.note(QStringLiteral("Meter port ") + advice);
+    }
+    return true;
+}
+
 QString MeterLink::Identify(double timeout)
 {
     if (busy_)
         return QString();
     const QScopedValueRollback<bool> hold(busy_, true);
-    if (!port_.isOpen() && !port_.open())
+    if (!openPort())
         return QString();
     port_.discard();
     const QByteArray line = "*IDN?\n";

@@ -62,6 +62,7 @@ private:
     // One command line out, and what came back within `timeout`.
     Heard listen(const QString& command, int count, double timeout);
     [[noreturn]] void endOnStop();
+    bool openPort();
 
     BenchState& st_;
     BenchUi& ui_;
@@ -71,6 +72,7 @@ private:
     bool busy_ = false;
     bool dead_ = false; // every try of a reading went unanswered: no repeats until one comes
     QByteArray lastReply_;
+    QString advised_; // what the operator was last told about the line
 };
 
 } // namespace psucal

@@ -1,5 +1,7 @@
 #include "link/SerialTransport.h"
 
+#include "link/LowLatency.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -25,12 +27,20 @@ namespace {
 constexpr int MaxVmin = 64;
 // A longer reply is watched as it comes: the tty holds only about 4 KiB unread.
 constexpr qint64 MaxTimedReply = 2048;
-// The look aims where about fifteen replies in sixteen are whole: one whole at its look brings
-// the next look a step earlier, one that was not moves it fifteen steps later. A slow spell moves
-// it only a little; a device that is slower for good is caught up with in a few dozen replies.
+// The look learns, for each kind of exchange, when its reply is whole. Each reply whole at its
+// look brings the next look of its kind 10 us sooner, and after sixteen in a row the step doubles
+// with every further one, so that on a line faster than its baud rate the look comes down in a
+// few dozen replies. A reply not yet whole at its look is watched for; the look then moves to
+// where that reply was seen whole, but never more than the last step and 150 us later than it
+// was: a slow spell moves it a little, a line slower for good is caught up with in a few dozen
+// replies. A silent or cut reply teaches nothing. Being early costs a wake-up, being late the
+// reply's time, so the look stays on the early side.
 constexpr double EarlierStep = 10e-6;
-constexpr double LaterStep = 15 * EarlierStep;
+constexpr int Patience = 16;
+constexpr double LaterStep = 150e-6;
 constexpr double LongestTurnaround = 0.5;
+// A line whose replies come this many characters' time sooner than its baud rate says is faster.
+constexpr double BaudRateSlack = 2;
 // A reply this few characters short at its look is waited for on the spot, for at most their
 // line time and this much more: cheaper than watching the line, and too short for anyone to see.
 constexpr qint64 NearlyWhole = 2;
@@ -55,6 +65,14 @@ speed_t Speed(int baud)
 
 SerialTransport::SerialTransport(Settings settings) : settings_(settings) {}
 
+void SerialTransport::setPortName(const QString& name)
+{
+    // What was learnt holds for one line.
+    if (name != name_)
+        kinds_.clear();
+    DescriptorTransport::setPortName(name);
+}
+
 QString SerialTransport::devicePath(const QString& name)
 {
     static const QRegularExpression com(QStringLiteral("^COM([1-4])$"));
@@ -75,6 +93,7 @@ bool SerialTransport::open()
     denied_.clear();
     missing_.clear();
     error_.clear();
+    advice_.clear();
     if (name_.isEmpty())
         return false;
     const QString path = devicePath(name_);
@@ -99,7 +118,8 @@ bool SerialTransport::open()
     }
     expected_ = 0;
     flushDue_ = false;
-    timed_ = lateReply_ = false;
+    timed_ = measuring_ = false;
+    advice_ = lowlatency::Apply(fd_, path, sysfsTty_);
     adopt(fd_, Watch::Gated);
     return true;
 }
@@ -143,7 +163,7 @@ void SerialTransport::close()
     DescriptorTransport::close();
     received_.clear();
     expected_ = 0;
-    timed_ = lateReply_ = false;
+    timed_ = measuring_ = false;
 }
 
 void SerialTransport::discard()
@@ -151,13 +171,14 @@ void SerialTransport::discard()
     // The kernel's buffers are flushed with the next frame, in the call that sets its count.
     received_.clear();
     flushDue_ = isOpen();
-    timed_ = lateReply_ = false;
+    timed_ = measuring_ = false;
 }
 
 bool SerialTransport::write(const QByteArray& bytes)
 {
     settle();
-    timed_ = lateReply_ = false;
+    timed_ = measuring_ = false;
+    kind_ = -1;
     frameSize_ = bytes.size();
     // Taken before the call: a program held up right after it would look too late, not too early.
     writtenAt_ = Now();
@@ -168,10 +189,21 @@ double SerialTransport::lookAfter()
 {
     if (!isOpen() || !canGate() || expected_ <= 0 || expected_ > MaxTimedReply || received_.size() >= expected_)
         return 0;
-    timed_ = looksItself_ = true;
-    setWatching(false);
+    looksItself_ = true;
     lineTime_ = static_cast<double>(frameSize_ + expected_) * charTime();
-    return lineTime_ + std::max(turnaround_, 0.0);
+    const auto same = [&](const Kind& k) { return k.frame == frameSize_ && k.reply == expected_; };
+    kind_ = std::find_if(kinds_.begin(), kinds_.end(), same) - kinds_.begin();
+    if (kind_ == static_cast<qsizetype>(kinds_.size()))
+        kinds_.push_back({frameSize_, expected_, firstLook()});
+    const double due = kinds_[static_cast<size_t>(kind_)].due;
+    if (due <= 0) {
+        // Watched for as it comes; when it was whole is the first aim.
+        measuring_ = true;
+        return 0;
+    }
+    timed_ = true;
+    setWatching(false);
+    return due;
 }
 
 qint64 SerialTransport::bytesAvailable() const
@@ -197,7 +229,7 @@ QByteArray SerialTransport::readAll()
     if (isOpen() && received_.size() < expected_)
         readInput();
     expected_ = 0;
-    lateReply_ = false;
+    measuring_ = false;
     return std::exchange(received_, QByteArray());
 }
 
@@ -208,10 +240,10 @@ void SerialTransport::look()
     if (!readInput())
         return;
     if (received_.size() >= expected_) {
-        learn(true);
+        learnWhole();
         return;
     }
-    lateReply_ = true;
+    measuring_ = true;
     if (expected_ - received_.size() <= NearlyWhole && awaitRest())
         return;
     setVmin(wantedVmin());
@@ -227,23 +259,46 @@ bool SerialTransport::awaitRest()
         if (::poll(&p, 1, static_cast<int>(std::ceil(left * 1000))) <= 0 || !readInput())
             break;
         if (received_.size() >= expected_) {
-            lateReply_ = false;
-            learn(false);
+            learnSeen();
             return true;
         }
     }
     return !isOpen();
 }
 
-void SerialTransport::learn(bool wholeAtLook)
+// Where the first reply of a kind is looked at. On a line whose replies take their baud-rate time
+// it is that time plus the least turnaround seen: an image read is not watched character by
+// character. On a line faster than that, or one not known yet, the reply is watched for.
+double SerialTransport::firstLook() const
 {
-    if (wholeAtLook) {
-        turnaround_ = std::max(0.0, turnaround_ - EarlierStep);
-        return;
+    double least = LongestTurnaround;
+    for (const Kind& k : kinds_) {
+        if (k.due <= 0)
+            continue;
+        least = std::min(least, k.due - static_cast<double>(k.frame + k.reply) * charTime());
     }
-    // The rest came in by now, so the device took at most this long to start.
-    const double seen = std::clamp(Now() - writtenAt_ - lineTime_, 0.0, LongestTurnaround);
-    turnaround_ = turnaround_ < 0 ? seen : std::min(turnaround_ + LaterStep, seen);
+    if (least == LongestTurnaround || least < -BaudRateSlack * charTime())
+        return -1;
+    return lineTime_ + least;
+}
+
+void SerialTransport::learnWhole()
+{
+    Kind& k = kinds_[static_cast<size_t>(kind_)];
+    k.step = ++k.streak > Patience ? std::min(2 * k.step, k.due / 2) : EarlierStep;
+    k.due = std::max(0.0, k.due - k.step);
+}
+
+void SerialTransport::learnSeen()
+{
+    measuring_ = false;
+    if (kind_ < 0)
+        return;
+    Kind& k = kinds_[static_cast<size_t>(kind_)];
+    const double seen = std::clamp(Now() - writtenAt_, 0.0, lineTime_ + LongestTurnaround);
+    k.due = k.due <= 0 ? seen : std::min(seen, k.due + k.step + LaterStep);
+    k.step = 0;
+    k.streak = 0;
 }
 
 void SerialTransport::expect(qint64 count)
@@ -295,10 +350,8 @@ void SerialTransport::settle() const
 void SerialTransport::onReadable()
 {
     readInput();
-    if (lateReply_ && received_.size() >= expected_) {
-        lateReply_ = false;
-        learn(false);
-    }
+    if (measuring_ && received_.size() >= expected_)
+        learnSeen();
     if (expected_ > 0)
         setVmin(wantedVmin());
     notifyActivity();

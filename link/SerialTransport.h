@@ -3,6 +3,8 @@
 #include "link/DescriptorTransport.h"
 #include "link/KernelTermios.h"
 
+#include <vector>
+
 namespace psucal {
 
 // A real RS-232 port, driven through its descriptor so that an exchange costs only the calls it
@@ -15,7 +17,11 @@ public:
     };
     explicit SerialTransport(Settings settings);
 
+    void setPortName(const QString& name) override;
     bool open() override;
+    QString lineAdvice() const override { return advice_; }
+    // Where the adapters' latency timers are looked for (/sys/class/tty).
+    void setSysfsTty(const QString& path) { sysfsTty_ = path; }
     QString deniedDevice() const override { return denied_; }
     QString missingDevice() const override { return missing_; }
     void close() override;
@@ -36,7 +42,9 @@ private:
     bool awaitRest();
     // Start bit, eight data bits and the stop bits.
     double charTime() const { return (9.0 + settings_.stopBits) / settings_.baud; }
-    void learn(bool wholeAtLook);
+    double firstLook() const;
+    void learnWhole();
+    void learnSeen();
     void onReadable() override;
     void setVmin(int count) const;
     void settle() const;
@@ -51,15 +59,27 @@ private:
     mutable int vmin_ = 1;
     mutable bool flushDue_ = false;
     bool vminRefused_ = false;
+    QString sysfsTty_ = QStringLiteral("/sys/class/tty");
+    QString advice_;
+    // When a reply is whole, learnt for each kind of exchange (frame and reply lengths) on this
+    // line: at the baud rate, faster (a USB CDC device or a serial server) or in packets.
+    struct Kind {
+        qsizetype frame = 0;
+        qint64 reply = 0;
+        double due = -1; // seconds from the frame's write to the look; not known yet
+        double step = 0; // the last move earlier
+        int streak = 0;  // replies whole at their look in a row
+    };
+    std::vector<Kind> kinds_;
+    qsizetype kind_ = -1; // this exchange's
     // A reply read on the waiter's schedule: when its frame went, and how long frame and reply
-    // take on the line.
+    // take at the baud rate.
     bool timed_ = false;
     bool looksItself_ = false; // the waiter has taken timed replies before
-    bool lateReply_ = false;
+    bool measuring_ = false;   // this reply's arrival is being watched for, and teaches the look
     double writtenAt_ = 0;
     double lineTime_ = 0;
     qsizetype frameSize_ = 0;
-    double turnaround_ = -1; // how long after its frame a reply starts; not known yet
 };
 
 } // namespace psucal

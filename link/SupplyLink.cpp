@@ -80,8 +80,12 @@ QString SupplyLink::exchange(const QString& command, const QString& data, int co
     else if (port_.gone()) {
         portLost();
         return QString();
-    } else if (lost_ || !port_.open())
+    } else if (lost_ || !port_.open()) {
         return QString();
+    } else if (const QString advice = port_.lineAdvice(); !advice.isEmpty() && advice != advised_) {
+        advised_ = advice; // once, not at every reopen
+        ui_.note(QStringLiteral("Supply port ") + advice);
+    }
     if (resync_ && outer)
         drain();
     const bool wary = std::exchange(wary_, false) && outer;

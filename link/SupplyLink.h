@@ -133,6 +133,7 @@ private:
     bool wary_ = false;   // the line was just drained: the next reply must stand alone
     bool lost_ = false;   // the port went away; nothing is sent until it is opened anew
     bool dead_ = false;   // every try of an exchange went unanswered: no repeats until one is
+    QString advised_;     // what the operator was last told about the line
     EepromShadow shadow_;
     QString mismatch_;
 };

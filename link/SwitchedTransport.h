@@ -22,6 +22,7 @@ public:
     QString deniedDevice() const override { return port_->deniedDevice(); }
     QString missingDevice() const override { return port_->missingDevice(); }
     QString errorText() const override { return port_->errorText(); }
+    QString lineAdvice() const override { return port_->lineAdvice(); }
     void close() override { port_->close(); }
     bool gone() const override { return port_->gone(); }
     bool isOpen() const override { return port_->isOpen(); }

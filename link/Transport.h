@@ -24,6 +24,9 @@ public:
     virtual QString missingDevice() const { return QString(); }
     // Why the last open() failed or the connection went, for the operator; empty when neither.
     virtual QString errorText() const { return QString(); }
+    // After open(): what the operator could do about a line that will hold replies back (a USB
+    // adapter's latency timer), with the command; empty when nothing.
+    virtual QString lineAdvice() const { return QString(); }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // The port closed by itself since it was opened: the device or the far end went away.

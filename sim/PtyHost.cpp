@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
@@ -54,7 +55,7 @@ bool PtyHost::start(QString* error)
     }
     notifier_ = new QSocketNotifier(master_, QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, &PtyHost::onReadable);
-    rxFree_ = txFree_ = now();
+    rxFree_ = txFree_ = origin_ = now();
     return true;
 }
 
@@ -64,8 +65,8 @@ void PtyHost::onReadable()
     const ssize_t n = ::read(master_, buffer, sizeof buffer);
     if (n <= 0)
         return;
-    const double start = std::max(now(), rxFree_);
-    const double due = start + static_cast<double>(n) * charTime_;
+    const double start = pace_ == Pace::Fast ? now() : std::max(now(), rxFree_);
+    const double due = pace_ == Pace::Fast ? start : start + static_cast<double>(n) * charTime_;
     rxFree_ = due;
     if (observer_)
         observer_(start, due, true, QByteArray(buffer, static_cast<int>(n)));
@@ -85,16 +86,11 @@ void PtyHost::pump()
                 return;
             }
             const double start = std::max(item.due + Turnaround + a.extraDelay, txFree_);
-            const qsizetype n = a.bytes.size();
-            if (pace_ == Pace::Byte) {
-                for (qsizetype i = 0; i < n; ++i)
-                    out_.push_back({start + static_cast<double>(i + 1) * charTime_, a.bytes.mid(i, 1)});
-            } else if (n > 0) {
-                out_.push_back({start + static_cast<double>(n) * charTime_, a.bytes});
-            }
-            txFree_ = start + static_cast<double>(n) * charTime_;
-            if (observer_ && n > 0)
-                observer_(start, txFree_, false, a.bytes);
+            const double end = pace_ == Pace::Fast ? start : start + static_cast<double>(a.bytes.size()) * charTime_;
+            queueReply(start, a.bytes);
+            txFree_ = end;
+            if (observer_ && !a.bytes.isEmpty())
+                observer_(start, end, false, a.bytes);
         }
     }
     // Pieces are queued in order of their due times; each due one goes in a write of its own.
@@ -110,6 +106,25 @@ void PtyHost::pump()
         out_.pop_front();
     }
     reschedule();
+}
+
+void PtyHost::queueReply(double start, const QByteArray& bytes)
+{
+    if (pace_ == Pace::Fast) {
+        if (!bytes.isEmpty())
+            out_.push_back({start, bytes});
+        return;
+    }
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        double due = start + static_cast<double>(i + 1) * charTime_;
+        if (pace_ == Pace::Usb)
+            due = origin_ + std::ceil((due - origin_) / packetEvery_) * packetEvery_;
+        // Characters released at the same moment travel in one piece, as in one packet.
+        if (!out_.empty() && out_.back().due == due)
+            out_.back().bytes += bytes[i];
+        else
+            out_.push_back({due, bytes.mid(i, 1)});
+    }
 }
 
 void PtyHost::reschedule()

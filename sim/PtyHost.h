@@ -14,9 +14,8 @@ class QSocketNotifier;
 
 namespace psucal::sim {
 
-// Serves one simulated instrument on a pseudo-terminal in real time, paced like a serial
-// line: the instrument sees a frame once its characters would have crossed the wire, and a
-// reply is there once its last character would have.
+// Serves one simulated instrument on a pseudo-terminal in real time, paced like the line it
+// stands for (see Pace).
 class PtyHost : public QObject {
     Q_OBJECT
 public:
@@ -25,9 +24,12 @@ public:
     // character starts crossing at `start`, the last has crossed at `end` (DeadlineTimer's
     // monotonic seconds). `received` is true for what the instrument is sent.
     using LineObserver = std::function<void(double start, double end, bool received, const QByteArray& bytes)>;
-    // Reply: each reply written whole when its last character falls due. Byte: each character
-    // written on its own when it falls due, as a UART without a FIFO delivers them.
-    enum class Pace { Reply, Byte };
+    // Uart: both directions at the line's rate; the instrument sees a frame once its last
+    // character has crossed, and each reply character is written on its own as it crosses.
+    // Fast: a USB CDC device or a serial server; frames are handed over at once and replies
+    // written whole as they are made. Usb: a USB serial adapter; the line as with Uart, but what
+    // has crossed is released in a packet every `packetEvery` seconds (its latency timer).
+    enum class Pace { Uart, Fast, Usb };
 
     explicit PtyHost(Responder responder, double charTime = 1.0 / 960, QObject* parent = nullptr);
     ~PtyHost() override;
@@ -38,7 +40,11 @@ public:
     // A symlink kept pointing at the current slave.
     void setLinkPath(const QString& path) { linkPath_ = path; }
     bool isUp() const { return master_ >= 0; }
-    void setPace(Pace pace) { pace_ = pace; }
+    void setPace(Pace pace, double packetEvery = 0.016)
+    {
+        pace_ = pace;
+        packetEvery_ = packetEvery;
+    }
     void setLineObserver(LineObserver observer) { observer_ = std::move(observer); }
 
 signals:
@@ -49,6 +55,7 @@ private:
     void onReadable();
     void pump();
     void reschedule();
+    void queueReply(double start, const QByteArray& bytes);
     void vanish(double restoreAfter);
     void shut();
     static double now() { return DeadlineTimer::now(); }
@@ -65,7 +72,9 @@ private:
     Responder responder_;
     LineObserver observer_;
     double charTime_;
-    Pace pace_ = Pace::Reply;
+    Pace pace_ = Pace::Uart;
+    double packetEvery_ = 0.016;
+    double origin_ = 0; // the adapter's packets go out at whole periods after this
     int master_ = -1;
     int slave_ = -1;
     QString slavePath_;

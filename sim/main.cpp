@@ -114,6 +114,26 @@ bool AddFaults(const QStringList& rules, SupplyModel& supply, MeterModel& meter)
     return true;
 }
 
+// An adapter's latency timer is set in whole milliseconds, 1 to 255.
+bool ParsePace(const QString& text, PtyHost::Pace* pace, double* packetEvery)
+{
+    if (text == u"uart" || text == u"byte") {
+        *pace = PtyHost::Pace::Uart;
+        return true;
+    }
+    if (text == u"fast") {
+        *pace = PtyHost::Pace::Fast;
+        return true;
+    }
+    bool ok = false;
+    const int ms = text.startsWith(u"usb="_qs) ? text.mid(4).toInt(&ok) : 0;
+    if (!ok || ms < 1 || ms > 255)
+        return false;
+    *pace = PtyHost::Pace::Usb;
+    *packetEvery = ms / 1000.0;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -172,9 +192,12 @@ int main(int argc, char** argv)
          "crossed at END, in seconds of the system's monotonic clock."_qs,
          u"file"_qs},
         {u"pace"_qs,
-         u"reply: each reply written whole once its last character is due (default); byte: each character "
-         "written on its own as it falls due, as a UART without a FIFO delivers them."_qs,
-         u"how"_qs, u"reply"_qs},
+         u"The line the ports stand for. uart: both directions at the line's rate, each reply character "
+         "written as it crosses (default; byte says the same); fast: frames handed over at once and replies "
+         "written whole as they are made, as a USB CDC device or a serial server does; usb=MS: as uart, but "
+         "what has crossed is released in a packet every MS milliseconds, as a USB serial adapter's "
+         "latency timer does."_qs,
+         u"line"_qs, u"uart"_qs},
     });
     p.process(app);
 
@@ -198,9 +221,10 @@ int main(int argc, char** argv)
     if (!AddFaults(rules, model, meter))
         return 2;
 
-    const QString pace = p.value(u"pace"_qs);
-    if (pace != u"reply" && pace != u"byte") {
-        std::fprintf(stderr, "psucal-sim: --pace takes reply or byte\n");
+    PtyHost::Pace pace = PtyHost::Pace::Uart;
+    double packetEvery = 0.016;
+    if (!ParsePace(p.value(u"pace"_qs), &pace, &packetEvery)) {
+        std::fprintf(stderr, "psucal-sim: --pace takes uart, fast or usb=MS (MS from 1 to 255)\n");
         return 2;
     }
 
@@ -230,12 +254,12 @@ int main(int argc, char** argv)
             LogLine(lineLog, start, end, received, bytes);
         });
     }
-    host.setPace(pace == u"byte" ? PtyHost::Pace::Byte : PtyHost::Pace::Reply);
+    host.setPace(pace, packetEvery);
     QObject::connect(&host, &PtyHost::portChanged, [](const QString& path) { Say(u"supply "_qs + path); });
 
     PtyHost meterHost([&meter](const QByteArray& bytes) { return meter.receive(bytes); }, MeterModel::CharTime);
     meterHost.setLinkPath(p.value(u"meter-link"_qs));
-    meterHost.setPace(pace == u"byte" ? PtyHost::Pace::Byte : PtyHost::Pace::Reply);
+    meterHost.setPace(pace, packetEvery);
     QObject::connect(&meterHost, &PtyHost::portChanged, [](const QString& path) { Say(u"meter "_qs + path); });
 
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, SignalPipe) != 0) {
