@@ -7,7 +7,9 @@
 namespace psucal::connection {
 
 namespace {
-constexpr int BusyTimeoutMs = 5000;
+// A station's benches queue for one file, and SQLite's wait is not fair: one bench may lose the
+// lock to the others for seconds on a busy disk. Waiting is cheap; a record refused is not.
+constexpr int BusyTimeoutMs = 60000;
 // Stores are made on more than one thread (the outbox is sent at start-up on its own).
 std::atomic<int> count = 0;
 } // namespace

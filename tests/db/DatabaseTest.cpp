@@ -57,7 +57,7 @@ TEST(Database, AMissingFileIsCreatedWithAWholeTb1RollbackJournalAndBusyTimeout)
     EXPECT_TRUE(Bytes(dir.path() + "/Calibration.dt").startsWith(QByteArray("SQLite format 3\0", 16)));
     EXPECT_EQ(Scalar(db.connection(), "SELECT count(*) || ' ' || min(ID) || '-' || max(ID) FROM TB1"), "160 0-159");
     EXPECT_EQ(Scalar(db.connection(), "PRAGMA journal_mode").toString(), "delete");
-    EXPECT_EQ(Scalar(db.connection(), "PRAGMA busy_timeout").toInt(), 5000);
+    EXPECT_EQ(Scalar(db.connection(), "PRAGMA busy_timeout").toInt(), 60000);
     // A cell holds two characters at most.
     EXPECT_FALSE(QSqlQuery(db.connection()).exec("UPDATE TB1 SET Cell1 = '123' WHERE ID = 3"));
 
