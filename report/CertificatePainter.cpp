@@ -230,9 +230,12 @@ void CertificatePainter::layOutRule()
     y_ += 1.5;
     y_ += paragraph(Margin, width,
                     QStringLiteral("Each spot is checked twice. display: the supply's display against its setting, "
-                                   "Error = Display − Setting, for information. output: the reference reading "
-                                   "against the display, Error = Reference − Display; this check decides the "
-                                   "result. TUR = (Upper limit − Lower limit) / (2 U)."),
+                                   "Error = Display − Setting, for information. It takes no reference reading, so "
+                                   "its U comes from the display resolution alone: U = 2 × resolution / √12. "
+                                   "output: the reference reading against the display, Error = Reference − "
+                                   "Display; this check decides the result. Its U combines the meter's accuracy "
+                                   "on the range read, the meter's resolution, the shunt's tolerance for current "
+                                   "and the scatter of the readings. TUR = (Upper limit − Lower limit) / (2 U)."),
                     Body);
     y_ += SectionGap + 1;
 }

@@ -78,6 +78,10 @@ TEST(CertificatePainter, SaysHowItJudgedWhetherItAdjustedAndWhenAReferenceWasOve
                               "Current (A), as left", "Guarded acceptance", "k = 2", "Pass* or Fail*", "\nyes\n"})
         EXPECT_TRUE(all.contains(QString::fromUtf8(words))) << words;
     EXPECT_FALSE(all.contains("overdue"));
+    const QString legend = QString(all).replace(u'\n', u' ');
+    for (const char* words :
+         {"display resolution alone", "the shunt's tolerance for current and the scatter of the readings"})
+        EXPECT_TRUE(legend.contains(QString::fromUtf8(words))) << words;
 
     r.cert.referenceOverdue = true;
     r.cert.meterCalDue = QDate(2026, 3, 13); // the day before the test
