@@ -38,7 +38,13 @@ UncertaintyBudget Budget(const UncertaintyInput& in)
     if (in.shuntTolPct)
         b.shunt = *in.shuntTolPct / 100.0 * std::fabs(in.readingV * in.scale) / Sqrt3;
     b.repeatability = MeanDeviation(in.readings);
-    b.display = in.displayStep / Sqrt12;
+    return b;
+}
+
+UncertaintyBudget DisplayBudget(double displayStep)
+{
+    UncertaintyBudget b;
+    b.display = displayStep / Sqrt12;
     return b;
 }
 

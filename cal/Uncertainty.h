@@ -6,8 +6,8 @@
 
 namespace psucal::cal {
 
-// Everything one check's uncertainty budget is made of, in plain numbers. The meter reads volts;
-// `scale` turns them into the check's unit (1 for voltage, 1 / shunt ohms for current).
+// Everything the output check's uncertainty budget is made of, in plain numbers. The meter reads
+// volts; `scale` turns them into the check's unit (1 for voltage, 1 / shunt ohms for current).
 struct UncertaintyInput {
     double readingV = 0;   // the meter's reading the accuracy applies to
     double rangeV = 0;     // the range it read on
@@ -17,7 +17,6 @@ struct UncertaintyInput {
     double scale = 1;
     std::optional<double> shuntTolPct; // current only
     QList<double> readings;            // every reading averaged, in the check's unit
-    double displayStep = 0;            // the supply's display step; display checks only
 };
 
 // Standard uncertainties of the budget's parts, in the check's unit.
@@ -34,7 +33,11 @@ struct UncertaintyBudget {
 
 constexpr double CoverageFactor = 2.0;
 
+// The output check: meter, its resolution, the shunt for current, the readings' scatter.
 UncertaintyBudget Budget(const UncertaintyInput& in);
+// The display check compares the display with its own setting: no meter reading and no shunt take
+// part, so the display's step is the budget's one term.
+UncertaintyBudget DisplayBudget(double displayStep);
 
 // Test uncertainty ratio: the width of the limits over twice the expanded uncertainty. Nothing
 // when U is zero.

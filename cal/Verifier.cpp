@@ -383,8 +383,8 @@ void Verifier::judge(const Plan& p, SpotResult& spot, const Output& output)
     for (const Reading& r : output.readings)
         in.readings.append(std::fabs(r.value) * scale);
     spot.outputLimits.U = cal::Budget(in).expanded();
-    in.displayStep = p.current ? 0.001 : 0.01;
-    spot.displayLimits.U = cal::Budget(in).expanded();
+    // The display's step is the resolution its error is judged at.
+    spot.displayLimits.U = cal::DisplayBudget(std::pow(10.0, -p.q.errorDecimals)).expanded();
 
     if (!st_.GuardRule)
         return;

@@ -21,7 +21,7 @@ struct CertificateLine {
     QString upper;
     QString U; // empty when the meter's accuracy was not known
     QString tur;
-    QString result; // Pass, Fail, Pass*, Fail*, or empty when not measured
+    QString result; // as the row keeps it
 };
 
 // The printed lines of one table from the stored rows of one quantity and state, in their order

@@ -230,9 +230,14 @@ void CertificatePainter::layOutRule()
     y_ += 1.5;
     y_ += paragraph(Margin, width,
                     QStringLiteral("Each spot is checked twice. display: the supply's display against its setting, "
-                                   "Error = Display − Setting, for information. output: the reference reading "
+                                   "Error = Display − Setting, for information; its result says where the display "
+                                   "lies in its window, ok, high or low (starred within U of a limit), never Pass "
+                                   "or Fail. It takes no reference reading, so its U comes from the display "
+                                   "resolution alone: U = 2 × resolution / √12. output: the reference reading "
                                    "against the display, Error = Reference − Display; this check decides the "
-                                   "result. TUR = (Upper limit − Lower limit) / (2 U)."),
+                                   "result, Pass or Fail. Its U combines the meter's accuracy on the range read, "
+                                   "the meter's resolution, the shunt's tolerance for current and the scatter of "
+                                   "the readings. TUR = (Upper limit − Lower limit) / (2 U)."),
                     Body);
     y_ += SectionGap + 1;
 }
@@ -290,15 +295,17 @@ void CertificatePainter::row(const CertificateLine& line, bool firstOfSpot)
     const double y = y_;
     const QString cells[11] = {line.spot,  line.setting, line.display, line.reference, line.check, line.error,
                                line.lower, line.upper,   line.U,       line.tur,       line.result};
-    const bool failed = line.result.startsWith(u'F');
-    draw([this, y, cells, firstOfSpot, failed] {
+    // A failed output check, or a display outside its window, stands out.
+    const bool flagged =
+        line.result.startsWith(u'F') || line.result.startsWith(u"high") || line.result.startsWith(u"low");
+    draw([this, y, cells, firstOfSpot, flagged] {
         const double bottom = y + RowHeight;
         // Spots are ruled off from one another; a spot's two checks only by a light line.
         canvas_.line(QLineF(Margin, bottom, right_, bottom), firstOfSpot ? Light : Thin);
         for (int j = 0; j <= 11; ++j)
             canvas_.line(QLineF(edges_[j], y, edges_[j], bottom), Thin);
         for (int j = 0; j < 11; ++j) {
-            const TextStyle& style = j == 10 && failed ? CellBold : Cell;
+            const TextStyle& style = j == 10 && flagged ? CellBold : Cell;
             const double w = canvas_.textWidth(cells[j], style);
             const double x =
                 Columns[j].centred ? edges_[j] + (edges_[j + 1] - edges_[j] - w) / 2 : edges_[j + 1] - CellInset - w;

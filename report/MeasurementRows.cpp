@@ -2,6 +2,7 @@
 
 #include "report/CertificateData.h"
 #include "report/ReportData.h"
+#include "spots/SpotFormat.h"
 
 #include <QLocale>
 #include <QSqlError>
@@ -63,7 +64,7 @@ void Append(QList<MeasurementRow>& rows, const MeasurementRow& head, const QList
             row.lower = limited ? MeasurementRows::Plain(l.lower) : QString();
             row.upper = limited ? MeasurementRows::Plain(l.upper) : QString();
             row.tur = limited ? MeasurementRows::Tur(l) : std::nullopt;
-            row.result = MeasurementRows::ResultText(output ? s.outputCheck : s.displayCheck);
+            row.result = output ? MeasurementRows::ResultText(s.outputCheck) : spots::DisplayMark(s);
             rows.append(row);
         }
     }

@@ -32,7 +32,9 @@ struct MeasurementRow {
     QString U;
     QString lower;
     QString upper;
-    QString result; // "Pass", "Fail", "Pass*", "Fail*"; empty when not measured
+    // The output check: "Pass", "Fail", "Pass*", "Fail*". The display check, which decides
+    // nothing: "ok", "high", "low" (and starred). Empty when not measured.
+    QString result;
     // (upper - lower) / 2U; not stored, as it follows from the row.
     std::optional<double> tur;
 };
@@ -50,6 +52,7 @@ public:
     static std::optional<double> Tur(const CheckLimits& limits);
     // A plain decimal with "." that reads back to the same double; empty when not finite.
     static QString Plain(double value);
+    // The output check's verdict as the rows keep it.
     static QString ResultText(Verdict verdict);
 
     // Calibration.dt: the table and its indexes when missing.

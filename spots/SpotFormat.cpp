@@ -56,4 +56,17 @@ QString VerdictMark(Verdict verdict)
     return QString();
 }
 
+QString DisplayMark(const SpotResult& spot)
+{
+    const Verdict v = spot.displayCheck;
+    if (v == Verdict::NotMeasured || !spot.display)
+        return QString();
+    const QString star =
+        v == Verdict::ConditionalPass || v == Verdict::ConditionalFail ? QStringLiteral("*") : QString();
+    if (v == Verdict::Pass || v == Verdict::ConditionalPass)
+        return QStringLiteral("ok") + star;
+    const double mid = (spot.displayLimits.lower + spot.displayLimits.upper) / 2;
+    return (*spot.display > mid ? QStringLiteral("high") : QStringLiteral("low")) + star;
+}
+
 } // namespace psucal::spots

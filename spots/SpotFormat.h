@@ -26,5 +26,9 @@ QString ValueText(bool current, const std::optional<double>& value);
 QColor VerdictColor(Verdict verdict);
 // "pass", "FAIL", the conditional "pass*" and "FAIL*", or nothing, for the terminal.
 QString VerdictMark(Verdict verdict);
+// The display check does not decide the unit's verdict, so it says where the display lies: "ok",
+// "high" or "low" against its window ("ok*", "high*", "low*" within U of a limit), or nothing when
+// there was no display to judge.
+QString DisplayMark(const SpotResult& spot);
 
 } // namespace psucal::spots

@@ -1,6 +1,7 @@
 #include "terminal/FullBatch.h"
 
 #include "core/StatusText.h"
+#include "spots/SpotFormat.h"
 
 #include "terminal/BatchHost.h"
 #include "terminal/Prompt.h"
@@ -14,25 +15,11 @@ namespace psucal {
 namespace {
 constexpr int ValueWidth = 8;
 
-// The Display check does not decide the unit's verdict, so it says where the display lies rather
-// than pass or fail; a conditional verdict keeps its star.
-QString DisplayMark(const SpotResult& spot)
-{
-    const Verdict v = spot.displayCheck;
-    if (v == Verdict::NotMeasured || !spot.display)
-        return QString();
-    const QString star = v == Verdict::ConditionalPass || v == Verdict::ConditionalFail ? QStringLiteral("*") : QString();
-    if (v == Verdict::Pass || v == Verdict::ConditionalPass)
-        return QStringLiteral("ok") + star;
-    const double mid = (spot.displayLimits.lower + spot.displayLimits.upper) / 2;
-    return (*spot.display > mid ? QStringLiteral("high") : QStringLiteral("low")) + star;
-}
-
 QString Cell(const SpotGrid& grid, int row, int col)
 {
     const QString text = grid.text(row, col).isEmpty() ? QStringLiteral("-") : grid.text(row, col);
     const SpotResult* spot = grid.spot(row);
-    const QString mark = col == SpotGrid::DisplayColumn ? (spot ? DisplayMark(*spot) : QString())
+    const QString mark = col == SpotGrid::DisplayColumn ? (spot ? spots::DisplayMark(*spot) : QString())
                                                         : spots::VerdictMark(grid.verdict(row, col));
     return text.rightJustified(ValueWidth) + u' ' + mark.leftJustified(5);
 }

@@ -34,9 +34,16 @@ TEST(Uncertainty, VoltageSpotOnTheHundredVoltRange)
     // 12.00 V shown: the output band is 0.14 V either side.
     EXPECT_NEAR(*Tur(11.86, 12.14, b.expanded()), 23.64, 0.01);
 
-    // The display check adds the supply's own display step.
-    in.displayStep = 0.01;
-    EXPECT_NEAR(Budget(in).expanded(), 2 * std::sqrt(0.658e-3 * 0.658e-3 + 2 * 2.887e-3 * 2.887e-3), 0.005e-3);
+}
+
+// The display check reads no meter and no shunt: the display's step is all there is.
+TEST(Uncertainty, DisplayCheckIsTheDisplayStepAlone)
+{
+    for (const auto& [step, U] : {std::pair{0.01, 0.0057735}, std::pair{0.001, 0.00057735}}) {
+        const UncertaintyBudget b = DisplayBudget(step);
+        EXPECT_NEAR(b.expanded(), U, 1e-7);
+        EXPECT_EQ(b.meter + b.resolution + b.shunt + b.repeatability, 0.0);
+    }
 }
 
 TEST(Uncertainty, CurrentSpotThroughTheShunt)

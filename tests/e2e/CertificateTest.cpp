@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
+#include <numeric>
 
 // The whole certificate run of the real program against the simulated bench, in real time.
 namespace {
@@ -46,6 +48,37 @@ bool Same(const QString& printed, double stored)
     const qsizetype point = printed.indexOf(u'.');
     const double places = point < 0 ? 0 : printed.size() - point - 1;
     return std::fabs(printed.toDouble() - stored) <= 0.5 * std::pow(10.0, -places) + 1e-12;
+}
+
+// The output check's U worked out afresh from a stored row: the 34401A's 1-year accuracy on the
+// range it read (the smallest that holds the configured one), the resolution it was set to
+// (0.01 V; 1 uV over the 1 mOhm shunt), the shunt's 0.1 %, and the scatter of the readings; k = 2.
+double OutputU(bool current, double configuredV, double mean, const QString& readings)
+{
+    struct Range {
+        double volts, pctReading, pctRange;
+    };
+    constexpr Range Ranges[] = {{0.1, 0.0050, 0.0035},
+                                {1, 0.0040, 0.0007},
+                                {10, 0.0035, 0.0005},
+                                {100, 0.0045, 0.0006},
+                                {1000, 0.0045, 0.0010}};
+    const Range& r =
+        *std::find_if(std::begin(Ranges), std::end(Ranges), [&](const Range& x) { return x.volts >= configuredV; });
+    const double scale = current ? 1000 : 1;
+    const double meter = (r.pctReading * mean / scale + r.pctRange * r.volts) / 100 * scale / std::sqrt(3.0);
+    const double resolution = (current ? 1e-6 : 0.01) * scale / std::sqrt(12.0);
+    const double shunt = current ? 0.1 / 100 * mean / std::sqrt(3.0) : 0;
+    QList<double> values;
+    for (const QString& v : readings.split(u' ', Qt::SkipEmptyParts))
+        values << std::fabs(v.toDouble()) * scale;
+    double scatter = 0;
+    if (values.size() > 1) {
+        const double m = std::accumulate(values.begin(), values.end(), 0.0) / values.size();
+        for (double v : values)
+            scatter += (v - m) * (v - m) / (values.size() - 1) / values.size();
+    }
+    return 2 * std::sqrt(meter * meter + resolution * resolution + shunt * shunt + scatter);
 }
 
 TEST(Certificate, AdjustingRunFilesACertificateThatPrintsTheStoredMeasurements)
@@ -93,6 +126,18 @@ TEST(Certificate, AdjustingRunFilesACertificateThatPrintsTheStoredMeasurements)
             cells = cells.mid(3);
         }
         ASSERT_EQ(cells.size(), 7) << key.toStdString();
+        // The display check reads no meter and decides nothing: its U is the display step's
+        // alone, and it says where the display lies.
+        const bool current = cell("Quantity") == u"I";
+        if (cell("Check") == u"display") {
+            EXPECT_NEAR(value("U"), 2 * (current ? 0.001 : 0.01) / std::sqrt(12.0), 1e-12) << key.toStdString();
+            EXPECT_TRUE(QStringList({"ok", "high", "low"}).contains(cells[6])) << key.toStdString();
+        } else {
+            const double mean = std::round(value("Mean") * (current ? 1000 : 100)) / (current ? 1000 : 100);
+            EXPECT_NEAR(value("U") / OutputU(current, value("RangeV"), mean, cell("Readings")), 1, 5e-4)
+                << key.toStdString();
+            EXPECT_TRUE(cells[6] == u"Pass" || cells[6] == u"Fail") << key.toStdString();
+        }
         const double tur = (value("Upper") - value("Lower")) / (2 * value("U"));
         EXPECT_TRUE(Same(spot[0], value("Setting")) && Same(spot[1], value("Display")) &&
                     Same(spot[2], value("Mean")) && Same(cells[2], value("Lower")) && Same(cells[3], value("Upper")) &&

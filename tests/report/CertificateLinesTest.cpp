@@ -32,26 +32,28 @@ SpotResult Spot(double setting, double display, const QList<Reading>& readings, 
 }
 
 // The reference readings keep the meter's digits, every spot of a table to the same places; a
-// missing value or an unknown meter leaves its cells empty.
+// missing value or an unknown meter leaves its cells empty. The display check, which decides
+// nothing, says where the display lies in its window rather than pass or fail.
 TEST(CertificateLines, TwoChecksPerSpotWithTheirOwnErrorsLimitsAndVerdicts)
 {
     const SpotResult v = Spot(12.0, 11.99, {{"+1.20484000E+01", 12.0484}, {"+1.20486000E+01", 12.0486}},
                               {11.96, 12.08, 0.0059165}, {11.8501, 12.1299, 0.00592}, Verdict::ConditionalPass);
     SpotResult second = v;
     second.readings = {{"+1.20500000E+01", 12.05}};
-    second.displayCheck = Verdict::Fail;
+    second.displayCheck = Verdict::ConditionalFail;
     second.outputCheck = Verdict::ConditionalFail;
     EXPECT_EQ(
         Lines(false, {v, second}),
         QList<QStringList>(
-            {{"1", "12.0", "11.99", "12.0485", "display", "-0.01", "11.9600", "12.0800", "0.0059", "10.1", "Pass"},
+            {{"1", "12.0", "11.99", "12.0485", "display", "-0.01", "11.9600", "12.0800", "0.0059", "10.1", "ok"},
              {"", "", "", "", "output", "0.0585", "11.8501", "12.1299", "0.0059", "23.6", "Pass*"},
-             {"2", "12.0", "11.99", "12.0500", "display", "-0.01", "11.9600", "12.0800", "0.0059", "10.1", "Fail"},
+             {"2", "12.0", "11.99", "12.0500", "display", "-0.01", "11.9600", "12.0800", "0.0059", "10.1", "low*"},
              {"", "", "", "", "output", "0.0600", "11.8501", "12.1299", "0.0059", "23.6", "Fail*"}}));
 
-    const SpotResult c = Spot(4.0, 3.998, {}, {3.996, 4.008, std::nullopt}, {}, Verdict::NotMeasured);
+    SpotResult c = Spot(4.0, 4.010, {}, {3.996, 4.008, std::nullopt}, {}, Verdict::NotMeasured);
+    c.displayCheck = Verdict::Fail;
     EXPECT_EQ(Lines(true, {c}),
-              QList<QStringList>({{"1", "4.00", "3.998", "", "display", "-0.002", "3.99600", "4.00800", "", "", "Pass"},
+              QList<QStringList>({{"1", "4.00", "4.010", "", "display", "0.010", "3.99600", "4.00800", "", "", "high"},
                                   {"", "", "", "", "output", "", "", "", "", "", ""}}));
 
     EXPECT_EQ(UncertaintyText(0.0996), "0.10"); // the carry makes the first digit

@@ -78,6 +78,10 @@ TEST(CertificatePainter, SaysHowItJudgedWhetherItAdjustedAndWhenAReferenceWasOve
                               "Current (A), as left", "Guarded acceptance", "k = 2", "Pass* or Fail*", "\nyes\n"})
         EXPECT_TRUE(all.contains(QString::fromUtf8(words))) << words;
     EXPECT_FALSE(all.contains("overdue"));
+    const QString legend = QString(all).replace(u'\n', u' ');
+    for (const char* words : {"ok, high or low", "never Pass or Fail", "display resolution alone",
+                              "the shunt's tolerance for current and the scatter of the readings"})
+        EXPECT_TRUE(legend.contains(QString::fromUtf8(words))) << words;
 
     r.cert.referenceOverdue = true;
     r.cert.meterCalDue = QDate(2026, 3, 13); // the day before the test
@@ -91,6 +95,24 @@ TEST(CertificatePainter, SaysHowItJudgedWhetherItAdjustedAndWhenAReferenceWasOve
     EXPECT_TRUE(all.contains("2026-03-13 (overdue)"));
     EXPECT_TRUE(all.contains("no (no adjustment)"));
     EXPECT_EQ(all.count("No adjustment: the results below are as found and as left."), 2);
+}
+
+// A display check says where the display lies, never pass or fail; one outside its window stands
+// out in bold as a failed output check does.
+TEST(CertificatePainter, DisplayChecksSayWhereTheDisplayLies)
+{
+    CertificateReport r(2);
+    SpotResult& low = r.cert.voltage.left[1];
+    low.displayCheck = Verdict::Fail;
+    low.displayLimits = {2.03, 2.10, std::nullopt}; // 2.02 shown
+    r.cert.current.left[0].outputCheck = Verdict::Fail;
+    r.text();
+    QStringList results;
+    const auto& texts = r.canvas.texts;
+    for (qsizetype i = 0; i + 6 < texts.size(); ++i)
+        if (texts[i].text == "display" || texts[i].text == "output")
+            results << texts[i + 6].text + (texts[i + 6].style.bold ? "!" : "");
+    EXPECT_EQ(results.join(u' '), "ok Pass ok Pass ok Pass low! Pass ok Pass ok Pass ok Fail! ok Pass");
 }
 
 } // namespace

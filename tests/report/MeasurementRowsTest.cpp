@@ -52,7 +52,7 @@ TEST_F(MeasurementStore, RowsPerSpotCheckAndStateStoredWithTheRecordsAndReadBack
     ASSERT_EQ(lines.size(), 9);
     EXPECT_EQ(lines[0], "CertNo,SN,Quantity,State,Spot,Check,Setting,Display,Readings,Mean,RangeV,U,Lower,Upper,Result");
     const QString found = "B-20261207-0001,SN100,V,found,1,";
-    EXPECT_EQ(lines[1], found + "display,12,12.01,,12.02,100,0.00592,11.9,12.1,Pass");
+    EXPECT_EQ(lines[1], found + "display,12,12.01,,12.02,100,0.00592,11.9,12.1,ok");
     EXPECT_EQ(lines[4], "B-20261207-0001,SN100,V,left,1,output,12,12.01,+1.20034000E+01 +1.20036000E+01,12.0035,100,"
                         "0.007,11.86,12.14,Pass*");
     EXPECT_EQ(lines[6], "B-20261207-0001,SN100,V,left,2,output,24,,,,,,,,");

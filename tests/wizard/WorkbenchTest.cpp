@@ -1,12 +1,16 @@
 #include "eeprom/EepromEditor.h"
+#include "report/MeasurementRows.h"
 #include "report/ReportRows.h"
 #include "tests/support/QtPrinters.h"
 #include "tests/support/VirtualSession.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSqlRecord>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace psucal;
 using namespace psucal::test;
@@ -154,5 +158,24 @@ TEST(Workbench, CertificateCarriesBothPassesAndIsFiledBesideTheReport)
         ASSERT_TRUE(out.succeeded()) << out.error.toStdString();
         EXPECT_TRUE(out.certificatePath == out.pdfPath.chopped(4) + "_cert.pdf" && QFile::exists(out.certificatePath));
         EXPECT_TRUE(b.ui.status(2).endsWith("; certificate: " + out.certificatePath));
+
+        // The display check decides nothing and reads no meter: it says where the display lies,
+        // with U from the display's step alone; the output check still passes or fails.
+        QSqlDatabase db = b.connection();
+        QString error;
+        const QList<QSqlRecord> rows = MeasurementRows::Read(db, "WB2001", &error);
+        ASSERT_EQ(rows.size(), (mode == 2 ? 2 : 1) * 2 * 5 * 2) << error.toStdString();
+        for (const QSqlRecord& r : rows) {
+            const QString result = r.value("Result").toString();
+            SCOPED_TRACE((r.value("Quantity").toString() + r.value("Spot").toString() + ' ' + result).toStdString());
+            if (r.value("Check").toString() == "display") {
+                const double step = r.value("Quantity").toString() == "I" ? 0.001 : 0.01;
+                EXPECT_NEAR(r.value("U").toDouble(), 2 * step / std::sqrt(12.0), 1e-12);
+                EXPECT_TRUE(QStringList({"ok", "high", "low"}).contains(result));
+            } else {
+                EXPECT_GT(r.value("U").toDouble(), 0.0);
+                EXPECT_TRUE(result == "Pass" || result == "Fail");
+            }
+        }
     }
 }
