@@ -6,8 +6,14 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX     ?= /usr
 CTEST_ENV  := QT_QPA_PLATFORM=offscreen
+# Most of the suite waits on programs running in real time: more tests at once than cores.
+SUITE_JOBS ?= $(shell echo $$(( $(JOBS) * 2 )))
+# A cold build parses Qt's headers once per batch of files rather than once per file.
+# `make UNITY=OFF` builds file by file, which rebuilds less after an edit.
+UNITY      ?= ON
+CONFIGURE  := -DCMAKE_UNITY_BUILD=$(UNITY) -DCMAKE_UNITY_BUILD_BATCH_SIZE=16
 
-.PHONY: all deps configure build test test-asan fuzz torture demo bench package install clean
+.PHONY: all deps configure build test test-asan fuzz torture demo demo-station bench package install clean
 
 all: build
 
@@ -15,21 +21,27 @@ deps:
 	scripts/install-deps
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CONFIGURE)
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The whole suite, then once more under AddressSanitizer + UndefinedBehaviorSanitizer.
+# The whole suite, then once more under AddressSanitizer + UndefinedBehaviorSanitizer. The plain
+# suite runs while the sanitizer build compiles (its output follows when both are done): it spends
+# most of its time waiting on real-time runs, so the two share the cores.
 test: build
-	cd $(BUILD) && $(CTEST_ENV) ctest --output-on-failure -j $(JOBS)
-	$(MAKE) test-asan
+	@( cd $(BUILD) && $(CTEST_ENV) ctest --output-on-failure -j $(SUITE_JOBS) > suite.log 2>&1; \
+	   echo $$? > suite.status ) & \
+	$(MAKE) test-asan; asan=$$?; wait; \
+	echo "== the plain suite ($(BUILD)/suite.log):"; cat $(BUILD)/suite.log; plain=$$(cat $(BUILD)/suite.status); \
+	echo "== plain suite: exit $$plain; sanitizer build and suite: exit $$asan"; \
+	test "$$plain" = 0 && test "$$asan" = 0
 
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPSUCAL_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPSUCAL_SANITIZE=ON $(CONFIGURE)
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(CTEST_ENV) ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-		ctest --output-on-failure -j $(JOBS)
+		ctest --output-on-failure -j $(SUITE_JOBS)
 
 # Every parser's fuzz target for $(FUZZ_SECONDS) s each, one at a time (clang, ASan + UBSan).
 fuzz: deps
@@ -44,6 +56,10 @@ torture: build
 # A window when a display is there, the terminal wizard otherwise; the simulated 40 V unit.
 demo: build
 	$(BUILD)/bin/psucal --simulate $(if $(DISPLAY)$(WAYLAND_DISPLAY),,--batch --yes)
+
+# Four simulated units of three ratings recalibrated at once: the station view, or the terminal's lines.
+demo-station: build
+	$(BUILD)/bin/psucal --simulate 20,40,60,40 --station $(if $(DISPLAY)$(WAYLAND_DISPLAY),,--batch --yes)
 
 bench: build
 	bench/run-all $(BUILD)/bin

@@ -17,6 +17,15 @@ struct BenchState;
 // say that the question is asked again.
 namespace recovery {
 
+// Before a frame is asked again the line must have been quiet: after a silence for the time-out
+// once more (at most LongestQuiet), so that the first try's answer cannot pass for the repeat's;
+// after a line that went wrong, for `settled`.
+constexpr double LongestQuiet = 0.3;
+constexpr double QuietBeforeRepeat(bool silent, double timeout, double settled)
+{
+    return silent ? (timeout < LongestQuiet ? timeout : LongestQuiet) : settled;
+}
+
 // Reads and drops what the port still delivers until it has been quiet for `quiet` seconds, at
 // most `limit` seconds in all, or until `stop` holds; returns what was dropped.
 QByteArray Drain(Clock& clock, Transport& port, double quiet, double limit, const std::function<bool()>& stop);

@@ -19,9 +19,7 @@ namespace {
 constexpr int Attempts = 4;
 // The meter sends +9.90000000E+37 when the input is beyond its range.
 constexpr double Overload = 9.9e37;
-// Before a reading is asked for again the line must have been quiet this long after a silence
-// (so that the first one cannot pass for the repeat's), or this much after a line that went wrong.
-constexpr double LongestQuiet = 0.3;
+// A line that went wrong has settled once it has been quiet this long.
 constexpr double QuietTime = 0.02;
 } // namespace
 
@@ -83,7 +81,7 @@ std::optional<double> MeterLink::ReadMeter(const QString& command, int count, do
                 dead_ = true;
             return std::nullopt;
         }
-        const QByteArray dropped = recovery::Drain(clock_, port_, heard.silent ? std::min(timeout, LongestQuiet) : QuietTime,
+        const QByteArray dropped = recovery::Drain(clock_, port_, recovery::QuietBeforeRepeat(heard.silent, timeout, QuietTime),
                                                    timeout, [this] { return st_.StopFlag; });
         if (st_.StopFlag)
             endOnStop();

@@ -21,10 +21,6 @@ namespace psucal {
 namespace {
 // A line that keeps talking counts as settled after the time the longest reply takes at 9600 baud.
 constexpr double LongestReplyTime = image::Length * 10 / 9600.0;
-// A reply that has not begun within its time-out may still be on its way. Before the frame is
-// asked again the line must have been quiet for the time-out once more (at most this long), so
-// that the first try's answer cannot pass for the repeat's.
-constexpr double LongestQuiet = 0.3;
 // Three characters at 9600 baud: a reply that goes on longer than this after its last expected
 // character is not followed by more.
 constexpr double AloneTime = 3 * 10 / 9600.0;
@@ -176,7 +172,7 @@ QString SupplyLink::ask(const QString& command, const QString& data, int count, 
 
 double SupplyLink::quietAfter(const QString& reply, double timeout)
 {
-    return reply.isEmpty() ? std::min(timeout, LongestQuiet) : QuietTime;
+    return recovery::QuietBeforeRepeat(reply.isEmpty(), timeout, QuietTime);
 }
 
 const char* SupplyLink::Why(bool late, const QString& reply, int count)

@@ -295,9 +295,8 @@ void CertificatePainter::row(const CertificateLine& line, bool firstOfSpot)
     const double y = y_;
     const QString cells[11] = {line.spot,  line.setting, line.display, line.reference, line.check, line.error,
                                line.lower, line.upper,   line.U,       line.tur,       line.result};
-    // A failed output check, or a display outside its window, stands out.
-    const bool flagged =
-        line.result.startsWith(u'F') || line.result.startsWith(u"high") || line.result.startsWith(u"low");
+    // Only a failed output check stands out: the display check is for information.
+    const bool flagged = line.result.startsWith(u'F');
     draw([this, y, cells, firstOfSpot, flagged] {
         const double bottom = y + RowHeight;
         // Spots are ruled off from one another; a spot's two checks only by a light line.

@@ -16,7 +16,7 @@
 namespace psucal {
 
 namespace {
-const QString RatingUnknown = QStringLiteral("Supply rating unknown: nothing was calibrated or verified.");
+const QString RatingUnknownFull = QStringLiteral("Supply rating unknown: nothing was calibrated or verified.");
 } // namespace
 
 FullWizard::FullWizard(BenchState& state, BenchUi& ui, Wizard& wizard, SpotGrid& gridV, SpotGrid& gridC)
@@ -255,7 +255,7 @@ bool FullWizard::ratingKnown()
     wizard_.identifyAgain(2);
     if (ui_.model() >= 0)
         return true;
-    st_.FailText = RatingUnknown;
+    st_.FailText = RatingUnknownFull;
     st_.AbortFlag = true;
     return false;
 }

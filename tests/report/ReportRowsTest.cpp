@@ -135,7 +135,7 @@ TEST_F(ReportRowsTest, AnyFailureKeepsTheOldRecordsAndSaysWhy)
 // record is lost, and the unit they all replace holds one whole set.
 TEST_F(ReportRowsTest, EightProcessesStoringAtOnceLoseNothing)
 {
-    constexpr int Workers = 8, Reports = 60;
+    constexpr int Workers = 8, Reports = 30;
     std::vector<std::unique_ptr<QProcess>> workers;
     for (int w = 0; w < Workers; ++w) {
         workers.push_back(std::make_unique<QProcess>());
