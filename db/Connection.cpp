@@ -1,5 +1,6 @@
 #include "db/Connection.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include <atomic>
@@ -31,11 +32,15 @@ QSqlDatabase OpenSqlite(const QString& path, bool readOnly)
     return db;
 }
 
-bool BeginWrite(QSqlDatabase& db)
+bool BeginWrite(QSqlDatabase& db, QString* why)
 {
     // Qt's transaction() begins a deferred one; the driver's commit() and rollback() end this too.
     QSqlQuery q(db);
-    return q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    if (q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return true;
+    if (why)
+        *why = q.lastError().text();
+    return false;
 }
 
 void Drop(QSqlDatabase& db)

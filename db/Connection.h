@@ -16,8 +16,9 @@ QSqlDatabase OpenSqlite(const QString& path, bool readOnly = false);
 // Starts a transaction that writes: it takes the file's write lock at once, waiting for another
 // psucal's as the busy time-out allows. A transaction that first reads and then writes could
 // instead meet another writer half way, and SQLite ends one of them at once ("database is
-// locked") rather than let both wait. Commit or roll back as usual.
-bool BeginWrite(QSqlDatabase& db);
+// locked") rather than let both wait. Commit or roll back as usual. On failure `why` gets SQLite's
+// reason (the connection's own last error does not carry it).
+bool BeginWrite(QSqlDatabase& db, QString* why = nullptr);
 
 // Closes `db` and removes its connection; nothing when `db` holds none.
 void Drop(QSqlDatabase& db);

@@ -108,7 +108,11 @@ bool Database::ensureTb1()
     QVariantList ids;
     for (int id = 0; id < Rows; ++id)
         ids << id;
-    connection::BeginWrite(db_);
+    // The count's statement still holds its read lock: SQLite refuses at once, without waiting,
+    // to let a reader take the write lock while another bench is about to write.
+    q.finish();
+    if (QString why; !connection::BeginWrite(db_, &why))
+        return fail(QStringLiteral("%1: the rows of table TB1 cannot be added (%2).").arg(path_, why));
     q.prepare(QStringLiteral("INSERT OR IGNORE INTO TB1 (ID) VALUES (?)"));
     q.addBindValue(ids);
     if (!q.execBatch() || !db_.commit()) {

@@ -107,8 +107,8 @@ QString BenchRecords::NextCertificateNumber(const QDate& day, QString* error)
     if (!q.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS certificate_number (bench TEXT NOT NULL, day TEXT NOT NULL, "
                                "last INTEGER NOT NULL, PRIMARY KEY (bench, day))")))
         return failed(q.lastError().text());
-    if (!connection::BeginWrite(local_))
-        return failed(local_.lastError().text());
+    if (QString why; !connection::BeginWrite(local_, &why))
+        return failed(why);
     // The increment comes first and takes the write lock, so two programs on one file never draw
     // the same number; the number counts as used once committed, whatever happens to it then.
     const bool drawn = q.prepare(QStringLiteral("INSERT INTO certificate_number VALUES (?, ?, 1) "

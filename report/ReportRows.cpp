@@ -164,9 +164,10 @@ bool ReportRows::SaveReport(QSqlDatabase& db, const ReportData& data, QString* e
     if (why.isEmpty() && EnsureTable(db, &why)) {
         // A certificate's measurements go with the records or not at all; without one the file
         // stays as it was, not even gaining the table.
-        if (!connection::BeginWrite(db))
-            why = db.lastError().text();
-        else if (!Replace(db, data.SerialNo, rows, &why) || !ReplaceRun(db, data.SerialNo, data.Repeats, &why) ||
+        if (!connection::BeginWrite(db, &why)) {
+            if (why.isEmpty())
+                why = QStringLiteral("the write lock was refused");
+        } else if (!Replace(db, data.SerialNo, rows, &why) || !ReplaceRun(db, data.SerialNo, data.Repeats, &why) ||
                  (data.certificate &&
                   (!MeasurementRows::EnsureTable(db, &why) || !MeasurementRows::Replace(db, measured, &why))))
             db.rollback();
