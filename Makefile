@@ -6,8 +6,6 @@ FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX     ?= /usr
 CTEST_ENV  := QT_QPA_PLATFORM=offscreen
-# Most of the suite waits on programs running in real time: more tests at once than cores.
-SUITE_JOBS ?= $(shell echo $$(( $(JOBS) * 2 )))
 # A cold build parses Qt's headers once per batch of files rather than once per file.
 # `make UNITY=OFF` builds file by file, which rebuilds less after an edit.
 UNITY      ?= ON
@@ -26,23 +24,18 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-# The whole suite, then once more under AddressSanitizer + UndefinedBehaviorSanitizer. The plain
-# suite runs while the sanitizer build compiles (its output follows when both are done): it spends
-# most of its time waiting on real-time runs, so the two share the cores. The build yields to the
-# suite (nice, idle I/O): a real-time run starved of the CPU for a second fails like a dead line.
+# The whole suite, then once more under AddressSanitizer + UndefinedBehaviorSanitizer, one phase
+# after the other: beside the sanitizer build, even niced, the real-time runs stalled long enough
+# on two cores to fail healthy units as dead lines.
 test: build
-	@( cd $(BUILD) && $(CTEST_ENV) ctest --output-on-failure -j $(SUITE_JOBS) > suite.log 2>&1; \
-	   echo $$? > suite.status ) & \
-	$(MAKE) test-asan ASAN_BUILD_RUN="nice -n 19 ionice -c 3"; asan=$$?; wait; \
-	echo "== the plain suite ($(BUILD)/suite.log):"; cat $(BUILD)/suite.log; plain=$$(cat $(BUILD)/suite.status); \
-	echo "== plain suite: exit $$plain; sanitizer build and suite: exit $$asan"; \
-	test "$$plain" = 0 && test "$$asan" = 0
+	cd $(BUILD) && $(CTEST_ENV) ctest --output-on-failure -j $(JOBS)
+	$(MAKE) test-asan
 
 test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DPSUCAL_SANITIZE=ON $(CONFIGURE)
-	$(ASAN_BUILD_RUN) cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && $(CTEST_ENV) ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-		ctest --output-on-failure -j $(SUITE_JOBS)
+		ctest --output-on-failure -j $(JOBS)
 
 # Every parser's fuzz target for $(FUZZ_SECONDS) s each, one at a time (clang, ASan + UBSan).
 fuzz: deps
