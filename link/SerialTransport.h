@@ -3,7 +3,6 @@
 #include "link/DescriptorTransport.h"
 #include "link/KernelTermios.h"
 
-#include <array>
 #include <vector>
 
 namespace psucal {
@@ -40,13 +39,10 @@ public:
 private:
     bool configure();
     void look();
-    bool awaitRest(double until);
-    double restDue() const;
+    bool awaitRest();
     // Start bit, eight data bits and the stop bits.
     double charTime() const { return (9.0 + settings_.stopBits) / settings_.baud; }
     double firstLook() const;
-    qsizetype kindOf(qsizetype frame, qint64 reply) const;
-    bool watchedKind() const;
     void learnWhole();
     void learnSeen();
     void onReadable() override;
@@ -62,9 +58,6 @@ private:
     mutable KernelTermios kernel_;
     mutable int vmin_ = 1;
     mutable bool flushDue_ = false;
-    // The waiter has been told the reply is whole, and has asked again since.
-    mutable bool wholeTold_ = false;
-    mutable bool askedAgain_ = false;
     bool vminRefused_ = false;
     QString sysfsTty_ = QStringLiteral("/sys/class/tty");
     QString advice_;
@@ -76,15 +69,6 @@ private:
         double due = -1; // seconds from the frame's write to the look; not known yet
         double step = 0; // the last move earlier
         int streak = 0;  // replies whole at their look in a row
-        // When the last replies watched for or waited for were whole, from their frames' writes.
-        std::array<double, 16> whole{};
-        int wholeCount = 0;
-        int wholeNext = 0;
-        int looks = 0; // timed looks so far, to watch one in so many
-        void note(double seconds);
-        double earliest() const;
-        double latest() const; // but one: a single stall says nothing about the line
-        bool spread(double wide) const;
     };
     std::vector<Kind> kinds_;
     qsizetype kind_ = -1; // this exchange's

@@ -17,8 +17,6 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <atomic>
-#include <cmath>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -145,59 +143,6 @@ TEST_F(PtyPortTest, TheLookLearnsWhenRepliesAreWholeAndNeverTakesOneShort)
     EXPECT_LT(clock.now() - t0, 0.15);
     // A pseudo-terminal refuses the low-latency flag and has no adapter to tune: nothing to say.
     EXPECT_TRUE(host.notes.isEmpty());
-}
-
-// Behind an adapter's 16 ms latency timer each reply comes out at the timer's next tick, anywhere
-// in its period: no look can be on time for all of them. Once that shows, every reply is read as
-// it comes out, with one wake-up.
-TEST_F(PtyPortTest, RepliesHeldForAnAdaptersTimerAreReadAsTheyComeOutWithOneWakeEach)
-{
-    using Steady = std::chrono::steady_clock;
-    const Steady::time_point origin = Steady::now();
-    const auto since = [origin] { return std::chrono::duration<double>(Steady::now() - origin).count(); };
-    std::atomic<double> released{0};
-    const auto exchange = [&](int i) {
-        if (sender.joinable())
-            sender.join();
-        sender = std::thread([&] {
-            for (char c = 0; c != '\r' && ::read(master, &c, 1) == 1;) {
-            }
-            const double tick = std::ceil((since() + 0.012) / 0.016) * 0.016;
-            std::this_thread::sleep_until(origin + std::chrono::duration_cast<Steady::duration>(
-                                                       std::chrono::duration<double>(tick)));
-            released = since();
-            EXPECT_EQ(::write(master, "0123456789OK", 12), 12);
-        });
-        // Frames at every phase of the timer.
-        std::this_thread::sleep_for(std::chrono::microseconds(i * 3700 % 16000));
-        EXPECT_EQ(supply.SendCommand("GETD", "", 12, 0.2), "0123456789OK");
-        return since() - released;
-    };
-    for (int i = 0; i < 12; ++i)
-        exchange(i);
-    const int before = wakes;
-    std::vector<double> late;
-    for (int i = 0; i < 21; ++i)
-        late.push_back(exchange(i));
-    // All but the two latest, which a loaded machine may hold up.
-    std::sort(late.begin(), late.end());
-    EXPECT_LT(late[18], 0.0015) << late[18];
-    EXPECT_LE(wakes - before, 26);
-}
-
-// A waiter told that its reply is whole and asking again is waiting for what runs on past it (a
-// late answer to an earlier frame): every character of that wakes it.
-TEST_F(PtyPortTest, AWaiterThatAsksAgainAfterAWholeReplySeesASingleCharacterRunOn)
-{
-    port.discard();
-    port.expect(2);
-    ASSERT_TRUE(port.write("GETD00\r"));
-    EXPECT_EQ(port.lookAfter(), 0); // a kind not seen yet is watched for
-    send("OK", 2, 1, true);
-    ASSERT_TRUE(await(2, 0.2));
-    send("X", 1, 5);
-    EXPECT_TRUE(await(3, 0.2));
-    EXPECT_EQ(port.readAll(), "OKX");
 }
 
 // A USB adapter stood for by a folder: its latency timer still at 16 ms is named with the fix, once.
