@@ -30,11 +30,15 @@ constexpr qint64 MaxTimedReply = 2048;
 // The look learns, for each kind of exchange, when its reply is whole. Each reply whole at its
 // look brings the next look of its kind 10 us sooner, and after sixteen in a row the step doubles
 // with every further one, so that on a line faster than its baud rate the look comes down in a
-// few dozen replies. A reply not yet whole at its look is watched for; the look then moves to
-// where that reply was seen whole, but never more than the last step and 150 us later than it
-// was: a slow spell moves it a little, a line slower for good is caught up with in a few dozen
-// replies. A silent or cut reply teaches nothing. Being early costs a wake-up, being late the
-// reply's time, so the look stays on the early side.
+// few dozen replies. A reply not yet whole at its look is waited for on the spot when its kind's
+// last replies say it is due within a few milliseconds, and watched for otherwise; so is one in
+// sixteen replies at first and one in 256 later, since a whole reply tells only that it was
+// whole by its look. The look then moves to half a character before that reply was seen whole
+// (or, where replies spread over more than half a character's time, before the earliest of the
+// last sixteen seen), but never more than the last step and 150 us later than it was: a slow
+// spell moves it a little, a line slower for good is caught up with in a few dozen replies. A
+// silent or cut reply teaches nothing. Being early costs a poll or a wake-up, being late the
+// reply's time.
 constexpr double EarlierStep = 10e-6;
 constexpr int Patience = 16;
 constexpr double LaterStep = 150e-6;
@@ -45,6 +49,26 @@ constexpr double BaudRateSlack = 2;
 // line time and this much more: cheaper than watching the line, and too short for anyone to see.
 constexpr qint64 NearlyWhole = 2;
 constexpr double NearlyWholeSlack = 0.001;
+// The longest a look waits on the spot for the rest of a reply; the window is not redrawn meanwhile.
+constexpr double RestWithin = 0.008;
+// Replies of a kind of which half come this many characters' time or more after the earliest few get
+// no look: behind an adapter's latency timer a reply comes out at the timer's next tick, anywhere
+// in its period, so any look is early or late by up to that period. They are watched for with the
+// count at the reply's length, which wakes the program once a reply, when it is whole. Half, not
+// the latest: a busy machine holds up a few replies, seldom most of them. So are the replies of a
+// line that hands them over whole, sooner than its baud rate allows (a USB CDC device, a serial
+// server): watching one costs the single wake-up a look would, and is never late.
+constexpr double WideSpread = 4;
+constexpr double TightSpread = 0.5;
+constexpr int SpreadSamples = 4;
+// The look comes this many characters' time before a reply should be whole, and the rest is
+// polled for on the spot: a timer wakes a program later than a character arriving does, and a
+// look that is late costs every reply that time.
+constexpr double Lead = 0.5;
+// A line shows what kind it is in its first replies; later probes only follow a change.
+constexpr int ProbeEvery = 16;
+constexpr int ProbeWhileLearning = 64;
+constexpr int ProbeLater = 256;
 
 double Now()
 {
@@ -65,11 +89,32 @@ speed_t Speed(int baud)
 
 SerialTransport::SerialTransport(Settings settings) : settings_(settings) {}
 
+void SerialTransport::Kind::note(double seconds)
+{
+    whole[static_cast<size_t>(wholeNext)] = seconds;
+    wholeNext = (wholeNext + 1) % static_cast<int>(whole.size());
+    wholeCount = std::min(wholeCount + 1, static_cast<int>(whole.size()));
+    // Kept, not worked out at each look: every wait on the port asks for them.
+    auto sorted = whole;
+    std::sort(sorted.begin(), sorted.begin() + wholeCount);
+    // A few replies held up by a busy machine say nothing about the line; an early one does, as
+    // nothing makes a reply come sooner than the line brings it.
+    const int stalls = std::max(wholeCount >= 3 ? 1 : 0, wholeCount / 5);
+    earliest = sorted[0];
+    latest = sorted[static_cast<size_t>(std::max(0, wholeCount - 1 - stalls))];
+    const bool enough = wholeCount >= SpreadSamples;
+    width = enough ? latest - earliest : 0;
+    // The middle one against the earliest few, which a busy machine held up least.
+    midWidth = enough ? sorted[static_cast<size_t>(wholeCount / 2)] - sorted[static_cast<size_t>(wholeCount / 8)] : 0;
+}
+
 void SerialTransport::setPortName(const QString& name)
 {
     // What was learnt holds for one line.
-    if (name != name_)
+    if (name != name_) {
         kinds_.clear();
+        kind_ = -1;
+    }
     DescriptorTransport::setPortName(name);
 }
 
@@ -176,10 +221,11 @@ void SerialTransport::discard()
 
 bool SerialTransport::write(const QByteArray& bytes)
 {
-    settle();
-    timed_ = measuring_ = false;
-    kind_ = -1;
+    timed_ = measuring_ = wholeTold_ = askedAgain_ = false;
     frameSize_ = bytes.size();
+    // Known before the flush, which sets the count a watched kind wants in the same call.
+    kind_ = kindOf(frameSize_, expected_);
+    settle();
     // Taken before the call: a program held up right after it would look too late, not too early.
     writtenAt_ = Now();
     return DescriptorTransport::write(bytes);
@@ -191,19 +237,39 @@ double SerialTransport::lookAfter()
         return 0;
     looksItself_ = true;
     lineTime_ = static_cast<double>(frameSize_ + expected_) * charTime();
-    const auto same = [&](const Kind& k) { return k.frame == frameSize_ && k.reply == expected_; };
-    kind_ = std::find_if(kinds_.begin(), kinds_.end(), same) - kinds_.begin();
-    if (kind_ == static_cast<qsizetype>(kinds_.size()))
+    kind_ = kindOf(frameSize_, expected_);
+    if (kind_ < 0) {
         kinds_.push_back({frameSize_, expected_, firstLook()});
-    const double due = kinds_[static_cast<size_t>(kind_)].due;
-    if (due <= 0) {
-        // Watched for as it comes; when it was whole is the first aim.
+        kind_ = static_cast<qsizetype>(kinds_.size()) - 1;
+    }
+    Kind& kind = kinds_[static_cast<size_t>(kind_)];
+    const double due = kind.due;
+    // A reply whole at its look tells only that it was whole by then, so every so often one is
+    // watched for: that shows how early replies of its kind can be, and how much they spread.
+    ++kind.looks;
+    if (due <= 0 || watchedKind() || kind.looks % (kind.looks < ProbeWhileLearning ? ProbeEvery : ProbeLater) == 0) {
+        // Watched for as it comes, which also tells when it was whole.
         measuring_ = true;
         return 0;
     }
     timed_ = true;
     setWatching(false);
     return due;
+}
+
+qsizetype SerialTransport::kindOf(qsizetype frame, qint64 reply) const
+{
+    const auto same = [&](const Kind& k) { return k.frame == frame && k.reply == reply; };
+    const auto it = std::find_if(kinds_.begin(), kinds_.end(), same);
+    return it == kinds_.end() ? -1 : it - kinds_.begin();
+}
+
+bool SerialTransport::watchedKind() const
+{
+    if (kind_ < 0)
+        return false;
+    const Kind& k = kinds_[static_cast<size_t>(kind_)];
+    return k.midWidth > WideSpread * charTime() || k.handedOver;
 }
 
 qint64 SerialTransport::bytesAvailable() const
@@ -214,6 +280,10 @@ qint64 SerialTransport::bytesAvailable() const
     if (timed_) {
         self->look();
     } else {
+        if (expected_ > 0 && received_.size() >= expected_) {
+            askedAgain_ = wholeTold_;
+            wholeTold_ = true;
+        }
         setVmin(wantedVmin());
         self->setWatching(true);
     }
@@ -229,7 +299,7 @@ QByteArray SerialTransport::readAll()
     if (isOpen() && received_.size() < expected_)
         readInput();
     expected_ = 0;
-    measuring_ = false;
+    measuring_ = wholeTold_ = askedAgain_ = false;
     return std::exchange(received_, QByteArray());
 }
 
@@ -244,16 +314,30 @@ void SerialTransport::look()
         return;
     }
     measuring_ = true;
-    if (expected_ - received_.size() <= NearlyWhole && awaitRest())
+    const double until = restDue();
+    if (until > 0 && awaitRest(until))
         return;
     setVmin(wantedVmin());
     setWatching(true);
 }
 
-bool SerialTransport::awaitRest()
+// When the rest of a reply not whole at its look should be in, if soon enough to wait for on the
+// spot: a character or two at the line's rate, or by when the last replies of its kind were whole
+// (a line that hands a reply over at once); 0 when not that soon.
+double SerialTransport::restDue() const
+{
+    const double now = Now();
+    const qint64 missing = expected_ - received_.size();
+    double due = missing <= NearlyWhole ? now + static_cast<double>(missing) * charTime() : 0;
+    if (kind_ >= 0 && kinds_[static_cast<size_t>(kind_)].wholeCount > 0)
+        due = std::max(due, writtenAt_ + kinds_[static_cast<size_t>(kind_)].latest);
+    due += NearlyWholeSlack;
+    return due > now && due - now <= RestWithin ? due : 0;
+}
+
+bool SerialTransport::awaitRest(double until)
 {
     setVmin(1);
-    const double until = Now() + static_cast<double>(expected_ - received_.size()) * charTime() + NearlyWholeSlack;
     for (double left = until - Now(); left > 0 && isOpen(); left = until - Now()) {
         pollfd p{fd_, POLLIN, 0};
         if (::poll(&p, 1, static_cast<int>(std::ceil(left * 1000))) <= 0 || !readInput())
@@ -296,7 +380,14 @@ void SerialTransport::learnSeen()
         return;
     Kind& k = kinds_[static_cast<size_t>(kind_)];
     const double seen = std::clamp(Now() - writtenAt_, 0.0, lineTime_ + LongestTurnaround);
-    k.due = k.due <= 0 ? seen : std::min(seen, k.due + k.step + LaterStep);
+    k.note(seen);
+    // No busy machine makes a reply come sooner than the line can carry it.
+    k.handedOver = k.earliest < (static_cast<double>(k.frame + k.reply) - BaudRateSlack) * charTime();
+    // Replies that come within a fraction of a character of each other are looked at when nearly
+    // all are whole; spread wider, as out of a short latency timer, at the earliest.
+    const double whole = k.width > TightSpread * charTime() ? k.earliest : seen;
+    const double aim = std::max(whole - Lead * charTime(), whole / 2);
+    k.due = k.due <= 0 ? aim : std::min(aim, k.due + k.step + LaterStep);
     k.step = 0;
     k.streak = 0;
 }
@@ -310,10 +401,14 @@ void SerialTransport::expect(qint64 count)
 
 // In raw mode with VTIME 0 the descriptor polls readable only once VMIN bytes wait, so one reply
 // wakes the program once instead of once per byte. Without a count, or once it is in (a meter's
-// reading still has to reach its line end), every byte is wanted.
+// reading still has to reach its line end), every byte is wanted. A waiter that looks on its own
+// schedule is done with a whole reply unless it asks again, for what may run on past it: the count
+// stays until then, and the next frame's flush sets its own in the same call.
 int SerialTransport::wantedVmin() const
 {
     const qint64 left = expected_ - received_.size();
+    if (expected_ > 0 && left <= 0 && looksItself_ && !askedAgain_)
+        return vmin_;
     return static_cast<int>(std::clamp<qint64>(left, 1, MaxVmin));
 }
 
@@ -328,9 +423,9 @@ void SerialTransport::setVmin(int count) const
 // The flush a discard() asked for and the count the next wait wants, in one call when both are due.
 void SerialTransport::settle() const
 {
-    // A waiter that looks on its own schedule needs VMIN only for the last character or two of a
-    // late reply: one at a time.
-    const int want = looksItself_ ? 1 : wantedVmin();
+    // A waiter that looks on its own schedule needs VMIN only for the last characters of a late
+    // reply, one at a time; a kind it watches for, the reply's length.
+    const int want = looksItself_ && !watchedKind() ? 1 : wantedVmin();
     if (!flushDue_) {
         if (expected_ <= 0)
             setVmin(want);

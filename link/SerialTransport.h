@@ -3,6 +3,7 @@
 #include "link/DescriptorTransport.h"
 #include "link/KernelTermios.h"
 
+#include <array>
 #include <vector>
 
 namespace psucal {
@@ -39,10 +40,13 @@ public:
 private:
     bool configure();
     void look();
-    bool awaitRest();
+    bool awaitRest(double until);
+    double restDue() const;
     // Start bit, eight data bits and the stop bits.
     double charTime() const { return (9.0 + settings_.stopBits) / settings_.baud; }
     double firstLook() const;
+    qsizetype kindOf(qsizetype frame, qint64 reply) const;
+    bool watchedKind() const;
     void learnWhole();
     void learnSeen();
     void onReadable() override;
@@ -58,6 +62,9 @@ private:
     mutable KernelTermios kernel_;
     mutable int vmin_ = 1;
     mutable bool flushDue_ = false;
+    // The waiter has been told the reply is whole, and has asked again since.
+    mutable bool wholeTold_ = false;
+    mutable bool askedAgain_ = false;
     bool vminRefused_ = false;
     QString sysfsTty_ = QStringLiteral("/sys/class/tty");
     QString advice_;
@@ -69,6 +76,17 @@ private:
         double due = -1; // seconds from the frame's write to the look; not known yet
         double step = 0; // the last move earlier
         int streak = 0;  // replies whole at their look in a row
+        // When the last replies watched for or waited for were whole, from their frames' writes.
+        std::array<double, 16> whole{};
+        int wholeCount = 0;
+        int wholeNext = 0;
+        double width = 0;    // from the earliest to the latest of them, once there are a few
+        double midWidth = 0; // from the earliest few to the middle one
+        bool handedOver = false; // whole sooner than the baud rate allows: sent on at once
+        int looks = 0; // timed looks so far, to watch one in so many
+        void note(double seconds);
+        double earliest = 0;
+        double latest = 0;   // but the latest few
     };
     std::vector<Kind> kinds_;
     qsizetype kind_ = -1; // this exchange's
