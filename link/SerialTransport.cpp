@@ -237,7 +237,7 @@ double SerialTransport::lookAfter()
         return 0;
     looksItself_ = true;
     lineTime_ = static_cast<double>(frameSize_ + expected_) * charTime();
-    kind_ = kindOf(frameSize_, expected_);
+    // write() found the kind; a new one is added here, where its first look is worked out.
     if (kind_ < 0) {
         kinds_.push_back({frameSize_, expected_, firstLook()});
         kind_ = static_cast<qsizetype>(kinds_.size()) - 1;

@@ -80,13 +80,13 @@ private:
         std::array<double, 16> whole{};
         int wholeCount = 0;
         int wholeNext = 0;
-        double width = 0;    // from the earliest to the latest of them, once there are a few
-        double midWidth = 0; // from the earliest few to the middle one
-        bool handedOver = false; // whole sooner than the baud rate allows: sent on at once
-        int looks = 0; // timed looks so far, to watch one in so many
-        void note(double seconds);
         double earliest = 0;
-        double latest = 0;   // but the latest few
+        double latest = 0;       // but the latest few
+        double width = 0;        // from the earliest to the latest, once there are a few
+        double midWidth = 0;     // from the earliest few to the middle one
+        bool handedOver = false; // whole sooner than the baud rate allows: sent on at once
+        int looks = 0;           // timed looks so far, to watch one in so many
+        void note(double seconds);
     };
     std::vector<Kind> kinds_;
     qsizetype kind_ = -1; // this exchange's
