@@ -185,10 +185,10 @@ TEST_F(PtyPortTest, RepliesHeldForAnAdaptersTimerAreReadAsTheyComeOutWithOneWake
     std::vector<double> late;
     for (int i = 0; i < 21; ++i)
         late.push_back(exchange(i));
-    // All but the four latest, which a loaded machine may hold up: a timed look is a millisecond or
-    // more late for five or six of them.
+    // All but the four latest, which a loaded machine may hold up (a parallel test run adds a few
+    // tenths of a millisecond): a timed look is 1.3 ms or more late for five or six of them.
     std::sort(late.begin(), late.end());
-    EXPECT_LT(late[16], 0.001) << late[16];
+    EXPECT_LT(late[16], 0.0013) << late[16];
     EXPECT_LE(wakes - before, 26);
 }
 
