@@ -66,9 +66,7 @@ double RunTime(pid_t pid)
 void WatchCpu(Child& child, double t0, const QString& lineLog, qsizetype frames, LineRun* run)
 {
     for (double at = t0 + 0.5; !child.ended(); at += 0.25) {
-        if (const double left = at - Now(); left > 0)
-            ::usleep(static_cast<useconds_t>(left * 1e6));
-        if (child.ended())
+        if (child.waitEnded(at - Now()))
             break;
         const double cpu = RunTime(child.pid());
         if (cpu < 0)

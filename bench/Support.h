@@ -51,6 +51,8 @@ public:
     int reap(rusage* usage = nullptr);
     // Whether it has ended, without reaping it: its /proc entry stays readable until reap().
     bool ended() const;
+    // Sleeps until it ends or `seconds` have passed, whichever is first; whether it has ended.
+    bool waitEnded(double seconds) const;
     pid_t pid() const { return pid_; }
 
 private:

@@ -13,9 +13,11 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <thread>
 
 using namespace psucal::bench;
 
@@ -175,7 +177,8 @@ int main(int argc, char** argv)
         std::printf("The reference client (bench_client) sends the ideal run's frames, flushing the line before\n"
                     "each as psucal does, reads every reply as its bytes arrive (poll, then read, per arrival) until\n"
                     "the count psucal awaits is in, and waits what the ideal run waited between that reply and the\n"
-                    "next frame: it differs from psucal only in how it reads.\n");
+                    "next frame: it differs from psucal only in how it reads. The two run at the same time,\n"
+                    "each on a psucal-sim of its own.\n");
     std::printf("%s_ideal: %.3f s%s\n", mode, idealWall, part > 0 ? " (first frame to the frame after the part)" : "");
 
     struct Row {
@@ -185,27 +188,47 @@ int main(int argc, char** argv)
     };
     std::map<QString, Row> table;
     bool ok = true;
+    const QString keep = Option(args, QStringLiteral("--keep"), QString());
     for (const QString& pace : paces) {
         const QByteArray tag = Tag(pace);
         std::printf("-- pacing %s: %s\n", qPrintable(pace), Describe(pace));
         Row row;
-        for (const bool asClient : {false, true}) {
-            if (asClient && !client)
-                continue;
+        // psucal and the client run side by side, each on a simulator of its own, so that both
+        // meet the same machine: one after the other, a change in the machine's load between the
+        // two runs moves their ratio more than the difference being measured.
+        struct Side {
+            LineRun run;
+            QString error;
+            bool measured = false;
+        };
+        std::array<Side, 2> sides;
+        const auto measure = [&](bool asClient) {
             LineRunOptions o;
             o.pace = pace;
             o.client = asClient;
             o.withTrace = withTrace;
             o.exchanges = part;
             // --keep DIR: the line logs stay there, PACING-psucal.log and PACING-client.log.
-            if (const QString keep = Option(args, QStringLiteral("--keep"), QString()); !keep.isEmpty())
+            if (!keep.isEmpty())
                 o.keepLineLog = QStringLiteral("%1/%2-%3.log").arg(keep, tag, asClient ? "client" : "psucal");
-            LineRun run;
-            QString error;
-            if (!MeasureLine(binDir, ideal, o, &run, &error)) {
-                std::fprintf(stderr, "bench_calibration: %s\n", qPrintable(error));
+            Side& side = sides[asClient ? 1 : 0];
+            side.measured = MeasureLine(binDir, ideal, o, &side.run, &side.error);
+        };
+        std::thread beside;
+        if (client)
+            beside = std::thread(measure, true);
+        measure(false);
+        if (beside.joinable())
+            beside.join();
+        for (const bool asClient : {false, true}) {
+            if (asClient && !client)
+                continue;
+            const Side& side = sides[asClient ? 1 : 0];
+            if (!side.measured) {
+                std::fprintf(stderr, "bench_calibration: %s\n", qPrintable(side.error));
                 return 1;
             }
+            const LineRun& run = side.run;
             Report(tag.constData(), asClient ? "client" : "psucal", run, ideal, part, idealWall);
             std::fflush(stdout);
             ok = ok && (part > 0 || run.status == 0) && SameFrames(run, ideal, part);
