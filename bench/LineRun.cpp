@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -18,8 +19,10 @@ namespace psucal::bench {
 namespace {
 
 // Frames the unit took off the line, from the simulator's line log ("START END < BYTES"), without
-// their carriage returns, and when each started; when the last reply ended, in seconds.
-QStringList SentFrames(const QString& lineLog, std::vector<double>* starts, double* last)
+// their carriage returns, and when each started; when the last reply ended, in seconds. With
+// `replyEnds`, when the last reply after each frame ended (-1: none came).
+QStringList SentFrames(const QString& lineLog, std::vector<double>* starts, double* last,
+                       std::vector<double>* replyEnds = nullptr)
 {
     QStringList frames;
     QFile f(lineLog);
@@ -33,8 +36,11 @@ QStringList SentFrames(const QString& lineLog, std::vector<double>* starts, doub
         if (parts.size() < 4)
             continue;
         *last = parts[1].toDouble();
-        if (parts[2] != "<")
+        if (parts[2] != "<") {
+            if (replyEnds && !replyEnds->empty())
+                replyEnds->back() = *last;
             continue;
+        }
         // A frame may come off the line in pieces.
         if (pending.isEmpty())
             pendingStart = parts[0].toDouble();
@@ -42,6 +48,8 @@ QStringList SentFrames(const QString& lineLog, std::vector<double>* starts, doub
         for (qsizetype cr; (cr = pending.indexOf("\\r")) >= 0; pending.remove(0, cr + 2)) {
             frames << QString::fromLatin1(pending.left(cr));
             starts->push_back(pendingStart);
+            if (replyEnds)
+                replyEnds->push_back(-1);
             pendingStart = parts[0].toDouble();
         }
     }
@@ -176,12 +184,16 @@ bool MeasureLine(const QString& binDir, const IdealRun& ideal, const LineRunOpti
         QFile::copy(lineLog, options.keepLineLog);
     }
     std::vector<double> starts;
-    run->frames = SentFrames(lineLog, &starts, &run->lastFrame);
+    std::vector<double> replyEnds;
+    run->frames = SentFrames(lineLog, &starts, &run->lastFrame, &replyEnds);
+    for (size_t k = 0; k + 1 < starts.size(); ++k)
+        run->turns.push_back(replyEnds[k] >= 0 ? starts[k + 1] - replyEnds[k] : -1);
     run->firstFrame = starts.empty() ? 0 : starts.front();
     if (frames > 0) {
         if (static_cast<qsizetype>(starts.size()) >= frames)
             run->lastFrame = starts[static_cast<size_t>(frames - 1)];
         run->frames = run->frames.mid(0, frames);
+        run->turns.resize(std::min(run->turns.size(), static_cast<size_t>(frames - 1)));
     }
     return true;
 }

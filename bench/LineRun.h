@@ -7,6 +7,8 @@
 
 #include <sys/resource.h>
 
+#include <vector>
+
 namespace psucal::bench {
 
 // One real-time run against psucal-sim on one pacing of its line: psucal --batch --yes, or the
@@ -19,6 +21,8 @@ struct LineRun {
     QStringList frames; // as the unit took them off the line
     double firstFrame = 0;
     double lastFrame = 0; // when the last frame kept in the count started, or the last reply ended
+    // From the end of each frame's reply to the start of the next frame (-1: no reply came).
+    std::vector<double> turns;
     // The program's CPU half a second in (start-up) and at its last look before the end, and when.
     double cpuAtStart = -1;
     double cpuAtLastLook = -1;

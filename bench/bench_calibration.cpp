@@ -18,6 +18,7 @@
 #include <functional>
 #include <map>
 #include <thread>
+#include <vector>
 
 using namespace psucal::bench;
 
@@ -94,6 +95,27 @@ void Report(const char* tag, const char* who, const LineRun& r, const IdealRun& 
         std::printf("%s_%s_%s_peak_rss: %.1f MiB\n", mode, tag, who, r.usage.ru_maxrss / 1024.0);
     std::printf("%s_%s_%s_simulator_cpu: %.3f s (psucal-sim, for reference)\n", mode, tag, who,
                 CpuSeconds(r.simUsage));
+}
+
+// Exchange by exchange, psucal's time from a reply to its next frame less the client's: a steadier
+// view than the whole runs' ratio, which the simulator's own wanderings move by a few tenths of a
+// percent in either direction.
+void ReportTurns(const char* mode, const char* tag, const LineRun& psucal, const LineRun& client)
+{
+    std::vector<double> extra;
+    for (size_t k = 0; k < std::min(psucal.turns.size(), client.turns.size()); ++k)
+        if (psucal.turns[k] >= 0 && client.turns[k] >= 0)
+            extra.push_back(psucal.turns[k] - client.turns[k]);
+    if (extra.empty() || psucal.frames != client.frames)
+        return;
+    double sum = 0;
+    for (const double e : extra)
+        sum += e;
+    std::sort(extra.begin(), extra.end());
+    const auto at = [&](double q) { return extra[static_cast<size_t>(q * static_cast<double>(extra.size() - 1))] * 1e3; };
+    std::printf("%s_%s_turns_vs_client: median %+.3f ms (quartiles %+.3f, %+.3f), sum %+.3f s over %zu exchanges "
+                "(psucal's time from a reply to its next frame, less the client's)\n",
+                mode, tag, at(0.5), at(0.25), at(0.75), sum, extra.size());
 }
 
 // System calls of the whole process (start-up and exit included) per frame sent, from the summary
@@ -235,6 +257,8 @@ int main(int argc, char** argv)
             (asClient ? row.client : row.psucal) = Judge(run, part > 0);
             row.hasClient = row.hasClient || asClient;
         }
+        if (row.hasClient)
+            ReportTurns(mode, tag.constData(), sides[0].run, sides[1].run);
         if (row.hasClient)
             std::printf("%s_%s_vs_client: wall %.5f (psucal / client, target <= 1.001), CPU %.3f (target <= 0.7)\n",
                         mode, tag.constData(), row.psucal.wall / row.client.wall,
