@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -102,15 +103,15 @@ void Report(const char* tag, const char* who, const LineRun& r, const IdealRun& 
 // percent in either direction.
 void ReportTurns(const char* mode, const char* tag, const LineRun& psucal, const LineRun& client)
 {
+    if (psucal.frames != client.frames)
+        return;
     std::vector<double> extra;
     for (size_t k = 0; k < std::min(psucal.turns.size(), client.turns.size()); ++k)
         if (psucal.turns[k] >= 0 && client.turns[k] >= 0)
             extra.push_back(psucal.turns[k] - client.turns[k]);
-    if (extra.empty() || psucal.frames != client.frames)
+    if (extra.empty())
         return;
-    double sum = 0;
-    for (const double e : extra)
-        sum += e;
+    const double sum = std::accumulate(extra.begin(), extra.end(), 0.0);
     std::sort(extra.begin(), extra.end());
     const auto at = [&](double q) { return extra[static_cast<size_t>(q * static_cast<double>(extra.size() - 1))] * 1e3; };
     std::printf("%s_%s_turns_vs_client: median %+.3f ms (quartiles %+.3f, %+.3f), sum %+.3f s over %zu exchanges "
@@ -257,12 +258,12 @@ int main(int argc, char** argv)
             (asClient ? row.client : row.psucal) = Judge(run, part > 0);
             row.hasClient = row.hasClient || asClient;
         }
-        if (row.hasClient)
+        if (row.hasClient) {
             ReportTurns(mode, tag.constData(), sides[0].run, sides[1].run);
-        if (row.hasClient)
             std::printf("%s_%s_vs_client: wall %.5f (psucal / client, target <= 1.001), CPU %.3f (target <= 0.7)\n",
                         mode, tag.constData(), row.psucal.wall / row.client.wall,
                         row.psucal.cpuRatio / row.client.cpuRatio);
+        }
         table[pace] = row;
     }
     if (client && !table.empty()) {
